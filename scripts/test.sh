@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test:
+#   build/asan  everything with AddressSanitizer and UndefinedBehaviorSanitizer
+#   build/tsan  the link library and its tests with ThreadSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Qt and fontconfig keep process-lifetime caches that LeakSanitizer would report.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+
+cmake -S . -B build/asan -G Ninja -DTOLVANE_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+cmake -S . -B build/tsan -G Ninja -DTOLVANE_SANITIZE=thread -DTOLVANE_BUILD_EDITOR=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"
