@@ -1,0 +1,92 @@
+// The one process-wide link: the port, its receive thread, the frame parser
+// and the exchange buffer through which every command passes its data.
+//
+// Two threads share this state: the caller's thread (every export) and the
+// receive thread. What both touch is atomic: the open mark and stop request,
+// the handler pointers, the completion value (release by the writer, acquire
+// by the reader: the answer bytes written before it are visible after it) and
+// the exchange buffer's bytes (relaxed; their order is given by completion).
+// The parser fields belong to the receive thread alone.
+#pragma once
+
+#include "serial_device.h"
+#include "vantrel.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vantrel {
+
+constexpr std::size_t kExchangeSize = 32;
+constexpr std::size_t kReadChunk = 256;
+constexpr int kPollIntervalMs = 10;
+
+enum class ParserState : std::uint8_t { Idle, Address, Command, Length, Data, Checksum };
+
+enum Completion : std::uint8_t { kNoAnswer = 0, kBadAnswer = 1, kGoodAnswer = 2 };
+
+struct FrameParser {
+    ParserState state = ParserState::Idle;
+    std::uint8_t dataIndex = 0;
+    std::uint8_t runningSum = 0;
+    std::uint8_t answerLength = 0;
+};
+
+struct LinkState {
+    std::unique_ptr<SerialDevice> port;
+    std::thread receiveThread;
+    std::atomic<bool> open{false};
+    std::atomic<bool> stopRequest{false};
+    std::atomic<VantrelReceiveHandler> receiveHandler{nullptr};
+    std::atomic<VantrelProgressCallback> progressCallback{nullptr};
+    std::array<std::uint8_t, kReadChunk> readBuffer{};
+
+    FrameParser parser;
+    std::atomic<std::uint8_t> completion{kNoAnswer};
+    std::array<std::atomic<std::uint8_t>, kExchangeSize> exchange{};
+
+    // Wakes the waiting caller as soon as an answer is complete; the answer
+    // itself is handed over through completion alone.
+    std::mutex answerMutex;
+    std::condition_variable answerArrived;
+};
+
+LinkState &Link();
+
+bool IsLinkOpen();
+
+// One parser step for a received byte: -1 when the byte belongs to a frame,
+// else the byte's value (it arrived outside a frame).
+int FeedReceivedByte(std::uint8_t byte);
+
+// Sends the first length bytes of the exchange buffer as one request frame
+// and, but for command 0, waits for one answer frame. true: a correct answer
+// arrived (command 0: the request was written).
+bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs);
+
+// Exchange buffer access for the commands.
+inline void PutByte(std::size_t position, std::uint32_t value)
+{
+    Link().exchange[position].store(static_cast<std::uint8_t>(value), std::memory_order_relaxed);
+}
+inline std::uint8_t GetByte(std::size_t position)
+{
+    return Link().exchange[position].load(std::memory_order_relaxed);
+}
+// 16-bit quantities in frames are big-endian: high byte first.
+inline void PutBigEndian16(std::size_t position, std::uint32_t value)
+{
+    PutByte(position, (value >> 8) & 0xFF);
+    PutByte(position + 1, value & 0xFF);
+}
+inline std::uint16_t GetBigEndian16(std::size_t position)
+{
+    return static_cast<std::uint16_t>(GetByte(position) * 256 + GetByte(position + 1));
+}
+
+}  // namespace vantrel

@@ -1,0 +1,140 @@
+// termios backend: raw 8N1, receiver on, modem status lines ignored, no flow
+// control, DTR and RTS cleared, reads that return at once.
+#include "serial_device.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+
+bool SpeedFor(std::uint32_t baud, speed_t &speed)
+{
+    switch (baud) {
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    default: return false;
+    }
+}
+
+class PosixSerialDevice final : public SerialDevice {
+public:
+    explicit PosixSerialDevice(int fd) : fd_(fd) {}
+
+    ~PosixSerialDevice() override
+    {
+        // Give up exclusive use before closing: a terminal stays exclusive
+        // while any other descriptor to it is open.
+        ioctl(fd_, TIOCNXCL);
+        flock(fd_, LOCK_UN);
+        close(fd_);
+    }
+
+    std::size_t BytesWaiting() override
+    {
+        int waiting = 0;
+        if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0)
+            return 0;
+        return static_cast<std::size_t>(waiting);
+    }
+
+    std::size_t Read(std::uint8_t *buffer, std::size_t max) override
+    {
+        ssize_t got;
+        do {
+            got = read(fd_, buffer, max);
+        } while (got < 0 && errno == EINTR);
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+
+    void Write(const std::uint8_t *bytes, std::size_t count) override
+    {
+        // The descriptor is non-blocking; finish the write like a synchronous
+        // one, waiting for room in the driver when it is full.
+        while (count > 0) {
+            ssize_t put = write(fd_, bytes, count);
+            if (put > 0) {
+                bytes += put;
+                count -= static_cast<std::size_t>(put);
+            } else if (put < 0 && errno == EINTR) {
+                continue;
+            } else if (put < 0 && errno == EAGAIN) {
+                pollfd p{fd_, POLLOUT, 0};
+                if (poll(&p, 1, 1000) <= 0)
+                    return;
+            } else {
+                return;
+            }
+        }
+    }
+
+    void WaitForInput(int timeoutMs) override
+    {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0
+            && (p.revents & POLLIN) == 0) {
+            // A hung-up line reports itself at once on every poll: keep the
+            // receive thread at its normal pace instead of spinning.
+            usleep(static_cast<useconds_t>(timeoutMs) * 1000);
+        }
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uint32_t baud)
+{
+    speed_t speed;
+    if (!SpeedFor(baud, speed))
+        return nullptr;
+
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    auto fail = [fd]() -> std::unique_ptr<SerialDevice> {
+        ioctl(fd, TIOCNXCL);
+        close(fd);
+        return nullptr;
+    };
+
+    // Not shared: the advisory lock refuses a second opener (also one running
+    // as root, whom TIOCEXCL does not stop); TIOCEXCL refuses other programs
+    // that do not take the lock.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return fail();
+
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return fail();
+    cfmakeraw(&tio);                         // binary, no parity check, no character replacement
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL;     // 8N1, receiver on, modem status lines ignored
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+    tio.c_cc[VMIN] = 0;                      // reads return at once with what is buffered
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0)
+        return fail();
+
+    // DTR and RTS held inactive. Pseudo-terminals and some adapters have no
+    // modem lines; that is not an error.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &lines);
+
+    return std::make_unique<PosixSerialDevice>(fd);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,112 @@
+// Frames and transactions: the only place where frames are built or parsed.
+//
+// Frame, both directions: 0xBB, address, command, length n, n data bytes,
+// checksum = (address + command + length + data) mod 256. No escaping.
+#include "link_state.h"
+
+#include <chrono>
+
+namespace vantrel {
+
+int FeedReceivedByte(std::uint8_t byte)
+{
+    LinkState &link = Link();
+    FrameParser &p = link.parser;
+    switch (p.state) {
+    case ParserState::Idle:
+        if (byte != 0xBB)
+            return byte;
+        p.runningSum = 0;
+        p.state = ParserState::Address;
+        return -1;
+    case ParserState::Address:
+        // Address and command are not compared with the request's: the first
+        // complete frame after the request decides the transaction.
+        p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
+        p.state = ParserState::Command;
+        return -1;
+    case ParserState::Command:
+        p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
+        p.state = ParserState::Length;
+        return -1;
+    case ParserState::Length:
+        p.answerLength = byte;
+        p.dataIndex = 0;
+        p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
+        p.state = byte != 0 ? ParserState::Data : ParserState::Checksum;
+        return -1;
+    case ParserState::Data:
+        // Bytes beyond the 32-byte exchange buffer have no place: they are
+        // counted into the checksum and dropped, and the frame fails below.
+        if (p.dataIndex < kExchangeSize)
+            link.exchange[p.dataIndex].store(byte, std::memory_order_relaxed);
+        ++p.dataIndex;
+        p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
+        if (p.dataIndex == p.answerLength)
+            p.state = ParserState::Checksum;
+        return -1;
+    case ParserState::Checksum: {
+        bool good = byte == p.runningSum && p.answerLength <= kExchangeSize;
+        p.state = ParserState::Idle;
+        link.completion.store(good ? kGoodAnswer : kBadAnswer, std::memory_order_release);
+        {
+            // Taking the mutex orders the wake-up against a caller that is
+            // just about to wait, so the wake-up cannot be lost.
+            std::lock_guard<std::mutex> lock(link.answerMutex);
+        }
+        link.answerArrived.notify_one();
+        return -1;
+    }
+    }
+    return -1;
+}
+
+bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs)
+{
+    if (!IsLinkOpen())
+        return false;
+    LinkState &link = Link();
+    if (length > kExchangeSize)
+        length = kExchangeSize;
+
+    std::uint8_t frame[kExchangeSize + 5];
+    frame[0] = 0xBB;
+    frame[1] = address;
+    frame[2] = command;
+    frame[3] = length;
+    std::uint8_t sum = static_cast<std::uint8_t>(address + command + length);
+    for (std::size_t i = 0; i < length; ++i) {
+        frame[4 + i] = GetByte(i);
+        sum = static_cast<std::uint8_t>(sum + frame[4 + i]);
+    }
+    frame[4 + length] = sum;
+
+    // Completion is cleared before the request goes out, so that an answer
+    // that comes back while the write call is still returning is not lost.
+    if (command != 0)
+        link.completion.store(kNoAnswer, std::memory_order_release);
+    SerialSendBuffer(frame, length + 5u);
+    if (command == 0)
+        return true;
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::uint8_t done = link.completion.load(std::memory_order_acquire);
+        if (done != kNoAnswer)
+            return done == kGoodAnswer;
+        Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            link.completion.store(kNoAnswer, std::memory_order_release);
+            return false;
+        }
+        // Wait in slices of at most one poll interval.
+        Clock::time_point until = std::min(deadline, now + std::chrono::milliseconds(kPollIntervalMs));
+        std::unique_lock<std::mutex> lock(link.answerMutex);
+        link.answerArrived.wait_until(lock, until, [&link] {
+            return link.completion.load(std::memory_order_acquire) != kNoAnswer;
+        });
+    }
+}
+
+}  // namespace vantrel
