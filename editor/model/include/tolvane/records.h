@@ -237,7 +237,9 @@ inline void SetControlLinesDrive(PanelRecord& r, unsigned step) {
 // ---------------------------------------------------------------------------
 // ModeTable: 2116 bytes, packed, the content of a .MOD file.
 // Fields of a packed struct may be read and assigned directly, but a
-// reference or pointer to one must not be taken (copy the value instead).
+// reference or pointer to one must not be taken: most u16 fields sit at odd
+// addresses. Anything taking `const T&` (std::min/max, QCOMPARE, EXPECT_EQ)
+// must get a copy: `uint16_t{e.hTotal}` or `+e.hTotal`.
 // ---------------------------------------------------------------------------
 
 inline constexpr unsigned kMaxModes = 38;
