@@ -1,0 +1,276 @@
+// vantrel_board::Board: an emulated Vantrel-2 controller board on a pseudo-terminal.
+//
+// Start() creates a pseudo-terminal pair. A host opens the slave side (SlavePath())
+// like a serial port; the board reads request frames from the master side on its
+// own thread and answers them the way the firmware does. Everything the host sent
+// is recorded for tests, the board's memories can be inspected and changed at run
+// time, and faults can be injected on chosen answers.
+#ifndef VANTREL_BOARD_BOARD_H
+#define VANTREL_BOARD_BOARD_H
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vantrel_board {
+
+constexpr std::size_t kFlashSize = 0x10000;
+constexpr std::size_t kNvRamSize = 0x2000;
+constexpr uint8_t kFrameStart = 0xBB;
+constexpr uint8_t kBroadcastAddress = 255;
+
+// Flash map of the panel and mode data.
+constexpr uint32_t kModeTableAddress = 0xF400;
+constexpr uint32_t kModeTableSize = 768;
+constexpr uint32_t kGammaBase = 0xF700;
+constexpr uint32_t kGammaSize = 256;
+constexpr uint32_t kPanelImageBase = 0xFB00;
+constexpr uint32_t kPanelImageSize = 64;
+constexpr int kPanelSlots = 4;
+
+// Command codes of the link protocol.
+enum Command : uint8_t {
+    kCmdReset = 0,
+    kCmdReadRegister = 1,
+    kCmdWriteRegister = 2,
+    kCmdReadI2c = 3,
+    kCmdWriteI2c = 4,
+    kCmdReadPort = 5,
+    kCmdWritePort = 6,
+    kCmdWriteFlash = 7,
+    kCmdReadFlash = 8,
+    kCmdReadAdjuster = 10,
+    kCmdSetAdjuster = 11,
+    kCmdGetAdjColor = 12,
+    kCmdSetAdjColor = 13,
+    kCmdReadSwitch = 14,
+    kCmdSetSwitch = 15,
+    kCmdCurrentPanel = 16,
+    kCmdPanelInfo = 17,
+    kCmdModeInfo = 18,
+    kCmdVersion = 19,
+    kCmdShowString = 20,
+    kCmdHideString = 21,
+    kCmdCallAction = 22,
+    kCmdReadNvRam = 23,
+    kCmdWriteNvRam = 24,
+    kCmdDebugFlags = 28,
+};
+
+// One frame as the board parsed it from the line.
+struct Frame {
+    uint8_t address = 0;
+    uint8_t command = 0;
+    std::vector<uint8_t> data;   // the data bytes (the length byte is data.size())
+    uint8_t checksum = 0;        // as received
+    bool checksumOk = false;
+};
+
+// Checksum of a frame: address + command + length + data, modulo 256.
+uint8_t FrameChecksum(uint8_t address, uint8_t command, const std::vector<uint8_t>& data);
+// The complete bytes of a frame: BB, address, command, length, data, checksum.
+std::vector<uint8_t> EncodeFrame(uint8_t address, uint8_t command, const std::vector<uint8_t>& data);
+// "BB 00 01 ..." for logs and test messages.
+std::string HexBytes(const std::vector<uint8_t>& bytes);
+
+// Faults on chosen answers. Frame numbers count the request frames the board
+// executes (its own address and broadcasts, checksum right), starting at 1;
+// 0 switches a fault off.
+struct Faults {
+    uint64_t dropAnswerFrame = 0;      // that frame gets no answer
+    uint64_t badChecksumFrame = 0;     // its answer carries checksum + 1
+    uint64_t alterEchoFrame = 0;       // a flash/NVRAM write echo with its first data byte inverted
+    uint64_t delayFrame = 0;           // 0 with delayMs > 0: every answer is delayed
+    uint32_t delayMs = 0;              // extra wait before the answer starts
+    std::vector<uint8_t> noise;        // bytes sent between frames, before an answer
+    uint64_t noiseFrame = 0;           // 0 with noise set: before every answer
+    uint64_t oversizeFrame = 0;        // answer with oversizeLength data bytes instead
+    uint8_t oversizeLength = 40;
+};
+
+struct Options {
+    uint8_t address = 0;               // the device address the board answers to
+    uint32_t baud = 57600;             // line pacing, 10 bits per byte; 0 = no pacing
+    bool answerBroadcast = false;      // answer frames sent to address 255 too
+    std::string flashFile;             // load at Start when present, save after writes
+    bool verbose = false;              // log every frame
+    std::function<void(const std::string&)> log;   // log sink; null = stderr
+    Faults faults;
+};
+
+// Information on one adjuster: the current value and its range.
+struct Adjuster {
+    uint16_t value = 0;
+    uint16_t minimum = 0;
+    uint16_t maximum = 0;
+};
+
+// What the on-screen display shows.
+struct OsdText {
+    bool visible = false;
+    uint8_t value1 = 0;   // column
+    uint8_t value2 = 0;   // row
+    uint8_t value3 = 0;   // attribute
+    std::string text;
+};
+
+// Decides the raw bytes sent in place of the answer to a request frame. Return
+// nullopt to keep the board's own answer, an empty vector to send nothing.
+using AnswerHook = std::function<std::optional<std::vector<uint8_t>>(const Frame& request)>;
+
+class Board {
+public:
+    explicit Board(Options options = {});
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    // Creates the pseudo-terminal, loads the flash file and starts the threads.
+    // Returns false with a message in LastError() when anything fails; the board
+    // then stays stopped and its memories keep their content.
+    bool Start();
+    // Stops the threads, saves the flash file when it changed, closes the terminal.
+    void Stop();
+    bool Running() const { return running_; }
+    const std::string& LastError() const { return lastError_; }
+    const std::string& SlavePath() const { return slavePath_; }
+    const Options& GetOptions() const { return options_; }
+
+    // Record of what the host sent.
+    std::vector<uint8_t> ReceivedBytes() const;
+    std::vector<Frame> ReceivedFrames() const;
+    uint64_t ExecutedFrameCount() const;
+    void ClearRecord();
+    // Waits until at least n frames were received in all (record cleared or not counted).
+    bool WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until every queued answer and raw byte has been written to the line.
+    bool WaitUntilSent(std::chrono::milliseconds timeout) const;
+    // Bytes the board has written to the line since Start.
+    uint64_t SentByteCount() const;
+
+    // Fault injection and answer control, safe while running.
+    void SetFaults(const Faults& faults);
+    Faults GetFaults() const;
+    void SetAnswerHook(AnswerHook hook);
+    // The next executed frames are answered with these raw bytes, one entry each.
+    void QueueRawAnswer(std::vector<uint8_t> bytes);
+    // Sends bytes now (after what is queued), paced like any answer.
+    void SendRaw(std::vector<uint8_t> bytes);
+
+    // Memories and state, safe while running.
+    std::vector<uint8_t> Flash(uint32_t address, std::size_t count) const;
+    void SetFlash(uint32_t address, const std::vector<uint8_t>& bytes);
+    std::vector<uint8_t> NvRam(uint32_t address, std::size_t count) const;
+    void SetNvRam(uint32_t address, const std::vector<uint8_t>& bytes);
+    uint16_t Register(uint16_t reg) const;
+    void SetRegister(uint16_t reg, uint16_t value);
+    uint8_t Port(uint8_t port) const;
+    void SetPort(uint8_t port, uint8_t value);
+    uint8_t I2cByte(uint8_t select1, uint8_t select2, uint8_t subaddress) const;
+    void SetI2cByte(uint8_t select1, uint8_t select2, uint8_t subaddress, uint8_t value);
+    Adjuster GetAdjuster(uint8_t index) const;
+    void SetAdjusterState(uint8_t index, Adjuster adjuster);
+    uint8_t Switch(uint8_t index) const;
+    uint8_t AdjColor() const;
+    uint8_t CurrentPanel() const;
+    void SetCurrentPanel(uint8_t slot);
+    uint8_t CurrentMode() const;
+    void SetCurrentMode(uint8_t modeIndex);
+    std::array<uint8_t, 2> Version() const;
+    void SetVersion(uint8_t first, uint8_t second);
+    OsdText Osd() const;
+    std::vector<uint8_t> Actions() const;    // action codes in the order they were called
+    uint8_t DebugFlags() const;
+    uint64_t ResetCount() const;
+
+    // Writes the flash to a file atomically (temporary file, flush, rename).
+    bool SaveFlash(const std::string& path, std::string* error = nullptr) const;
+    // Replaces the flash with the file's 65536 bytes; on any failure the flash
+    // keeps its content and error says why.
+    bool LoadFlash(const std::string& path, std::string* error = nullptr);
+
+private:
+    struct Pending {
+        std::chrono::steady_clock::time_point notBefore;
+        std::vector<uint8_t> bytes;
+        bool isAnswer = false;
+    };
+
+    void ReaderLoop();
+    void WriterLoop();
+    void ParseByte(uint8_t byte, std::chrono::steady_clock::time_point lineTime);
+    void HandleFrame(const Frame& frame, std::chrono::steady_clock::time_point lineTime);
+    std::optional<std::vector<uint8_t>> Execute(const Frame& frame, bool& isWriteEcho);
+    void Enqueue(Pending pending);
+    void Log(const std::string& line) const;
+    std::chrono::nanoseconds ByteTime() const;
+    void SaveIfDirty();
+
+    Options options_;
+    std::string lastError_;
+    std::string slavePath_;
+    int masterFd_ = -1;
+    int slaveFd_ = -1;
+    int wakePipe_[2] = {-1, -1};
+    bool running_ = false;
+    std::thread reader_;
+    std::thread writer_;
+
+    // Reader-thread parser state.
+    enum class ParseState { Idle, Address, Command, Length, Data, Checksum };
+    ParseState parseState_ = ParseState::Idle;
+    Frame current_;
+    std::size_t expected_ = 0;
+    std::chrono::steady_clock::time_point rxLineFree_{};
+    std::chrono::steady_clock::time_point lastActivity_{};
+
+    // Everything below is guarded by mutex_.
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool stopping_ = false;
+    std::vector<uint8_t> received_;
+    std::vector<Frame> frames_;
+    std::size_t framesTotal_ = 0;
+    uint64_t executed_ = 0;
+    Faults faults_;
+    AnswerHook hook_;
+    std::deque<std::vector<uint8_t>> rawAnswers_;
+    std::deque<Pending> queue_;
+    bool writing_ = false;
+    uint64_t sentBytes_ = 0;
+
+    std::vector<uint8_t> flash_;
+    std::vector<uint8_t> nvram_;
+    std::vector<uint16_t> registers_;
+    std::array<uint8_t, 256> ports_{};
+    std::map<uint16_t, std::array<uint8_t, 256>> i2c_;
+    std::array<Adjuster, 256> adjusters_{};
+    std::array<uint8_t, 256> switches_{};
+    uint8_t adjColor_ = 0;
+    uint8_t currentPanel_ = 0;
+    uint8_t currentMode_ = 0;
+    std::array<uint8_t, 2> version_{{2, 1}};
+    OsdText osd_;
+    std::vector<uint8_t> actions_;
+    uint8_t debugFlags_ = 0;
+    uint64_t resets_ = 0;
+    bool flashDirty_ = false;
+};
+
+// The factory content: 64 KiB of erased flash with four panel slots (PanelImage
+// and gamma table each) and a mode table of common VGA to SXGA modes.
+std::vector<uint8_t> FactoryFlash();
+
+}  // namespace vantrel_board
+
+#endif  // VANTREL_BOARD_BOARD_H
