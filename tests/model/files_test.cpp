@@ -127,6 +127,18 @@ TEST_F(PanelFiles, FailedWriteKeepsTheOldFile) {
     ASSERT_EQ(::stat(Path("keep.PNL").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // replacing keeps the permissions
 
+    // Saving through a link replaces the file behind it and keeps the link.
+    std::filesystem::create_symlink("keep.PNL", Path("link.PNL"));
+    other.hResolution = 1600;
+    ASSERT_TRUE(WritePanelFile(Path("link.PNL"), other));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.PNL")));
+    EXPECT_EQ(ReadRaw(Path("keep.PNL"))[36], 0x40);  // 1600 = 0x0640
+    std::filesystem::remove(Path("link.PNL"));
+
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(WritePanelFile(Path("pipe"), r));  // only regular files are replaced
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
+    std::filesystem::remove(Path("pipe"));
     EXPECT_FALSE(WritePanelFile(Path("no/such/folder/x.PNL"), r));
     EXPECT_FALSE(WritePanelFile(dir_, r));
     EXPECT_FALSE(WritePanelFile("", r));

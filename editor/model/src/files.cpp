@@ -285,24 +285,35 @@ bool ReplaceFileAtomically(const fs::path& requested, const uint8_t* data, std::
         if (ec) return false;
         target = resolved;
     }
-    if (fs::is_directory(target, ec)) return false;
-
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
+    if (existed) {
+        // Only a regular file is replaced (never a folder or a device), and a
+        // file the user has made read-only stays as it is.
+        if (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
+    }
 
     static unsigned counter = 0;
     int fd = -1;
     fs::path temp;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target;
-        temp += ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+        // A short name of its own, so that a target name near the length
+        // limit still leaves room for it.
+        temp = target.parent_path() /
+               (".tolvane" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + ".tmp");
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
 
     bool ok = WriteAll(fd, data, size);
-    if (ok && existed) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    if (ok && existed) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Keep the owner where allowed; where not, the new file is ours.
+        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+            ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        }
+    }
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
