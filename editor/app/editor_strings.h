@@ -1,0 +1,41 @@
+// The editor's string table, keyed by resource number.
+//
+//   5100..5123  file kinds: eight entries per kind (panel 5100, mode 5108,
+//               gamma 5116), see FileKindText below
+//   5930..5933  mode types of the mode table editor
+//   6000..6007  the write hotkey names "F2".."F9"
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Text of a resource number; an unknown number gives an empty string.
+QString EditorText(int resourceId);
+
+enum class FileKind { Panel = 0, Mode = 1, Gamma = 2 };
+
+// Entries of one file kind, added to the kind's base number.
+enum FileKindEntry {
+    kFileFilter = 0,       // stored filter text, "Panel files (*.PNL)#*.PNL#"
+    kFileDescription = 1,  // "Panel files (*.PNL)"
+    kFilePattern = 2,      // "*.PNL"
+    kFileDefaultExt = 3,   // "PNL"
+    kFileOpenTitle = 4,    // "  LOAD PANEL DATA"
+    kFileSaveTitle = 5,    // "  SAVE PANEL DATA" (empty for gamma tables)
+};
+
+constexpr int kFileKindTextBase = 5100;
+constexpr int kFileKindTextStride = 8;
+constexpr int FileKindTextId(FileKind kind, FileKindEntry entry)
+{
+    return kFileKindTextBase + kFileKindTextStride * static_cast<int>(kind) + entry;
+}
+QString FileKindText(FileKind kind, FileKindEntry entry);
+
+constexpr int kModeTypeTextBase = 5930;   // "Normal", "Overlapped 720x400", ...
+constexpr int kModeTypeCount = 4;
+constexpr int kHotkeyTextBase = 6000;     // "F2".."F9"
+constexpr int kHotkeyCount = 8;
+
+// Consecutive entries first..first+count-1, e.g. the list of a drop-down.
+QStringList EditorTextList(int first, int count);

@@ -1,0 +1,93 @@
+#include "editor_style.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace {
+
+// "Helv" does not exist on most systems; the sans-serif hint and the list of
+// alternatives pick the nearest plain sans-serif face instead.
+QFont SansSerif(const QString &face)
+{
+    QFont font;
+    font.setFamilies({face, QStringLiteral("Helvetica"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+struct DrawingTools {
+    QFont caption;
+    QFont heading;
+    QBrush warning{QColor(255, 0, 0)};
+    QBrush help{QColor(255, 255, 0)};
+
+    DrawingTools()
+    {
+        caption = SansSerif(QStringLiteral("Helv"));
+        caption.setPixelSize(11);
+        caption.setWeight(QFont::Bold);
+        heading = SansSerif(QStringLiteral("Arial"));
+        heading.setPixelSize(12);
+        heading.setWeight(QFont::Normal);
+    }
+};
+
+std::unique_ptr<DrawingTools> &Tools()
+{
+    static std::unique_ptr<DrawingTools> tools;
+    return tools;
+}
+
+const DrawingTools &CurrentTools()
+{
+    if (!Tools())
+        Tools() = std::make_unique<DrawingTools>();
+    return *Tools();
+}
+
+}  // namespace
+
+const QFont &captionFont()
+{
+    return CurrentTools().caption;
+}
+
+const QFont &headingFont()
+{
+    return CurrentTools().heading;
+}
+
+const QBrush &warningBrush()
+{
+    return CurrentTools().warning;
+}
+
+const QBrush &helpBrush()
+{
+    return CurrentTools().help;
+}
+
+QFont ordinaryFont()
+{
+    QFont font = SansSerif(QStringLiteral("Helv"));
+    font.setPointSize(8);
+    return font;
+}
+
+void CreateDrawingTools()
+{
+    Tools() = std::make_unique<DrawingTools>();
+}
+
+void DeleteDrawingTools()
+{
+    Tools().reset();
+}
+
+void SetCaptionFont(std::initializer_list<QWidget *> widgets)
+{
+    for (QWidget *w : widgets)
+        if (w)
+            w->setFont(captionFont());
+}
