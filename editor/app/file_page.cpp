@@ -1,0 +1,123 @@
+#include "file_page.h"
+
+#include "bitmap_button.h"
+#include "editor_style.h"
+#include "file_dialogs.h"
+#include "messages.h"
+#include "pages.h"
+#include "pictures.h"
+#include "ui_FilePage.h"
+
+#include <tolvane/editor_state.h>
+#include <tolvane/files.h>
+#include <tolvane/panel.h>
+
+namespace {
+
+const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
+const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
+const QString kWrongPanelFileText = QStringLiteral("ERROR: Wrong format of panel file !");
+const QString kCantLoadPanelText = QStringLiteral("ERROR: Can't load panel data !");
+const QString kCantWritePanelText = QStringLiteral("ERROR: Can't write panel data !");
+const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of mode file !");
+const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
+const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
+
+// Focus rectangles of this page's picture buttons; "&N" is drawn narrower.
+const QMargins kNewFocusInset(2, 3, 5, 4);
+const QMargins kFocusInset(2, 3, 3, 4);
+const QPoint kPressedOffset(1, 1);
+
+void SetUpPictureButton(BitmapButton *button, const char *up, const char *down,
+                        const QMargins &inset = kFocusInset)
+{
+    button->setFaces(EditorPicture(QLatin1String(up)), EditorPicture(QLatin1String(down)));
+    button->setFocusGeometry(inset, kPressedOffset);
+}
+
+}  // namespace
+
+FilePage::FilePage(EditorState &state, QWidget *parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::FilePage>())
+{
+    ui_->setupUi(this);
+    ui_->diskImage->setPixmap(EditorPicture(QStringLiteral("DiskImage")));
+    for (QWidget *group : {static_cast<QWidget *>(ui_->panelGroup),
+                           static_cast<QWidget *>(ui_->modeGroup)}) {
+        group->setFont(captionFont());
+        // Only the caption is bold: the labels inside keep the page's font.
+        for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            child->setFont(font());
+    }
+    SetUpPictureButton(ui_->newPanelButton, "NewUpBtn", "NewDwnBtn", kNewFocusInset);
+    SetUpPictureButton(ui_->loadPanelButton, "LoadUpBtn", "LoadDwnBtn");
+    SetUpPictureButton(ui_->savePanelButton, "SaveUpBtn", "SaveDwnBtn");
+    SetUpPictureButton(ui_->loadModeButton, "LoadMUpBtn", "LoadMDwnBtn");
+    SetUpPictureButton(ui_->saveModeButton, "SaveMUpBtn", "SaveMDwnBtn");
+
+    connect(ui_->newPanelButton, &QAbstractButton::clicked, this, &FilePage::newPanel);
+    connect(ui_->loadPanelButton, &QAbstractButton::clicked, this, &FilePage::loadPanel);
+    connect(ui_->savePanelButton, &QAbstractButton::clicked, this, &FilePage::savePanel);
+    connect(ui_->loadModeButton, &QAbstractButton::clicked, this, &FilePage::loadModeTable);
+    connect(ui_->saveModeButton, &QAbstractButton::clicked, this, &FilePage::saveModeTable);
+}
+
+FilePage::~FilePage() = default;
+
+void FilePage::newPanel()
+{
+    SetPanelDefaults(state_.editPanel);
+    state_.panelDataAvailable = false;
+}
+
+void FilePage::loadPanel()
+{
+    if (!PickFileToOpen(state_, this, FileKind::Panel))
+        return;
+    bool wrongFormat = false;
+    if (ReadPanelFile(state_, wrongFormat))
+        state_.panelDataAvailable = true;
+    else
+        ShowWarning(wrongFormat ? kWrongPanelFileText : kCantLoadPanelText);
+}
+
+void FilePage::savePanel()
+{
+    if (!state_.panelDataAvailable) {
+        ShowWarning(kNoPanelDataText);
+        return;
+    }
+    if (!PickFileToSave(state_, this, FileKind::Panel))
+        return;
+    ApplyResolutionClass(state_.editPanel);
+    if (!WritePanelFile(state_))
+        ShowWarning(kCantWritePanelText);
+}
+
+void FilePage::loadModeTable()
+{
+    if (!PickFileToOpen(state_, this, FileKind::Mode))
+        return;
+    bool wrongFormat = false;
+    if (ReadModeFile(state_, wrongFormat))
+        state_.modeTableAvailable = true;
+    else
+        ShowWarning(wrongFormat ? kWrongModeFileText : kCantLoadModeText);
+}
+
+void FilePage::saveModeTable()
+{
+    if (!state_.modeTableAvailable) {
+        ShowWarning(kNoModeTableText);
+        return;
+    }
+    if (!PickFileToSave(state_, this, FileKind::Mode))
+        return;
+    if (!WriteModeFile(state_))
+        ShowWarning(kCantWriteModeText);
+}
+
+SheetPage *CreateFilePage(EditorState &state, QWidget *parent)
+{
+    return new FilePage(state, parent);
+}
