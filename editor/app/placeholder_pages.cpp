@@ -29,6 +29,4 @@ PLACEHOLDER_PAGE SheetPage *CreateInterface2Page(EditorState &, QWidget *parent)
 PLACEHOLDER_PAGE SheetPage *CreateTiming1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing I "), parent); }
 PLACEHOLDER_PAGE SheetPage *CreateTiming2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing II "), parent); }
 PLACEHOLDER_PAGE SheetPage *CreateGammaPowerPage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Gamma/Power "), parent); }
-PLACEHOLDER_PAGE SheetPage *CreateFilePage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" File "), parent); }
-PLACEHOLDER_PAGE SheetPage *CreatePlatformPage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Platform "), parent); }
 PLACEHOLDER_PAGE SheetPage *CreateMergePage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Merge "), parent); }
