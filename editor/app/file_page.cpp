@@ -41,13 +41,14 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
     : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::FilePage>())
 {
     ui_->setupUi(this);
+    setFont(ordinaryFont());
     ui_->diskImage->setPixmap(EditorPicture(QStringLiteral("DiskImage")));
     for (QWidget *group : {static_cast<QWidget *>(ui_->panelGroup),
                            static_cast<QWidget *>(ui_->modeGroup)}) {
         group->setFont(captionFont());
         // Only the caption is bold: the labels inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(font());
+            child->setFont(ordinaryFont());
     }
     SetUpPictureButton(ui_->newPanelButton, "NewUpBtn", "NewDwnBtn", kNewFocusInset);
     SetUpPictureButton(ui_->loadPanelButton, "LoadUpBtn", "LoadDwnBtn");

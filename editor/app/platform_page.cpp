@@ -56,6 +56,7 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
     : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::PlatformPage>())
 {
     ui_->setupUi(this);
+    setFont(ordinaryFont());
     ui_->transImage->setPixmap(EditorPicture(QStringLiteral("TransImage")));
     for (QWidget *group : {static_cast<QWidget *>(ui_->generalGroup),
                            static_cast<QWidget *>(ui_->panelGroup),
@@ -63,7 +64,7 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
         group->setFont(captionFont());
         // Only the caption is bold: the controls inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(font());
+            child->setFont(ordinaryFont());
     }
     SetUpPictureButton(ui_->readPanelButton, "ReadUpBtn", "ReadDwnBtn");
     SetUpPictureButton(ui_->writePanelButton, "WriteUpBtn", "WriteDwnBtn");

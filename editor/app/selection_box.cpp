@@ -21,6 +21,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
     : QDialog(parent), state_(state), layout_(layout), ui_(std::make_unique<Ui::SelectionBox>())
 {
     ui_->setupUi(this);
+    setFont(ordinaryFont());
     setModal(true);
     const QIcon icon = QApplication::windowIcon().isNull()
                            ? style()->standardIcon(QStyle::SP_MessageBoxQuestion)
@@ -31,7 +32,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
                                static_cast<QWidget *>(ui_->panelGroup)}) {
         captioned->setFont(captionFont());
         for (QWidget *child : captioned->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(font());
+            child->setFont(ordinaryFont());
     }
     ui_->okButton->setFont(captionFont());
     ui_->cancelButton->setFont(captionFont());

@@ -1,5 +1,6 @@
 #include "status_window.h"
 
+#include "editor_style.h"
 #include "ui_StatusWindow.h"
 
 #include <QCloseEvent>
@@ -15,9 +16,10 @@ StatusWindow::StatusWindow(QWidget *parent, const QFont &captionFont)
       ui_(std::make_unique<Ui::StatusWindow>())
 {
     ui_->setupUi(this);
+    setFont(ordinaryFont());
     ui_->statusGroup->setFont(captionFont);
     // The group's caption font must not reach the frame and the bar.
-    ui_->progressFrame->setFont(QFont());
+    ui_->progressFrame->setFont(ordinaryFont());
     setModal(false);
     if (parent)
         move(parent->mapToGlobal(QPoint(0, 0)));
