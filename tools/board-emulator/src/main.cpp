@@ -208,6 +208,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vantrel-board: %s\n", board.LastError().c_str());
         return 1;
     }
+    // The path is on stdout before the link appears, so a script that waits for
+    // the link can read it at once.
+    std::printf("%s\n", board.SlavePath().c_str());
+    std::fflush(stdout);
     if (!linkPath.empty()) {
         std::string error;
         if (!MakeLink(linkPath, board.SlavePath(), error)) {
@@ -216,8 +220,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("%s\n", board.SlavePath().c_str());
-    std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
