@@ -42,6 +42,8 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
 {
     ui_->setupUi(this);
     setFont(ordinaryFont());
+    // The controls sit at fixed places: the sheet must leave the page its size.
+    setMinimumSize(size());
     ui_->diskImage->setPixmap(EditorPicture(QStringLiteral("DiskImage")));
     for (QWidget *group : {static_cast<QWidget *>(ui_->panelGroup),
                            static_cast<QWidget *>(ui_->modeGroup)}) {

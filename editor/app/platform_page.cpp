@@ -57,6 +57,8 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
 {
     ui_->setupUi(this);
     setFont(ordinaryFont());
+    // The controls sit at fixed places: the sheet must leave the page its size.
+    setMinimumSize(size());
     ui_->transImage->setPixmap(EditorPicture(QStringLiteral("TransImage")));
     for (QWidget *group : {static_cast<QWidget *>(ui_->generalGroup),
                            static_cast<QWidget *>(ui_->panelGroup),
