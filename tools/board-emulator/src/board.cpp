@@ -151,6 +151,7 @@ std::chrono::nanoseconds Board::ByteTime() const {
 }
 
 void Board::Log(const std::string& line) const {
+    std::lock_guard lock(logMutex_);
     if (options_.log) {
         options_.log(line);
     } else {

@@ -104,7 +104,7 @@ struct Options {
     bool answerBroadcast = false;      // answer frames sent to address 255 too
     std::string flashFile;             // load at Start when present, save after writes
     bool verbose = false;              // log every frame
-    std::function<void(const std::string&)> log;   // log sink; null = stderr
+    std::function<void(const std::string&)> log;   // log sink, one line a call; null = stderr
     Faults faults;
 };
 
@@ -126,8 +126,21 @@ struct OsdText {
 
 // Decides the raw bytes sent in place of the answer to a request frame. Return
 // nullopt to keep the board's own answer, an empty vector to send nothing.
+// Called on the board's reader thread for every executed frame that would be
+// answered (not the reset); the command itself is carried out either way.
 using AnswerHook = std::function<std::optional<std::vector<uint8_t>>(const Frame& request)>;
 
+// What the board answers beyond plain memory access:
+//   read adjuster   index, value, minimum, maximum (16-bit each)
+//   panel info      slot, the slot image's 16-byte name, manufacturer, width,
+//                   height, maximum display clock in 10 kHz, colour depth, the
+//                   high byte of the panel flags
+//   mode info       horizontal frequency (0.1 kHz), vertical frequency (0.1 Hz),
+//                   active width, active height of the current mode's entry in
+//                   the flash mode table, its index (0xFF: no mode), its flags
+//   version         the two version bytes (2, 1 unless set)
+// Commands that only set something echo their request data; the reset and
+// unknown command codes get no answer.
 class Board {
 public:
     explicit Board(Options options = {});
@@ -151,7 +164,7 @@ public:
     std::vector<Frame> ReceivedFrames() const;
     uint64_t ExecutedFrameCount() const;
     void ClearRecord();
-    // Waits until at least n frames were received in all (record cleared or not counted).
+    // Waits until the record holds at least n frames.
     bool WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const;
     // Waits until every queued answer and raw byte has been written to the line.
     bool WaitUntilSent(std::chrono::milliseconds timeout) const;
@@ -235,6 +248,7 @@ private:
     std::chrono::steady_clock::time_point lastActivity_{};
 
     // Everything below is guarded by mutex_.
+    mutable std::mutex logMutex_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
