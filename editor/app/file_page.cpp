@@ -14,6 +14,16 @@
 
 namespace {
 
+// The ordinary text font with every attribute set, so that nothing of a
+// group's bold caption font reaches the controls inside the group.
+QFont InnerFont()
+{
+    QFont font = ordinaryFont();
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
 const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
 const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
 const QString kWrongPanelFileText = QStringLiteral("ERROR: Wrong format of panel file !");
@@ -50,7 +60,7 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
         group->setFont(captionFont());
         // Only the caption is bold: the labels inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(ordinaryFont());
+            child->setFont(InnerFont());
     }
     SetUpPictureButton(ui_->newPanelButton, "NewUpBtn", "NewDwnBtn", kNewFocusInset);
     SetUpPictureButton(ui_->loadPanelButton, "LoadUpBtn", "LoadDwnBtn");
