@@ -110,9 +110,18 @@ int PickFileToOpen(EditorState &state, QWidget *owner, FileKind kind)
     if (path.isEmpty())
         return 0;
     // A name typed without extension means the file with the default one,
-    // unless a file of exactly that name exists.
-    if (!QFileInfo::exists(path))
-        path = WithDefaultExtension(path, request.defaultSuffix);
+    // unless a file of exactly that name exists. Where file names are
+    // case-sensitive, a file with the lower-case extension is found too.
+    if (!QFileInfo::exists(path)) {
+        const QString withDefault = WithDefaultExtension(path, request.defaultSuffix);
+#if !defined(_WIN32)
+        const QString withLower = WithDefaultExtension(path, request.defaultSuffix.toLower());
+        if (!QFileInfo::exists(withDefault) && QFileInfo::exists(withLower))
+            path = withLower;
+        else
+#endif
+            path = withDefault;
+    }
     state.currentFilePath = QDir::toNativeSeparators(path).toStdString();
     state.fileNameOffset = FileNameOffset(state.currentFilePath);
     return 1;
