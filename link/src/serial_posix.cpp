@@ -134,6 +134,11 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uin
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &lines);
 
+    // Drop what arrived while nobody had the port open, as a closed serial
+    // port does: a late answer from an earlier session must not decide the
+    // first transaction of this one. (A pseudo-terminal keeps such bytes.)
+    tcflush(fd, TCIFLUSH);
+
     return std::make_unique<PosixSerialDevice>(fd);
 }
 
