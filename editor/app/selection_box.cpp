@@ -1,13 +1,13 @@
 #include "selection_box.h"
 
 #include "editor_style.h"
+#include "pictures.h"
 #include "platform_page.h"
 #include "transfers.h"
 #include "ui_SelectionBox.h"
 
 #include <tolvane/editor_state.h>
 
-#include <QApplication>
 #include <QStyle>
 
 namespace {
@@ -33,10 +33,10 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
     ui_->setupUi(this);
     setFont(ordinaryFont());
     setModal(true);
-    const QIcon icon = QApplication::windowIcon().isNull()
-                           ? style()->standardIcon(QStyle::SP_MessageBoxQuestion)
-                           : QApplication::windowIcon();
-    ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
+    const QPixmap &icon = EditorPicture(QStringLiteral("SelectionIcon"));
+    ui_->iconLabel->setPixmap(icon.isNull()
+                                  ? style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32)
+                                  : icon);
 
     for (QWidget *captioned : {static_cast<QWidget *>(ui_->generalGroup),
                                static_cast<QWidget *>(ui_->panelGroup)}) {

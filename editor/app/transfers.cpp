@@ -76,7 +76,7 @@ std::optional<int> DeviceAddressFromEntry(const QString &text)
 {
     const QString entry = text.left(7);
     qsizetype i = 0;
-    while (i < entry.size() && (entry[i] == QLatin1Char(' ') || entry[i] == QLatin1Char('\t')))
+    while (i < entry.size() && entry[i].isSpace())
         ++i;
     bool negative = false;
     if (i < entry.size() && (entry[i] == QLatin1Char('+') || entry[i] == QLatin1Char('-'))) {
