@@ -1,0 +1,34 @@
+// The configuration file "Tolvane2.cfg": serial port and write hotkey, two
+// little-endian 16-bit values, nothing else.
+//
+// The file lives in the folder the program was started in. The path is pinned
+// at start-up, because a save dialog may change the current folder during the
+// run and the configuration must not move with it.
+#pragma once
+
+#include <QString>
+
+#include "tolvane/editor_state.h"
+
+inline const QString kEditorConfigFileName = QStringLiteral("Tolvane2.cfg");
+
+// Pins the file to `folder`/Tolvane2.cfg (start-up passes the current folder).
+void PinEditorConfigFolder(const QString &folder);
+// Absolute path of the file; pinned to the current folder on first use if
+// nothing pinned it before.
+QString EditorConfigPath();
+// Tests: use exactly this path.
+void SetEditorConfigPath(const QString &path);
+
+// Reads the file into `config`. Returns 1 when exactly 4 bytes were read,
+// else 0 and `config` is left as it was. The values are not checked.
+int LoadEditorConfig(EditorConfig &config);
+
+// Writes `config` to the file: into a temporary file beside it, flushed and
+// then renamed over it, so that a failed save leaves the old file whole.
+// Returns 1 when the 4 bytes were written and the file replaced, else 0.
+int SaveEditorConfig(const EditorConfig &config);
+
+// The 4 bytes of the file for `config`, and back (false unless exactly 4).
+QByteArray EncodeEditorConfig(const EditorConfig &config);
+bool DecodeEditorConfig(const QByteArray &bytes, EditorConfig &config);

@@ -1,0 +1,138 @@
+#include "main_window.h"
+
+#include "config_dialog.h"
+#include "editor_style.h"
+#include "mode_table_dialog.h"
+#include "panel_data_sheet.h"
+#include "panel_pages.h"
+#include "pictures.h"
+#include "tolvane/editor_state.h"
+#include "transfer_sheet.h"
+#include "ui_MainWindow.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QShortcut>
+
+MainWindow::MainWindow(EditorState &state, QWidget *parent)
+    : QDialog(parent)
+    , state_(state)
+    , ui_(std::make_unique<Ui::MainWindow>())
+{
+    ui_->setupUi(this);
+    setFont(ordinaryFont());
+    ui_->exitButton->setFont(captionFont());
+    ui_->logoLabel->setPixmap(EditorPicture(QStringLiteral("MainLogo")));
+    ui_->mainImage->setPixmap(EditorPicture(QStringLiteral("MainImage")));
+
+    struct {
+        BitmapButton *button;
+        const char *faces;
+        void (MainWindow::*action)();
+    } const buttons[] = {
+        {ui_->editButton, "Edit", &MainWindow::editPanelData},
+        {ui_->modesButton, "Modes", &MainWindow::editModeTable},
+        {ui_->transferButton, "Trans", &MainWindow::transferData},
+        {ui_->configButton, "Conf", &MainWindow::configure},
+    };
+    for (const auto &b : buttons) {
+        b.button->setFacesByName(QLatin1String(b.faces));
+        b.button->setFocusGeometry(QMargins(10, 5, 10, 5), QPoint(2, 2));
+        connect(b.button, &QAbstractButton::clicked, this, b.action);
+    }
+    connect(ui_->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The hidden picture lies over the window, centred on it.
+    author_ = new QLabel(this);
+    author_->setObjectName(QStringLiteral("authorPicture"));
+    author_->setPixmap(EditorPicture(QStringLiteral("Author")));
+    author_->setFixedSize(270, 244);
+    author_->hide();
+    for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_I), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_I)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &MainWindow::toggleAuthorPicture);
+    }
+    ui_->editButton->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::editPanelData()
+{
+    state_.editPanel = state_.panel;
+    state_.hideSelectionBox = false;
+    state_.resolutionChanged = false;
+    ClearPanelPages();
+    if (ShowPanelDataSheet(state_, this) > 0) {
+        state_.panelDataAvailable = true;
+        state_.panel = state_.editPanel;
+    }
+}
+
+void MainWindow::editModeTable()
+{
+    state_.editModeTable = state_.modeTable;
+    state_.hideSelectionBox = false;
+    if (ShowModeTableDialog(state_, this) != 0) {
+        state_.modeTableAvailable = true;
+        state_.modeTable = state_.editModeTable;
+    }
+}
+
+void MainWindow::transferData()
+{
+    state_.editPanel = state_.panel;
+    state_.editModeTable = state_.modeTable;
+    // The pages set the availability flags themselves; those stay as the
+    // pages left them even when the sheet is cancelled.
+    if (ShowTransferSheet(state_, this) > 0) {
+        state_.panel = state_.editPanel;
+        state_.modeTable = state_.editModeTable;
+    }
+}
+
+void MainWindow::configure()
+{
+    ShowConfigDialog(state_.config, this);
+}
+
+bool MainWindow::authorPictureShown() const
+{
+    return author_->isVisible();
+}
+
+QRect MainWindow::authorPictureRect() const
+{
+    return author_->geometry();
+}
+
+void MainWindow::toggleAuthorPicture()
+{
+    if (author_->isVisible()) {
+        author_->hide();
+        return;
+    }
+    // Centred on the whole window frame, placed in the client area.
+    const QRect frame = frameGeometry();
+    author_->move((frame.width() - 270) / 2, (frame.height() - 244) / 2);
+    author_->raise();
+    author_->show();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // As in a dialog of buttons only, the captions' letters work without Alt too.
+    if (event->modifiers() == Qt::NoModifier) {
+        for (QAbstractButton *button : {static_cast<QAbstractButton *>(ui_->editButton),
+                                        static_cast<QAbstractButton *>(ui_->modesButton),
+                                        static_cast<QAbstractButton *>(ui_->transferButton),
+                                        static_cast<QAbstractButton *>(ui_->configButton),
+                                        static_cast<QAbstractButton *>(ui_->exitButton)}) {
+            if (QKeySequence::mnemonic(button->text()) == QKeySequence(Qt::ALT | event->key())) {
+                button->animateClick();
+                return;
+            }
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
