@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QProgressBar>
 #include <QtTest>
 
@@ -362,8 +363,22 @@ private slots:
     {
         QWidget page;
         {
-            StatusWindow window(&page, QFont());
+            page.move(120, 80);
+            page.show();
+            QFont caption(QStringLiteral("Helv"), 11, QFont::Bold);
+            StatusWindow window(&page, caption);
             QCOMPARE(window.windowTitle(), QStringLiteral("  STATUS"));
+            QVERIFY(window.isVisible());
+            QVERIFY(!window.isModal());
+            QCOMPARE(window.pos(), page.mapToGlobal(QPoint(0, 0)));
+            auto *group = window.findChild<QGroupBox *>();
+            QVERIFY(group);
+            QCOMPARE(group->title(), QStringLiteral(" Transfer status "));
+            QVERIFY(group->font().bold());
+            QVERIFY(!window.progressBar()->isTextVisible());
+            QCOMPARE(window.progressBar()->minimum(), 0);
+            QCOMPARE(window.progressBar()->maximum(), 100);
+            QCOMPARE(window.progressBar()->value(), 0);
             ShowTransferProgress(768, 752);
             QCOMPARE(window.progressBar()->value(), 97);
             ShowTransferProgress(64, 16);
