@@ -2,7 +2,17 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <filesystem>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -62,14 +72,36 @@ int LoadEditorConfig(EditorConfig &config)
 
 int SaveEditorConfig(const EditorConfig &config)
 {
-    QSaveFile file(EditorConfigPath());
-    if (!file.open(QIODevice::WriteOnly))
+    QFileInfo target(EditorConfigPath());
+    if (target.isSymLink())
+        target = QFileInfo(target.symLinkTarget());  // replace the file, keep the link
+
+    // The temporary file lies in the same folder, so the rename below is one
+    // step on the same file system: the old file stays whole until then.
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.Tolvane2.cfg.XXXXXX"));
+    if (!temp.open())
         return 0;
     const QByteArray bytes = EncodeEditorConfig(config);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    // A short write can pass unnoticed through the buffered layer (a full disk,
+    // a file size limit), so the size on disk is checked after the flush.
+    if (temp.write(bytes) != bytes.size() || !temp.flush() || temp.size() != bytes.size())
         return 0;
-    }
-    // commit() flushes the temporary file to disk and renames it over the old one.
-    return file.commit() ? 1 : 0;
+#if defined(_WIN32)
+    if (_commit(temp.handle()) != 0)
+        return 0;
+#else
+    if (fsync(temp.handle()) != 0)
+        return 0;
+#endif
+    temp.setPermissions(target.exists() ? target.permissions()
+                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    temp.close();
+
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(temp.fileName().toStdWString()),
+                            std::filesystem::path(target.absoluteFilePath().toStdWString()), error);
+    if (error)
+        return 0;
+    temp.setAutoRemove(false);  // it is the configuration file now
+    return 1;
 }
