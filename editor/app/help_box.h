@@ -40,6 +40,7 @@ public:
     ~HelpBox() override;
 
     int boxId() const { return boxId_; }
+    Ui::HelpBox *ui() const { return ui_.get(); }
     // The texts as shown, row by row; two-column rows are "label\tdefinition".
     QStringList shownLines() const;
 
