@@ -2,6 +2,7 @@
 
 #include "bitmap_button.h"
 #include "editor_style.h"
+#include "help_box.h"
 #include "messages.h"
 #include "pages.h"
 #include "pictures.h"
@@ -15,6 +16,16 @@
 #include <QRadioButton>
 
 namespace {
+
+// The ordinary text font with every attribute set, so that nothing of a
+// group's bold caption font reaches the controls inside the group.
+QFont InnerFont()
+{
+    QFont font = ordinaryFont();
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
 
 const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
 const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
@@ -66,7 +77,7 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
         group->setFont(captionFont());
         // Only the caption is bold: the controls inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(ordinaryFont());
+            child->setFont(InnerFont());
     }
     SetUpPictureButton(ui_->readPanelButton, "ReadUpBtn", "ReadDwnBtn");
     SetUpPictureButton(ui_->writePanelButton, "WriteUpBtn", "WriteDwnBtn");
@@ -166,6 +177,7 @@ void PlatformPage::writeModeTable()
 
 void PlatformPage::showHelp()
 {
+    ShowHelpBox(kHelpDeviceAddress, this);
 }
 
 SheetPage *CreatePlatformPage(EditorState &state, QWidget *parent)

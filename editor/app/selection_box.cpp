@@ -63,6 +63,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
     ui_->hideCheck->setChecked(false);
     ui_->hideCheck->setEnabled(!state_.selectionBoxFromMerge);
     ui_->addressEdit->setText(QString::number(state_.deviceAddress));
+    setFixedSize(size());  // the controls sit at fixed places
 
     connect(ui_->okButton, &QPushButton::clicked, this, &SelectionBox::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &SelectionBox::reject);

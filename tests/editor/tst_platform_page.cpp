@@ -3,6 +3,7 @@
 #include "bitmap_button.h"
 #include "file_dialogs.h"
 #include "file_page.h"
+#include "help_box.h"
 #include "messages.h"
 #include "platform_page.h"
 #include "selection_box.h"
@@ -312,6 +313,20 @@ private slots:
         click(page.get(), "readPanelButton");
         QCOMPARE(warnings_, QStringList{kCommunicationFailureText});
         QVERIFY(!state_.panelDataAvailable);
+    }
+
+    void helpOpensTheDeviceAddressBox()
+    {
+        auto page = makePage();
+        int shownBox = 0;
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+                shownBox = box->boxId();
+                box->reject();
+            }
+        });
+        click(page.get(), "helpButton");
+        QCOMPARE(shownBox, 974);
     }
 
     void portThatCannotOpen()
