@@ -87,7 +87,15 @@ void DeleteDrawingTools()
 
 void SetCaptionFont(std::initializer_list<QWidget *> widgets)
 {
-    for (QWidget *w : widgets)
-        if (w)
-            w->setFont(captionFont());
+    for (QWidget *w : widgets) {
+        if (!w)
+            continue;
+        QFont inner = w->font();
+        inner.setResolveMask(QFont::AllPropertiesResolved);  // inherit nothing from the caption
+        w->setFont(captionFont());
+        // Only the caption is bold: the controls inside a group keep their font.
+        for (QWidget *child : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (!child->testAttribute(Qt::WA_SetFont))
+                child->setFont(inner);
+    }
 }

@@ -23,5 +23,6 @@ QFont ordinaryFont();
 void CreateDrawingTools();
 void DeleteDrawingTools();
 
-// Sets captionFont on each of the given widgets (group boxes, buttons).
+// Sets captionFont on each of the given widgets (group boxes, buttons); the
+// controls inside a group box keep the font they had.
 void SetCaptionFont(std::initializer_list<QWidget *> widgets);

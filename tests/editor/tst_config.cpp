@@ -151,6 +151,11 @@ private slots:
         QCOMPARE(dialog.ui()->introLine1->text(), QStringLiteral("Select the devive for serial link and Write"));
         QCOMPARE(dialog.ui()->introLine2->text(), QStringLiteral("hotkey for PANELS/MODES control."));
         QVERIFY(dialog.ui()->comRadio1->isChecked());
+        // Bold captions on the groups and the buttons, plain text inside.
+        QVERIFY(dialog.ui()->serialGroup->font().bold());
+        QVERIFY(dialog.ui()->okButton->font().bold());
+        QVERIFY(!dialog.ui()->comRadio1->font().bold());
+        QVERIFY(!dialog.ui()->hotkeyList->font().bold());
         QCOMPARE(dialog.ui()->hotkeyList->count(), 8);
         QCOMPARE(dialog.ui()->hotkeyList->itemText(0), QStringLiteral("F2"));
         QCOMPARE(dialog.ui()->hotkeyList->itemText(7), QStringLiteral("F9"));
