@@ -22,6 +22,9 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
     ui_->setupUi(this);
     setFont(ordinaryFont());
     ui_->exitButton->setFont(captionFont());
+    // Every picture is loaded now, once, and shared by the pages.
+    for (const EditorPictureSpec &spec : EditorPictureSpecs())
+        EditorPicture(spec.name);
     ui_->logoLabel->setPixmap(EditorPicture(QStringLiteral("MainLogo")));
     ui_->mainImage->setPixmap(EditorPicture(QStringLiteral("MainImage")));
 

@@ -49,7 +49,8 @@ public:
     bool grab(QWidget *window, int virtualKey, std::function<void()> pressed) override
     {
         const int qtKey = Qt::Key_F2 + (virtualKey - 0x71);
-        shortcut_ = new QShortcut(QKeySequence(qtKey), window);
+        // On the top-level window: a page in a hidden tab keeps its key.
+        shortcut_ = new QShortcut(QKeySequence(qtKey), window->window());
         shortcut_->setContext(Qt::ApplicationShortcut);
         QObject::connect(shortcut_, &QShortcut::activated, shortcut_, std::move(pressed));
         return true;

@@ -308,6 +308,17 @@ private slots:
         QVERIFY(!window.authorPictureShown());
     }
 
+    void runEditorShowsTheMainWindowAndEndsWithOne()
+    {
+        EditorState state;
+        state.config = {3, 3};
+        onNextModal([](QDialog *window) { QTest::keyClick(window, Qt::Key_Escape); });
+        QCOMPARE(RunEditor(state), 1);
+        QCOMPARE(modalClass_, QStringLiteral("MainWindow"));
+        QCOMPARE(state.config.serialPort, uint16_t(1));  // no file: defaults
+        QCOMPARE(state.modeTable.modeCount, uint16_t(1));
+    }
+
     void pressedButtonDrawsDownFaceAndShiftedFocus()
     {
         MainWindow window(state_);

@@ -143,6 +143,17 @@ private slots:
         QTest::keyClick(&other, Qt::Key_F5);
         QTest::qWait(50);
         QCOMPARE(window.presses, 1);
+
+        // A page in a tab that is not shown keeps the key.
+        auto *page = new HotkeyWindow;
+        page->setParent(&other);
+        page->hide();
+        QVERIFY(RegisterWriteHotkey(page, 1));
+        QTest::keyClick(&other, Qt::Key_F2);
+        QTRY_COMPARE(page->presses, 1);
+        delete page;
+        QVERIFY(!CurrentWriteHotkey().window);
+        QTest::keyClick(&other, Qt::Key_F2);  // nothing left behind
     }
 
     void x11GrabDeliversXdotoolPresses()
