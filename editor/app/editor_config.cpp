@@ -8,9 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
+#if !defined(_WIN32)
 #include <unistd.h>
 #endif
 
@@ -86,10 +84,9 @@ int SaveEditorConfig(const EditorConfig &config)
     // a file size limit), so the size on disk is checked after the flush.
     if (temp.write(bytes) != bytes.size() || !temp.flush() || temp.size() != bytes.size())
         return 0;
-#if defined(_WIN32)
-    if (_commit(temp.handle()) != 0)
-        return 0;
-#else
+#if !defined(_WIN32)
+    // Written through to the disk before it replaces the old file. (On Windows
+    // the flush above is what is done; the rename still replaces in one step.)
     if (fsync(temp.handle()) != 0)
         return 0;
 #endif
