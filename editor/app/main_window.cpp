@@ -23,8 +23,8 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
     setFont(ordinaryFont());
     ui_->exitButton->setFont(captionFont());
     // Every picture is loaded now, once, and shared by the pages.
-    for (const EditorPictureSpec &spec : EditorPictureSpecs())
-        EditorPicture(spec.name);
+    for (const EditorPictureInfo &entry : EditorPictureList())
+        EditorPicture(entry.name);
     ui_->logoLabel->setPixmap(EditorPicture(QStringLiteral("MainLogo")));
     ui_->mainImage->setPixmap(EditorPicture(QStringLiteral("MainImage")));
 

@@ -4,7 +4,7 @@
 #include "panel_pages.h"
 #include "ui_PanelDataSheet.h"
 
-PanelDataSheet::PanelDataSheet(EditorState &state, QWidget *parent, const QList<SheetPageSpec> &pages)
+PanelDataSheet::PanelDataSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages)
     : PropertySheet(state, parent)
     , ui_(std::make_unique<Ui::PanelDataSheet>())
 {
@@ -15,7 +15,7 @@ PanelDataSheet::PanelDataSheet(EditorState &state, QWidget *parent, const QList<
 
 PanelDataSheet::~PanelDataSheet() = default;
 
-QList<SheetPageSpec> PanelDataSheet::standardPages()
+QList<SheetPageEntry> PanelDataSheet::standardPages()
 {
     return {
         {QStringLiteral(" Interface I "), CreateInterface1Page},

@@ -14,10 +14,10 @@ class PanelDataSheet : public PropertySheet {
     Q_OBJECT
 public:
     // `pages` replaces the five pages (tests); empty means the real ones.
-    PanelDataSheet(EditorState &state, QWidget *parent, const QList<SheetPageSpec> &pages = {});
+    PanelDataSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages = {});
     ~PanelDataSheet() override;
 
-    static QList<SheetPageSpec> standardPages();
+    static QList<SheetPageEntry> standardPages();
 
 protected:
     void pageCreated(int index, SheetPage *page) override;

@@ -13,10 +13,10 @@ static void InitEditorResources()
     (void)done;
 }
 
-const QList<EditorPictureSpec> &EditorPictureSpecs()
+const QList<EditorPictureInfo> &EditorPictureList()
 {
-    static const QList<EditorPictureSpec> specs = [] {
-        QList<EditorPictureSpec> list = {
+    static const QList<EditorPictureInfo> entries = [] {
+        QList<EditorPictureInfo> list = {
             {QStringLiteral("MainLogo"), QSize(42, 302)},   {QStringLiteral("MainImage"), QSize(110, 256)}, {QStringLiteral("Author"), QSize(270, 244)},
             {QStringLiteral("EditImage"), QSize(66, 240)},  {QStringLiteral("DiskImage"), QSize(74, 272)},  {QStringLiteral("TransImage"), QSize(74, 292)},
             {QStringLiteral("ModeImage"), QSize(80, 340)},  {QStringLiteral("SelectionIcon"), QSize(32, 32)},
@@ -31,7 +31,7 @@ const QList<EditorPictureSpec> &EditorPictureSpecs()
         }
         return list;
     }();
-    return specs;
+    return entries;
 }
 
 const QPixmap &EditorPicture(const QString &name)

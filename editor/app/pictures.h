@@ -14,11 +14,11 @@
 const QPixmap &EditorPicture(const QString &name);
 
 // Every picture the editor ships and the size it must have, for checks.
-struct EditorPictureSpec {
+struct EditorPictureInfo {
     QString name;
     QSize size;
 };
-const QList<EditorPictureSpec> &EditorPictureSpecs();
+const QList<EditorPictureInfo> &EditorPictureList();
 
 // Names of the faces of one button: "Read" gives "ReadUpBtn" and "ReadDwnBtn".
 QString UpFaceName(const QString &stem);

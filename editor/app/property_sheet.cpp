@@ -17,7 +17,7 @@ PropertySheet::PropertySheet(EditorState &state, QWidget *parent)
 
 PropertySheet::~PropertySheet() = default;
 
-void PropertySheet::setupSheet(QTabWidget *tabs, QDialogButtonBox *buttons, const QList<SheetPageSpec> &pages)
+void PropertySheet::setupSheet(QTabWidget *tabs, QDialogButtonBox *buttons, const QList<SheetPageEntry> &pages)
 {
     setFont(ordinaryFont());
     tabs_ = tabs;
@@ -28,13 +28,13 @@ void PropertySheet::setupSheet(QTabWidget *tabs, QDialogButtonBox *buttons, cons
             tabs_->removeTab(0);
             delete w;
         }
-        for (const SheetPageSpec &spec : pages) {
+        for (const SheetPageEntry &entry : pages) {
             Slot slot;
-            slot.spec = spec;
+            slot.entry = entry;
             slot.container = new QWidget;
             slot.layout = new QVBoxLayout(slot.container);
             slot.layout->setContentsMargins(0, 0, 0, 0);
-            tabs_->addTab(slot.container, spec.title);
+            tabs_->addTab(slot.container, entry.title);
             slots_.append(slot);
         }
     }
@@ -68,7 +68,7 @@ int PropertySheet::pageCount() const
 
 QString PropertySheet::pageTitle(int index) const
 {
-    return index >= 0 && index < slots_.size() ? slots_[index].spec.title : QString();
+    return index >= 0 && index < slots_.size() ? slots_[index].entry.title : QString();
 }
 
 SheetPage *PropertySheet::page(int index) const
@@ -84,8 +84,8 @@ int PropertySheet::currentPage() const
 SheetPage *PropertySheet::ensurePage(int index)
 {
     Slot &slot = slots_[index];
-    if (!slot.page && slot.spec.create) {
-        slot.page = slot.spec.create(state_, slot.container);
+    if (!slot.page && slot.entry.create) {
+        slot.page = slot.entry.create(state_, slot.container);
         if (slot.page) {
             slot.layout->addWidget(slot.page);
             slot.page->show();

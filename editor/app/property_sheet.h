@@ -16,7 +16,7 @@ struct EditorState;
 
 using SheetPageFactory = std::function<SheetPage *(EditorState &, QWidget *)>;
 
-struct SheetPageSpec {
+struct SheetPageEntry {
     QString title;
     SheetPageFactory create;
 };
@@ -42,7 +42,7 @@ public slots:
 
 protected:
     // Called by the concrete sheet after setupUi.
-    void setupSheet(QTabWidget *tabs, QDialogButtonBox *buttons, const QList<SheetPageSpec> &pages);
+    void setupSheet(QTabWidget *tabs, QDialogButtonBox *buttons, const QList<SheetPageEntry> &pages);
     // A page has just been made.
     virtual void pageCreated(int index, SheetPage *page);
 
@@ -53,7 +53,7 @@ private:
     SheetPage *ensurePage(int index);
 
     struct Slot {
-        SheetPageSpec spec;
+        SheetPageEntry entry;
         QWidget *container = nullptr;
         QVBoxLayout *layout = nullptr;
         SheetPage *page = nullptr;

@@ -3,7 +3,7 @@
 #include "pages.h"
 #include "ui_TransferSheet.h"
 
-TransferSheet::TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageSpec> &pages)
+TransferSheet::TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages)
     : PropertySheet(state, parent)
     , ui_(std::make_unique<Ui::TransferSheet>())
 {
@@ -13,7 +13,7 @@ TransferSheet::TransferSheet(EditorState &state, QWidget *parent, const QList<Sh
 
 TransferSheet::~TransferSheet() = default;
 
-QList<SheetPageSpec> TransferSheet::standardPages()
+QList<SheetPageEntry> TransferSheet::standardPages()
 {
     return {
         {QStringLiteral(" File "), CreateFilePage},

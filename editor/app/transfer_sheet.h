@@ -14,10 +14,10 @@ class TransferSheet : public PropertySheet {
     Q_OBJECT
 public:
     // `pages` replaces the three pages (tests); empty means the real ones.
-    TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageSpec> &pages = {});
+    TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages = {});
     ~TransferSheet() override;
 
-    static QList<SheetPageSpec> standardPages();
+    static QList<SheetPageEntry> standardPages();
 
 private:
     std::unique_ptr<Ui::TransferSheet> ui_;

@@ -11,12 +11,12 @@ class ResourcesTest : public QObject {
 private slots:
     void everyPictureAtItsSize()
     {
-        const auto &specs = EditorPictureSpecs();
-        QCOMPARE(specs.size(), 40);
-        for (const EditorPictureSpec &spec : specs) {
-            const QPixmap &picture = EditorPicture(spec.name);
-            QVERIFY2(!picture.isNull(), qPrintable(spec.name));
-            QVERIFY2(picture.size() == spec.size, qPrintable(spec.name));
+        const auto &entries = EditorPictureList();
+        QCOMPARE(entries.size(), 40);
+        for (const EditorPictureInfo &entry : entries) {
+            const QPixmap &picture = EditorPicture(entry.name);
+            QVERIFY2(!picture.isNull(), qPrintable(entry.name));
+            QVERIFY2(picture.size() == entry.size, qPrintable(entry.name));
         }
         // Up and down faces differ, so that a press is visible.
         for (const char *stem : {"Edit", "Modes", "Trans", "Conf", "New", "Load", "Save", "LoadM", "SaveM", "Read",

@@ -53,15 +53,15 @@ private:
     QString name_;
 };
 
-QList<SheetPageSpec> RecordingPages(int count)
+QList<SheetPageEntry> RecordingPages(int count)
 {
-    QList<SheetPageSpec> specs;
+    QList<SheetPageEntry> entries;
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("p%1").arg(i);
-        specs.append({QStringLiteral(" Page %1 ").arg(i),
+        entries.append({QStringLiteral(" Page %1 ").arg(i),
                       [name](EditorState &, QWidget *parent) { return new RecordingPage(name, parent); }});
     }
-    return specs;
+    return entries;
 }
 
 RecordingPage *Page(PropertySheet &sheet, int index)
