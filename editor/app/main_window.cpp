@@ -70,6 +70,7 @@ void MainWindow::editPanelData()
         state_.panelDataAvailable = true;
         state_.panel = state_.editPanel;
     }
+    takeBackFocus();
 }
 
 void MainWindow::editModeTable()
@@ -80,6 +81,7 @@ void MainWindow::editModeTable()
         state_.modeTableAvailable = true;
         state_.modeTable = state_.editModeTable;
     }
+    takeBackFocus();
 }
 
 void MainWindow::transferData()
@@ -92,11 +94,21 @@ void MainWindow::transferData()
         state_.panel = state_.editPanel;
         state_.modeTable = state_.editModeTable;
     }
+    takeBackFocus();
 }
 
 void MainWindow::configure()
 {
     ShowConfigDialog(state_.config, this);
+    takeBackFocus();
+}
+
+void MainWindow::takeBackFocus()
+{
+    // Without a window manager nobody hands the keyboard back to the main
+    // window when a dialog ends, and its shortcuts would stay dead.
+    if (isVisible())
+        activateWindow();
 }
 
 bool MainWindow::authorPictureShown() const

@@ -37,6 +37,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void takeBackFocus();
+
     EditorState &state_;
     std::unique_ptr<Ui::MainWindow> ui_;
     QLabel *author_ = nullptr;
