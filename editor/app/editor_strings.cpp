@@ -2,36 +2,29 @@
 
 #include <QHash>
 
+#include "tolvane/data_lists.h"
+
 namespace {
 
-const QHash<int, QString> &Table()
+void AddFileKindTexts(QHash<int, QString> &table, FileKind kind)
 {
-    static const QHash<int, QString> table = {
-        // panel files
-        {5100, QStringLiteral("Panel files (*.PNL)#*.PNL#")},
-        {5101, QStringLiteral("Panel files (*.PNL)")},
-        {5102, QStringLiteral("*.PNL")},
-        {5103, QStringLiteral("PNL")},
-        {5104, QStringLiteral("  LOAD PANEL DATA")},
-        {5105, QStringLiteral("  SAVE PANEL DATA")},
-        // mode files
-        {5108, QStringLiteral("Mode files (*.MOD)#*.MOD#")},
-        {5109, QStringLiteral("Mode files (*.MOD)")},
-        {5110, QStringLiteral("*.MOD")},
-        {5111, QStringLiteral("MOD")},
-        {5112, QStringLiteral("  LOAD MODE TABLE")},
-        {5113, QStringLiteral("  SAVE MODE TABLE")},
-        // gamma table files (read only, no save title)
-        {5116, QStringLiteral("Gamma table files (*.GAM)#*.GAM#")},
-        {5117, QStringLiteral("Gamma table files (*.GAM)")},
-        {5118, QStringLiteral("*.GAM")},
-        {5119, QStringLiteral("GAM")},
-        {5120, QStringLiteral("  LOAD GAMMA TABLE")},
-        // mode types
-        {5930, QStringLiteral("Normal")},
-        {5931, QStringLiteral("Overlapped 720x400")},
-        {5932, QStringLiteral("Overlapped 640x350")},
-        {5933, QStringLiteral("Interlaced")},
+    const FileKindTexts &texts = TextsForFileKind(kind);
+    const std::vector<std::string> pair = SplitFilterText(texts.filter);
+    auto put = [&](FileKindEntry entry, const std::string &text) {
+        table.insert(FileKindTextId(kind, entry), QString::fromStdString(text));
+    };
+    put(kFileFilter, texts.filter);
+    put(kFileDescription, pair.size() > 0 ? pair[0] : std::string());
+    put(kFilePattern, pair.size() > 1 ? pair[1] : std::string());
+    put(kFileDefaultExt, texts.defaultExtension);
+    put(kFileOpenTitle, texts.openTitle);
+    if (texts.saveTitle != nullptr)
+        put(kFileSaveTitle, texts.saveTitle);
+}
+
+QHash<int, QString> MakeTable()
+{
+    QHash<int, QString> table = {
         // write hotkeys
         {6000, QStringLiteral("F2")},
         {6001, QStringLiteral("F3")},
@@ -42,6 +35,16 @@ const QHash<int, QString> &Table()
         {6006, QStringLiteral("F8")},
         {6007, QStringLiteral("F9")},
     };
+    for (FileKind kind : {FileKind::Panel, FileKind::Mode, FileKind::Gamma})
+        AddFileKindTexts(table, kind);
+    for (std::size_t i = 0; i < kScanTypeCount; ++i)
+        table.insert(kModeTypeTextBase + static_cast<int>(i), QString::fromLatin1(kScanTypes[i]));
+    return table;
+}
+
+const QHash<int, QString> &Table()
+{
+    static const QHash<int, QString> table = MakeTable();
     return table;
 }
 

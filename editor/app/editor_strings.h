@@ -1,7 +1,8 @@
 // The editor's string table, keyed by resource number.
 //
 //   5100..5123  file kinds: eight entries per kind (panel 5100, mode 5108,
-//               gamma 5116), see FileKindText below
+//               gamma 5116), see FileKindText below; they come from
+//               the model's file-kind texts, so both always agree
 //   5930..5933  mode types of the mode table editor
 //   6000..6007  the write hotkey names "F2".."F9"
 #pragma once
@@ -9,10 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "tolvane/files.h"
+
 // Text of a resource number; an unknown number gives an empty string.
 QString EditorText(int resourceId);
-
-enum class FileKind { Panel = 0, Mode = 1, Gamma = 2 };
 
 // Entries of one file kind, added to the kind's base number.
 enum FileKindEntry {
