@@ -46,7 +46,7 @@ void ConfigDialog::accept()
     if (SaveEditorConfig(config_)) {
         done(1);
     } else {
-        ShowWarning(QStringLiteral("ERROR: Can't write config data to disk !"));
+        ShowWarning(kConfigWriteFailedText);
         done(0);
     }
 }

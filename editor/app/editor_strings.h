@@ -40,3 +40,18 @@ constexpr int kHotkeyCount = 8;
 
 // Consecutive entries first..first+count-1, e.g. the list of a drop-down.
 QStringList EditorTextList(int first, int count);
+
+// Messages, by name. Each is shown letter for letter as it stands here.
+inline const QString kOpenSerialFailedText = QStringLiteral("ERROR: Can't open serial device !");
+inline const QString kCommunicationFailureText = QStringLiteral("ERROR: Communication failure !");
+inline const QString kDeviceAddressText = QStringLiteral("ERROR: Device address exceed 255 !");
+inline const QString kConfigWriteFailedText = QStringLiteral("ERROR: Can't write config data to disk !");
+inline const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
+inline const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
+inline const QString kWrongPanelFileText = QStringLiteral("ERROR: Wrong format of panel file !");
+inline const QString kCantLoadPanelText = QStringLiteral("ERROR: Can't load panel data !");
+inline const QString kCantWritePanelText = QStringLiteral("ERROR: Can't write panel data !");
+inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of mode file !");
+inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
+inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
+inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");

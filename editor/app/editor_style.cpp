@@ -72,6 +72,10 @@ QFont ordinaryFont()
 {
     QFont font = SansSerif(QStringLiteral("Helv"));
     font.setPointSize(8);
+    // Weight and style are set, not inherited: inside a group whose caption
+    // is bold, controls given this font stay plain.
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
     return font;
 }
 

@@ -1,6 +1,7 @@
 #include "file_page.h"
 
 #include "bitmap_button.h"
+#include "editor_strings.h"
 #include "editor_style.h"
 #include "file_dialogs.h"
 #include "messages.h"
@@ -14,24 +15,6 @@
 
 namespace {
 
-// The ordinary text font with every attribute set, so that nothing of a
-// group's bold caption font reaches the controls inside the group.
-QFont InnerFont()
-{
-    QFont font = ordinaryFont();
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
-const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
-const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
-const QString kWrongPanelFileText = QStringLiteral("ERROR: Wrong format of panel file !");
-const QString kCantLoadPanelText = QStringLiteral("ERROR: Can't load panel data !");
-const QString kCantWritePanelText = QStringLiteral("ERROR: Can't write panel data !");
-const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of mode file !");
-const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
-const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 
 // Focus rectangles of this page's picture buttons; "&N" is drawn narrower.
 const QMargins kNewFocusInset(2, 3, 5, 4);
@@ -60,7 +43,7 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
         group->setFont(captionFont());
         // Only the caption is bold: the labels inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(InnerFont());
+            child->setFont(ordinaryFont());
     }
     SetUpPictureButton(ui_->newPanelButton, "NewUpBtn", "NewDwnBtn", kNewFocusInset);
     SetUpPictureButton(ui_->loadPanelButton, "LoadUpBtn", "LoadDwnBtn");

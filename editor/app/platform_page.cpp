@@ -17,18 +17,6 @@
 
 namespace {
 
-// The ordinary text font with every attribute set, so that nothing of a
-// group's bold caption font reaches the controls inside the group.
-QFont InnerFont()
-{
-    QFont font = ordinaryFont();
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
-const QString kNoPanelDataText = QStringLiteral("ERROR: No panel data available !");
-const QString kNoModeTableText = QStringLiteral("ERROR: No mode table available !");
 
 // Focus rectangle of this page's picture buttons: inset left, top, right,
 // bottom, and its shift while pressed.
@@ -77,7 +65,7 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
         group->setFont(captionFont());
         // Only the caption is bold: the controls inside keep the page's font.
         for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(InnerFont());
+            child->setFont(ordinaryFont());
     }
     SetUpPictureButton(ui_->readPanelButton, "ReadUpBtn", "ReadDwnBtn");
     SetUpPictureButton(ui_->writePanelButton, "WriteUpBtn", "WriteDwnBtn");

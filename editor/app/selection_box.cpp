@@ -12,16 +12,6 @@
 
 namespace {
 
-// The ordinary text font with every attribute set, so that nothing of a
-// group's bold caption font reaches the controls inside the group.
-QFont InnerFont()
-{
-    QFont font = ordinaryFont();
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
 const QString kIntroWithoutPanel =
     QStringLiteral("Select options and hide the box for subsequent calls.");
 
@@ -42,7 +32,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
                                static_cast<QWidget *>(ui_->panelGroup)}) {
         captioned->setFont(captionFont());
         for (QWidget *child : captioned->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(InnerFont());
+            child->setFont(ordinaryFont());
     }
     ui_->okButton->setFont(captionFont());
     ui_->cancelButton->setFont(captionFont());

@@ -11,16 +11,6 @@
 
 namespace {
 
-// The ordinary text font with every attribute set, so that nothing of a
-// group's bold caption font reaches the controls inside the group.
-QFont InnerFont()
-{
-    QFont font = ordinaryFont();
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
 }  // namespace
 
 StatusWindow *StatusWindow::current_ = nullptr;
@@ -33,7 +23,7 @@ StatusWindow::StatusWindow(QWidget *parent, const QFont &captionFont)
     setFont(ordinaryFont());
     ui_->statusGroup->setFont(captionFont);
     // The group's caption font must not reach the frame and the bar.
-    ui_->progressFrame->setFont(InnerFont());
+    ui_->progressFrame->setFont(ordinaryFont());
     setModal(false);
     if (parent)
         move(parent->mapToGlobal(QPoint(0, 0)));

@@ -7,6 +7,8 @@
 // are the only editor code that calls the board.
 #pragma once
 
+#include "editor_strings.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -20,9 +22,6 @@ struct PanelImage;
 struct GammaTable;
 struct ModeTableImage;
 
-inline const QString kOpenSerialFailedText = QStringLiteral("ERROR: Can't open serial device !");
-inline const QString kCommunicationFailureText = QStringLiteral("ERROR: Communication failure !");
-inline const QString kDeviceAddressText = QStringLiteral("ERROR: Device address exceed 255 !");
 
 // Reads a device address entry: the first 7 characters as a decimal number
 // (leading blanks skipped, optional sign, digits up to the first other
