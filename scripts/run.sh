@@ -10,10 +10,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release -j "$(nproc)"
+cmake --build build/release -j "$(nproc)" --target vantrel-board vantrel-demo \
+  $(grep -q "^TOLVANE_BUILD_EDITOR:BOOL=ON" build/release/CMakeCache.txt && echo Tolvane2)
 
-state=${XDG_RUNTIME_DIR:-/tmp}/vantrel-$USER$$
-mkdir -p "$state"
+state=$(mktemp -d "${TMPDIR:-/tmp}/vantrel.XXXXXX")
 link="$state/COM1"
 flash="$PWD/build/release/board-flash.bin"   # the board keeps its flash between runs
 build/release/tools/board-emulator/vantrel-board --link "$link" --flash-file "$flash" > "$state/board.out" &
