@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   xvfb xauth xdotool x11-utils imagemagick
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

@@ -2,6 +2,7 @@
 # Installs what is missing, builds and runs every test:
 #   build/asan  everything with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/tsan  the link library and its tests with ThreadSanitizer
+#   build/win64 the link library cross-compiled for Windows (does it build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,3 +20,7 @@ ctest --test-dir build/asan --output-on-failure -j "$jobs"
 cmake -S . -B build/tsan -G Ninja -DTOLVANE_SANITIZE=thread -DTOLVANE_BUILD_EDITOR=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"
+
+cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo
+echo "Windows build of the link library: build/win64/link/vantrel.dll"
