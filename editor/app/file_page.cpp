@@ -21,10 +21,9 @@ const QMargins kNewFocusInset(2, 3, 5, 4);
 const QMargins kFocusInset(2, 3, 3, 4);
 const QPoint kPressedOffset(1, 1);
 
-void SetUpPictureButton(BitmapButton *button, const char *up, const char *down,
-                        const QMargins &inset = kFocusInset)
+void SetUpPictureButton(BitmapButton *button, const char *faces, const QMargins &inset = kFocusInset)
 {
-    button->setFaces(EditorPicture(QLatin1String(up)), EditorPicture(QLatin1String(down)));
+    button->setFacesByName(QLatin1String(faces));
     button->setFocusGeometry(inset, kPressedOffset);
 }
 
@@ -38,18 +37,12 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
     // The controls sit at fixed places: the sheet must leave the page its size.
     setMinimumSize(size());
     ui_->diskImage->setPixmap(EditorPicture(QStringLiteral("DiskImage")));
-    for (QWidget *group : {static_cast<QWidget *>(ui_->panelGroup),
-                           static_cast<QWidget *>(ui_->modeGroup)}) {
-        group->setFont(captionFont());
-        // Only the caption is bold: the labels inside keep the page's font.
-        for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(ordinaryFont());
-    }
-    SetUpPictureButton(ui_->newPanelButton, "NewUpBtn", "NewDwnBtn", kNewFocusInset);
-    SetUpPictureButton(ui_->loadPanelButton, "LoadUpBtn", "LoadDwnBtn");
-    SetUpPictureButton(ui_->savePanelButton, "SaveUpBtn", "SaveDwnBtn");
-    SetUpPictureButton(ui_->loadModeButton, "LoadMUpBtn", "LoadMDwnBtn");
-    SetUpPictureButton(ui_->saveModeButton, "SaveMUpBtn", "SaveMDwnBtn");
+    SetCaptionFont({ui_->panelGroup, ui_->modeGroup});
+    SetUpPictureButton(ui_->newPanelButton, "New", kNewFocusInset);
+    SetUpPictureButton(ui_->loadPanelButton, "Load");
+    SetUpPictureButton(ui_->savePanelButton, "Save");
+    SetUpPictureButton(ui_->loadModeButton, "LoadM");
+    SetUpPictureButton(ui_->saveModeButton, "SaveM");
 
     connect(ui_->newPanelButton, &QAbstractButton::clicked, this, &FilePage::newPanel);
     connect(ui_->loadPanelButton, &QAbstractButton::clicked, this, &FilePage::loadPanel);

@@ -23,9 +23,9 @@ namespace {
 const QMargins kFocusInset(2, 3, 3, 4);
 const QPoint kPressedOffset(1, 1);
 
-void SetUpPictureButton(BitmapButton *button, const char *up, const char *down)
+void SetUpPictureButton(BitmapButton *button, const char *faces)
 {
-    button->setFaces(EditorPicture(QLatin1String(up)), EditorPicture(QLatin1String(down)));
+    button->setFacesByName(QLatin1String(faces));
     button->setFocusGeometry(kFocusInset, kPressedOffset);
 }
 
@@ -59,18 +59,11 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
     // The controls sit at fixed places: the sheet must leave the page its size.
     setMinimumSize(size());
     ui_->transImage->setPixmap(EditorPicture(QStringLiteral("TransImage")));
-    for (QWidget *group : {static_cast<QWidget *>(ui_->generalGroup),
-                           static_cast<QWidget *>(ui_->panelGroup),
-                           static_cast<QWidget *>(ui_->modeGroup)}) {
-        group->setFont(captionFont());
-        // Only the caption is bold: the controls inside keep the page's font.
-        for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(ordinaryFont());
-    }
-    SetUpPictureButton(ui_->readPanelButton, "ReadUpBtn", "ReadDwnBtn");
-    SetUpPictureButton(ui_->writePanelButton, "WriteUpBtn", "WriteDwnBtn");
-    SetUpPictureButton(ui_->readModeButton, "ReadMUpBtn", "ReadMDwnBtn");
-    SetUpPictureButton(ui_->writeModeButton, "WriteMUpBtn", "WriteMDwnBtn");
+    SetCaptionFont({ui_->generalGroup, ui_->panelGroup, ui_->modeGroup});
+    SetUpPictureButton(ui_->readPanelButton, "Read");
+    SetUpPictureButton(ui_->writePanelButton, "Write");
+    SetUpPictureButton(ui_->readModeButton, "ReadM");
+    SetUpPictureButton(ui_->writeModeButton, "WriteM");
 
     ui_->addressEdit->setMaxLength(3);
     QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,
@@ -95,14 +88,19 @@ int PlatformPage::checkedPanel() const
     return CheckedPanelRadio(radios);
 }
 
+void PlatformPage::transferAt(const std::function<int(int address)> &body)
+{
+    // A bad address is reported and nothing is stored or opened.
+    const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
+    if (address)
+        RunTransfer(state_.config, [&] { return body(*address); });
+}
+
 void PlatformPage::readPanel()
 {
-    const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (!address)
-        return;
-    RunTransfer(state_.config, [&] {
+    transferAt([this](int address) {
         // A read takes the address and slot but not the reset option.
-        state_.deviceAddress = *address;
+        state_.deviceAddress = address;
         state_.panelNumber = checkedPanel();
         if (!ReadPanelFromBoard(this, state_))
             return 0;  // the edit copy and the flags stay as they were
@@ -118,11 +116,8 @@ void PlatformPage::writePanel()
         ShowWarning(kNoPanelDataText);
         return;
     }
-    const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (!address)
-        return;
-    RunTransfer(state_.config, [&] {
-        state_.deviceAddress = *address;
+    transferAt([this](int address) {
+        state_.deviceAddress = address;
         state_.panelNumber = checkedPanel();
         state_.resetAfterWrite = ui_->resetCheck->isChecked();
         ApplyResolutionClass(state_.editPanel);
@@ -133,11 +128,8 @@ void PlatformPage::writePanel()
 
 void PlatformPage::readModeTable()
 {
-    const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (!address)
-        return;
-    RunTransfer(state_.config, [&] {
-        state_.deviceAddress = *address;
+    transferAt([this](int address) {
+        state_.deviceAddress = address;
         if (!ReadModeTableFromBoard(this, state_))
             return 0;
         ImageToModeTable(state_.modeTableImage, state_.editModeTable);
@@ -152,11 +144,8 @@ void PlatformPage::writeModeTable()
         ShowWarning(kNoModeTableText);
         return;
     }
-    const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (!address)
-        return;
-    RunTransfer(state_.config, [&] {
-        state_.deviceAddress = *address;
+    transferAt([this](int address) {
+        state_.deviceAddress = address;
         state_.resetAfterWrite = ui_->resetCheck->isChecked();
         ModeTableToImage(state_.editModeTable, state_.modeTableImage);
         return WriteModeTableToBoard(this, state_);

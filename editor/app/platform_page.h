@@ -5,6 +5,7 @@
 
 #include "sheet_page.h"
 
+#include <functional>
 #include <memory>
 
 class QRadioButton;
@@ -23,6 +24,9 @@ public:
     // The page keeps no data of its own: leaving, OK and Cancel need nothing.
 
 private:
+    // Reads the device address entry and runs body inside the open-run-close
+    // transfer sequence with it.
+    void transferAt(const std::function<int(int address)> &body);
     void readPanel();
     void writePanel();
     void readModeTable();

@@ -28,12 +28,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
                                   ? style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32)
                                   : icon);
 
-    for (QWidget *captioned : {static_cast<QWidget *>(ui_->generalGroup),
-                               static_cast<QWidget *>(ui_->panelGroup)}) {
-        captioned->setFont(captionFont());
-        for (QWidget *child : captioned->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(ordinaryFont());
-    }
+    SetCaptionFont({ui_->generalGroup, ui_->panelGroup});
     ui_->okButton->setFont(captionFont());
     ui_->cancelButton->setFont(captionFont());
 

@@ -50,11 +50,13 @@ public:
     TransferScope(const TransferScope &) = delete;
     TransferScope &operator=(const TransferScope &) = delete;
 
-    // The last steps of a successful operation: remove the callback, show the
-    // full bar for a moment.
-    void finish()
+    // The last steps of a successful operation: remove the callback, after a
+    // write reset the board when asked, show the full bar for a moment.
+    void finish(bool resetBoard = false)
     {
         Vantrel_SetProgressCallback(nullptr);
+        if (resetBoard)
+            Vantrel_Reset(kResetAddress);  // fire and forget
         ShowTransferProgress(100, 100);
         QThread::msleep(kFullBarMilliseconds);
     }
@@ -140,10 +142,7 @@ int WritePanelToBoard(QWidget *parent, const QFont &captionFont, bool resetAfter
     // The image being sent decides on the gamma table, not what the board holds.
     if (ImageUsesGamma(writeImage) && Vantrel_WritePanelGamma(deviceAddress, slot, gammaBuffer.level) < 0)
         return 0;
-    Vantrel_SetProgressCallback(nullptr);
-    if (resetAfterWrite)
-        Vantrel_Reset(kResetAddress);  // fire and forget
-    scope.finish();
+    scope.finish(resetAfterWrite);
     return 1;
 }
 
@@ -163,10 +162,7 @@ int WriteModeTableToBoard(QWidget *parent, const QFont &captionFont, bool resetA
     TransferScope scope(parent, captionFont);
     if (Vantrel_WriteModeTable(deviceAddress, image.bytes) < 0)
         return 0;
-    Vantrel_SetProgressCallback(nullptr);
-    if (resetAfterWrite)
-        Vantrel_Reset(kResetAddress);  // fire and forget
-    scope.finish();
+    scope.finish(resetAfterWrite);
     return 1;
 }
 
