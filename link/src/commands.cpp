@@ -141,11 +141,6 @@ const Block kWriteFlashBlock{kWriteFlash, kLongTimeout, false};
 const Block kReadNvRamBlock{kReadNvRam, kShortTimeout, false};
 const Block kWriteNvRamBlock{kWriteNvRam, kLongTimeout, false};
 
-std::int32_t BigEndianWord(std::size_t position)
-{
-    return GetBigEndian16(position);
-}
-
 }  // namespace
 
 extern "C" {
@@ -160,14 +155,14 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadRegister(int32_t address, int32_t r
     PutBigEndian16(0, static_cast<std::uint32_t>(reg));
     PutByte(2, 0);
     PutByte(3, 0);
-    return Transact(address, kReadRegister, 4, kShortTimeout) ? BigEndianWord(2) : -1;
+    return Transact(address, kReadRegister, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WriteRegister(int32_t address, int32_t reg, int32_t value)
 {
     PutBigEndian16(0, static_cast<std::uint32_t>(reg));
     PutBigEndian16(2, static_cast<std::uint32_t>(value));
-    return Transact(address, kWriteRegister, 4, kShortTimeout) ? BigEndianWord(2) : -1;
+    return Transact(address, kWriteRegister, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress)
@@ -211,7 +206,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadPort(int32_t address, int32_t port)
     PutByte(1, Byte(port));
     PutByte(2, 0);
     PutByte(3, 0);
-    return Transact(address, kReadPort, 4, kShortTimeout) ? BigEndianWord(2) : -1;
+    return Transact(address, kReadPort, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port, int32_t value)
@@ -220,7 +215,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port
     PutByte(1, Byte(port));
     PutByte(2, 0);
     PutByte(3, Byte(value));
-    return Transact(address, kWritePort, 4, kShortTimeout) ? BigEndianWord(2) : -1;
+    return Transact(address, kWritePort, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_ReadFlash(int32_t address, uint32_t flashAddress, uint32_t count, uint8_t *buffer)
@@ -246,9 +241,9 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadAdjuster(int32_t address, int32_t i
     PutByte(0, Byte(index));
     if (!Transact(address, kReadAdjuster, 1, kLongTimeout))
         return -1;
-    values->value1 = BigEndianWord(1);
-    values->value2 = BigEndianWord(3);
-    values->value3 = BigEndianWord(5);
+    values->value1 = GetBigEndian16(1);
+    values->value2 = GetBigEndian16(3);
+    values->value3 = GetBigEndian16(5);
     return 0;
 }
 
@@ -301,9 +296,9 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t pane
         info.name[i] = static_cast<char>(c);
     }
     info.byte1 = GetByte(17);
-    info.word1 = BigEndianWord(18);
-    info.word2 = BigEndianWord(20);
-    info.word3 = BigEndianWord(22);
+    info.word1 = GetBigEndian16(18);
+    info.word2 = GetBigEndian16(20);
+    info.word3 = GetBigEndian16(22);
     info.byte2 = GetByte(24);
     info.byte3 = GetByte(25);
     std::memcpy(record, &info, sizeof info);
@@ -323,10 +318,10 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecor
     if (record == nullptr)
         return 0;
     ModeInfoRecord info{};
-    info.word1 = BigEndianWord(0);
-    info.word2 = BigEndianWord(2);
-    info.word3 = BigEndianWord(4);
-    info.word4 = BigEndianWord(6);
+    info.word1 = GetBigEndian16(0);
+    info.word2 = GetBigEndian16(2);
+    info.word3 = GetBigEndian16(4);
+    info.word4 = GetBigEndian16(6);
     info.byte1 = GetByte(8);
     info.byte2 = GetByte(9);
     std::memcpy(record, &info, sizeof info);
