@@ -3,6 +3,11 @@
 //   5100..5123  file kinds: eight entries per kind (panel 5100, mode 5108,
 //               gamma 5116), see FileKindText below; they come from
 //               the model's file-kind texts, so both always agree
+//   5200..5221  manufacturers (Interface I)
+//   5240..5241  correction choices (Interface I)
+//   5300..5306  drive steps (Interface II: data, control and clock lines)
+//   5320..5323  display clock adjustments (Interface II)
+//   5340..5355  KESA identifications (Interface II)
 //   5930..5933  mode types of the mode table editor
 //   6000..6007  the write hotkey names "F2".."F9"
 #pragma once
@@ -32,6 +37,13 @@ constexpr int FileKindTextId(FileKind kind, FileKindEntry entry)
     return kFileKindTextBase + kFileKindTextStride * static_cast<int>(kind) + entry;
 }
 QString FileKindText(FileKind kind, FileKindEntry entry);
+
+// The drop-down lists of the Interface pages; their texts come from the model.
+constexpr int kManufacturerTextBase = 5200;
+constexpr int kCorrectionTextBase = 5240;
+constexpr int kDriveStepTextBase = 5300;
+constexpr int kClockAdjustTextBase = 5320;
+constexpr int kKesaIdTextBase = 5340;
 
 constexpr int kModeTypeTextBase = 5930;   // "Normal", "Overlapped 720x400", ...
 constexpr int kModeTypeCount = 4;

@@ -37,8 +37,16 @@ QHash<int, QString> MakeTable()
     };
     for (FileKind kind : {FileKind::Panel, FileKind::Mode, FileKind::Gamma})
         AddFileKindTexts(table, kind);
-    for (std::size_t i = 0; i < kScanTypeCount; ++i)
-        table.insert(kModeTypeTextBase + static_cast<int>(i), QString::fromLatin1(kScanTypes[i]));
+    auto putList = [&](int base, const char *const *texts, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            table.insert(base + static_cast<int>(i), QString::fromLatin1(texts[i]));
+    };
+    putList(kModeTypeTextBase, kScanTypes, kScanTypeCount);
+    putList(kManufacturerTextBase, kManufacturers, kManufacturerCount);
+    putList(kCorrectionTextBase, kCorrections, kCorrectionCount);
+    putList(kDriveStepTextBase, kDriveSteps, kDriveStepCount);
+    putList(kClockAdjustTextBase, kClockAdjustments, kClockAdjustmentCount);
+    putList(kKesaIdTextBase, kKesaIds, kKesaIdCount);
     return table;
 }
 
