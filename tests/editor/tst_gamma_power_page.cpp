@@ -2,6 +2,7 @@
 // "&Update", the use of the table, the power delays on leave, OK and the
 // write hotkey's store request, and the page inside the panel data sheet.
 #include "editor_strings.h"
+#include "editor_style.h"
 #include "gamma_power_page.h"
 #include "help_box.h"
 #include "messages.h"
@@ -117,6 +118,11 @@ private slots:
         QVERIFY(list->selectedItems().isEmpty());
         QCOMPARE(child<QLabel>(page.get(), "listHeader")->text(), QStringLiteral(" Position     Value"));
         QCOMPARE(value->maxLength(), 3);
+        QCOMPARE(child<QLabel>(page.get(), "listHeader")->font(), headingFont());
+        for (const char *name : {"generalGroup", "gammaGroup", "powerGroup", "updateButton", "onLabel", "offLabel"})
+            QVERIFY2(child<QWidget>(page.get(), name)->font().bold(), name);
+        for (const char *name : {"useGammaCheck", "valueLabel", "t1Label", "t4Edit", "helpButton"})
+            QVERIFY2(!child<QWidget>(page.get(), name)->font().bold(), name);
 
         // useGamma clear: every gamma control off, the delays not.
         QVERIFY(!check->isChecked());
