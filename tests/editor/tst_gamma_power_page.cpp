@@ -190,7 +190,6 @@ private slots:
         QCOMPARE(warnings_.size(), 2);
         QCOMPARE(value->text(), QStringLiteral("0"));
         QCOMPARE(state_.editPanel.gammaTable.level[40], uint8_t(40));
-
     }
 
     void uncheckingKeepsTheTable()
