@@ -67,3 +67,7 @@ inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of
 inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
 inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");
+// Gamma/Power page
+inline const QString kGammaPowerTitle = QStringLiteral(" GAMMA/POWER");
+inline const QString kGammaValueRangeText = QStringLiteral("ERROR: Use values between 0 to 255 !");
+inline const QString kPowerTimingRangeText = QStringLiteral("ERROR: Use timing values between 10 to 2500 ms !");
