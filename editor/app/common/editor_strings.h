@@ -67,3 +67,6 @@ inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of
 inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
 inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");
+// Merge page
+inline const QString kNoMergeFilesText = QStringLiteral("ERROR: No panel file and/or gamma table specified !");
+inline const QString kNoMergingText = QStringLiteral("ERROR: No merging execute !");

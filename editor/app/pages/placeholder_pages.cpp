@@ -23,4 +23,3 @@ SheetPage *CreateInterface2Page(EditorState &, QWidget *parent) { return new Pla
 SheetPage *CreateTiming1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing I "), parent); }
 SheetPage *CreateTiming2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing II "), parent); }
 SheetPage *CreateGammaPowerPage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Gamma/Power "), parent); }
-SheetPage *CreateMergePage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Merge "), parent); }
