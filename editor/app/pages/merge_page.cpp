@@ -37,9 +37,10 @@ void SetUpPictureButton(BitmapButton *button, const char *faces)
     button->setFocusGeometry(kFocusInset, kPressedOffset);
 }
 
+// The chosen paths are kept as UTF-8 (as the file dialogs store them).
 std::filesystem::path FsPath(const std::string &path)
 {
-    return std::filesystem::path(path);
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
 // Reads a chosen panel file into record. Besides the loader's own checks
