@@ -71,3 +71,6 @@ inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format o
 inline const QString kGammaPowerTitle = QStringLiteral(" GAMMA/POWER");
 inline const QString kGammaValueRangeText = QStringLiteral("ERROR: Use values between 0 to 255 !");
 inline const QString kPowerTimingRangeText = QStringLiteral("ERROR: Use timing values between 10 to 2500 ms !");
+// Merge page
+inline const QString kNoMergeFilesText = QStringLiteral("ERROR: No panel file and/or gamma table specified !");
+inline const QString kNoMergingText = QStringLiteral("ERROR: No merging execute !");

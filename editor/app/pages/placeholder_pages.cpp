@@ -22,4 +22,3 @@ SheetPage *CreateInterface1Page(EditorState &, QWidget *parent) { return new Pla
 SheetPage *CreateInterface2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Interface II "), parent); }
 SheetPage *CreateTiming1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing I "), parent); }
 SheetPage *CreateTiming2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing II "), parent); }
-SheetPage *CreateMergePage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Merge "), parent); }
