@@ -27,8 +27,11 @@ public:
     void pageApply() override;
     bool storePageRequest() override;
 
-private:
+    // Shows the edit copy in the controls, as on creation (raising a minimum
+    // frequency below 45 Hz to 45 in the edit copy).
     void load();
+
+private:
     void resolutionClicked(QAbstractButton *button);
     void enableResolutionFields(bool enable);
 
