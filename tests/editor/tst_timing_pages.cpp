@@ -661,7 +661,7 @@ private slots:
         // Every later activation stores Timing I again.
         for (int round = 0; round < 2; ++round) {
             state_.editPanel.reserved54 = 7;
-            QVERIFY(sheet.turnToPage(kGammaPowerPage));
+            QVERIFY(sheet.turnToPage(kInterface2Page));
             QVERIFY(sheet.turnToPage(kTiming2Page));
             QCOMPARE(state_.editPanel.reserved54, uint16_t(0));
         }
