@@ -74,3 +74,16 @@ inline const QString kPowerTimingRangeText = QStringLiteral("ERROR: Use timing v
 // Merge page
 inline const QString kNoMergeFilesText = QStringLiteral("ERROR: No panel file and/or gamma table specified !");
 inline const QString kNoMergingText = QStringLiteral("ERROR: No merging execute !");
+// Timing pages
+inline const QString kTiming1Title = QStringLiteral(" TIMING I");
+inline const QString kTiming2Title = QStringLiteral(" TIMING II");
+inline const QString kTimingBadHResolutionText = QStringLiteral("ERROR: Unvalid horizontal resolution !");
+inline const QString kTimingBadVResolutionText = QStringLiteral("ERROR: Unvalid vertical resolution !");
+inline const QString kTimingUnder45HzText = QStringLiteral("ERROR: Do not use values under 45 Hz !");
+inline const QString kTimingOver200HzText = QStringLiteral("ERROR: Do not use values over 200 Hz !");
+inline const QString kTimingMinNotBelowTypText = QStringLiteral("ERROR: Min value equal or greater Typ value !");
+inline const QString kTimingTypNotBelowMaxText = QStringLiteral("ERROR: Typ value equal or greater Max value !");
+inline const QString kTimingClockRangeText = QStringLiteral("ERROR: Use values between 15 to 150 MHz !");
+inline const QString kTimingOver256Text = QStringLiteral("ERROR: Do not use values over 256 !");
+inline const QString kTimingHTotalRangeText = QStringLiteral("ERROR: Use values between 160 to 4096 CLKs !");
+inline const QString kTimingVTotalRangeText = QStringLiteral("ERROR: Use values between 120 to 2048 lines !");

@@ -20,5 +20,3 @@ PlaceholderPage::PlaceholderPage(const QString &title, QWidget *parent)
 // (both at once would not link, which is meant: the stand-in must go).
 SheetPage *CreateInterface1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Interface I "), parent); }
 SheetPage *CreateInterface2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Interface II "), parent); }
-SheetPage *CreateTiming1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing I "), parent); }
-SheetPage *CreateTiming2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing II "), parent); }
