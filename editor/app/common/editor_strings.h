@@ -67,3 +67,6 @@ inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of
 inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
 inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");
+// Interface pages
+inline const QString kNoDisplayNameText = QStringLiteral("ERROR: No display name defined !");
+inline const QString kInterface1Title = QStringLiteral(" INTERFACE I");

@@ -18,8 +18,6 @@ PlaceholderPage::PlaceholderPage(const QString &title, QWidget *parent)
 
 // Each page's own source file replaces its line here when the page is built
 // (both at once would not link, which is meant: the stand-in must go).
-SheetPage *CreateInterface1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Interface I "), parent); }
-SheetPage *CreateInterface2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Interface II "), parent); }
 SheetPage *CreateTiming1Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing I "), parent); }
 SheetPage *CreateTiming2Page(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Timing II "), parent); }
 SheetPage *CreateGammaPowerPage(EditorState &, QWidget *parent) { return new PlaceholderPage(QStringLiteral(" Gamma/Power "), parent); }
