@@ -205,68 +205,41 @@ private slots:
         board_.reset();
     }
 
-    void interface1Contents()
+    // Tab order as the pages list their controls; lists filled to their
+    // length; each Help button opens its own box.
+    void tabOrderListsAndHelp()
     {
         auto sheet = openSheet();
-        Ui::Interface1Page *ui = interface1(*sheet)->ui();
-        QCOMPARE(ui->headingLabel->text(), QStringLiteral("Define identification, interface arrangement and polarity."));
-        QCOMPARE(ui->identificationGroup->title(), QStringLiteral(" Display identification "));
-        QCOMPARE(ui->arrangementGroup->title(), QStringLiteral(" Interface arrangement "));
-        QCOMPARE(ui->polarityGroup->title(), QStringLiteral(" Display polarity "));
-        QCOMPARE(ui->editImage->pixmap().size(), QSize(66, 240));
-        QCOMPARE(ui->manufacturerList->count(), 22);
-        QCOMPARE(ui->manufacturerList->itemText(10), QStringLiteral("MITSUBISHI"));
-        QCOMPARE(ui->manufacturerList->itemText(21), QStringLiteral("OTHER"));
-        QCOMPARE(ui->correctionList->itemText(1), QStringLiteral("Schema 1"));
-        QCOMPARE(ui->nameEdit->maxLength(), 16);
+        Ui::Interface1Page *ui1 = interface1(*sheet)->ui();
+        Ui::Interface2Page *ui2 = interface2(*sheet)->ui();
+        const QList<QList<QWidget *>> orders{
+            {ui1->nameEdit, ui1->manufacturerList, ui1->width1x18Radio, ui1->width1x24Radio, ui1->width2x18Radio,
+             ui1->width2x24Radio, ui1->correctionList, ui1->helpButton, ui1->vsyncCheck, ui1->hsyncCheck,
+             ui1->clockInvertCheck},
+            {ui2->dataLinesList, ui2->controlLinesList, ui2->clockDriveList, ui2->clockAdjustList, ui2->kesaIdList,
+             ui2->helpButton}};
+        for (const QList<QWidget *> &order : orders)
+            for (int i = 0; i + 1 < order.size(); ++i)
+                QCOMPARE(NextTabStop(order[i]), order[i + 1]);
+        QCOMPARE(ui1->manufacturerList->count(), 22);
+        QCOMPARE(ui1->correctionList->count(), 2);
+        QCOMPARE(ui2->clockDriveList->count(), 7);
+        QCOMPARE(ui2->clockAdjustList->count(), 4);
+        QCOMPARE(ui2->kesaIdList->count(), 16);
+        QCOMPARE(ui2->kesaIdList->itemText(15), QStringLiteral("15 - TFT Color 1024x600"));
 
-        // Tab order as the page lists its controls.
-        QList<QWidget *> order{ui->nameEdit,       ui->manufacturerList, ui->width1x18Radio, ui->width1x24Radio,
-                               ui->width2x18Radio, ui->width2x24Radio,   ui->correctionList, ui->helpButton,
-                               ui->vsyncCheck,     ui->hsyncCheck,       ui->clockInvertCheck};
-        for (int i = 0; i + 1 < order.size(); ++i)
-            QCOMPARE(NextTabStop(order[i]), order[i + 1]);
-
-        int shownBox = 0;
-        QTimer::singleShot(0, [&] {
-            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
-                shownBox = box->boxId();
-                box->reject();
-            }
-        });
-        ui->helpButton->click();
-        QCOMPARE(shownBox, 970);
-    }
-
-    void interface2Contents()
-    {
-        auto sheet = openSheet();
-        Ui::Interface2Page *ui = interface2(*sheet)->ui();
-        QCOMPARE(ui->headingLabel->text(), QStringLiteral("Define output drive, clock adjustment and Qarvixs KESA-ID."));
-        QCOMPARE(ui->driveGroup->title(), QStringLiteral(" Display output drive (minimal) "));
-        QCOMPARE(ui->clockAdjustGroup->title(), QStringLiteral(" Display clock adjustment "));
-        QCOMPARE(ui->kesaGroup->title(), QStringLiteral(" Qarvix KESA identification "));
-        for (QComboBox *list : {ui->dataLinesList, ui->controlLinesList, ui->clockDriveList}) {
-            QCOMPARE(list->count(), 7);
-            QCOMPARE(list->itemText(3), QStringLiteral("4 - 9,7 mA"));
+        for (const auto &[button, box] : {std::pair<QAbstractButton *, int>{ui1->helpButton, 970},
+                                          std::pair<QAbstractButton *, int>{ui2->helpButton, 971}}) {
+            int shownBox = 0;
+            QTimer::singleShot(0, [&] {
+                if (auto *help = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+                    shownBox = help->boxId();
+                    help->reject();
+                }
+            });
+            button->click();
+            QCOMPARE(shownBox, box);
         }
-        QCOMPARE(ui->clockAdjustList->itemText(2), QStringLiteral("2 -  -0.5/2.5 ns"));
-        QCOMPARE(ui->kesaIdList->count(), 16);
-        QCOMPARE(ui->kesaIdList->itemText(12), QStringLiteral("12 - TFT Color 1024x768 2x18Bit"));
-        QList<QWidget *> order{ui->dataLinesList, ui->controlLinesList, ui->clockDriveList,
-                               ui->clockAdjustList, ui->kesaIdList, ui->helpButton};
-        for (int i = 0; i + 1 < order.size(); ++i)
-            QCOMPARE(NextTabStop(order[i]), order[i + 1]);
-
-        int shownBox = 0;
-        QTimer::singleShot(0, [&] {
-            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
-                shownBox = box->boxId();
-                box->reject();
-            }
-        });
-        ui->helpButton->click();
-        QCOMPARE(shownBox, 971);
     }
 
     void widthRadiosAndCorrection()
@@ -533,23 +506,6 @@ private slots:
         QCOMPARE(QByteArray(state_.editPanel.displayName, 6), QByteArray("SECOND"));
     }
 
-    void hotkeyCancelledInTheSelectionBoxStoresNothing()
-    {
-        startBoard();
-        auto sheet = openSheet();
-        interface1(*sheet)->ui()->nameEdit->setText(QStringLiteral("NOT STORED"));
-        const PanelRecord before = state_.editPanel;
-        whileModal([](QWidget *modal) {
-            if (!qobject_cast<SelectionBox *>(modal))
-                return false;
-            static_cast<QDialog *>(modal)->reject();
-            return true;
-        });
-        QCOMPARE(HotkeyPanelWrite(sheet->page(0), state_), 0);
-        QVERIFY(SameBytes(state_.editPanel, before));
-        QCOMPARE(FlashWriteFrames(*board_), 0);
-    }
-
     // A page that refuses stops the write before anything is sent; pages
     // stored before it keep their values in the edit copy; pages never shown
     // get no request.
@@ -604,8 +560,11 @@ private slots:
         QCOMPARE(FlashWriteFrames(*board_), 4);  // 64 bytes in four chunks, once
         QCOMPARE(board_->Flash(0xFB00, 64), PackedImage(state_.editPanel));
 
-        // Likewise while the selection box is open: no second box.
+        // Likewise while the selection box is open: no second box. Cancel in
+        // the box stores nothing and sends nothing.
         state_.hideSelectionBox = false;
+        page->ui()->nameEdit->setText(QStringLiteral("NOT STORED"));
+        const PanelRecord before = state_.editPanel;
         int boxes = 0;
         whileModal([&](QWidget *modal) {
             if (!qobject_cast<SelectionBox *>(modal))
@@ -619,6 +578,8 @@ private slots:
         pressHotkey(page);
         QCOMPARE(boxes, 1);
         QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(SameBytes(state_.editPanel, before));
+        QCOMPARE(FlashWriteFrames(*board_), 4);
     }
 
     void hotkeyWriteFailures()
