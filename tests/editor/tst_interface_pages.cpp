@@ -316,7 +316,11 @@ private slots:
         {
             auto sheet = openSheet();
             QCOMPARE(interface1(*sheet)->ui()->nameEdit->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
-            interface1(*sheet)->ui()->nameEdit->setText(QStringLiteral("LCD"));
+            QLineEdit *name = interface1(*sheet)->ui()->nameEdit;
+            name->setText(QStringLiteral("LCD"));
+            QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\u20AC"));
+            QApplication::sendEvent(name, &euro);  // no one-byte form: refused
+            QCOMPARE(name->text(), QStringLiteral("LCD"));
             sheet->accept();
         }
         QCOMPARE(QByteArray(state_.editPanel.displayName, 16), QByteArray("LCD\0\0\0\0\0\0\0\0\0\0\0\0\0", 16));

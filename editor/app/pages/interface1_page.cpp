@@ -51,7 +51,7 @@ Interface1Page::Interface1Page(EditorState &state, QWidget *parent)
     load();
 
     for (QRadioButton *radio : {ui_->width1x18Radio, ui_->width1x24Radio, ui_->width2x18Radio, ui_->width2x24Radio})
-        connect(radio, &QRadioButton::clicked, this, &Interface1Page::updateCorrectionEnabled);
+        connect(radio, &QRadioButton::toggled, this, &Interface1Page::updateCorrectionEnabled);
     connect(ui_->helpButton, &QPushButton::clicked, this, &Interface1Page::showHelp);
 
     RegisterWriteHotkey(this, state_.config.writeHotkey);  // a taken key is not reported
