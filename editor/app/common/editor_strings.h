@@ -87,3 +87,6 @@ inline const QString kTimingClockRangeText = QStringLiteral("ERROR: Use values b
 inline const QString kTimingOver256Text = QStringLiteral("ERROR: Do not use values over 256 !");
 inline const QString kTimingHTotalRangeText = QStringLiteral("ERROR: Use values between 160 to 4096 CLKs !");
 inline const QString kTimingVTotalRangeText = QStringLiteral("ERROR: Use values between 120 to 2048 lines !");
+// Interface pages
+inline const QString kNoDisplayNameText = QStringLiteral("ERROR: No display name defined !");
+inline const QString kInterface1Title = QStringLiteral(" INTERFACE I");
