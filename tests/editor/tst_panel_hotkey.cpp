@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -137,6 +138,60 @@ private slots:
         QCOMPARE(state.panel.displayName[0], '\0');
 
         CloseSerialCommunication();
+        board.Stop();
+        SetWarningSink({});
+    }
+
+    // The real Timing I page holding a frequency under 45 Hz stops the write
+    // after its own message: nothing reaches the board, the pages before it
+    // have stored, and the pages never shown are not asked.
+    void invalidTimingStopsTheWrite()
+    {
+        if (OnX11() && QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("xdotool is not installed");
+        QStringList warnings;
+        SetWarningSink([&](const QString &title, const QString &text) { warnings << title + '|' + text; });
+
+        vantrel_board::Options options;
+        options.baud = 0;
+        vantrel_board::Board board(options);
+        QVERIFY2(board.Start(), board.LastError().c_str());
+        qputenv("VANTREL_COM1", QByteArray::fromStdString(board.SlavePath()));
+
+        EditorState state;
+        SetPanelDefaults(state.panel);
+        std::memcpy(state.panel.displayName, "TIMING", 6);
+        state.panel.powerOnT1 = 7;
+        state.editPanel = state.panel;
+        state.hideSelectionBox = true;
+        state.config.writeHotkey = 3;  // F4
+        const std::vector<uint8_t> flashBefore = board.Flash(0xF700, 0x10000 - 0xF700);
+
+        PanelDataSheet sheet(state, nullptr);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        sheet.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QVERIFY(sheet.turnToPage(1));
+        static_cast<Interface2Page *>(sheet.page(1))->ui()->kesaIdList->setCurrentIndex(9);
+        QVERIFY(sheet.turnToPage(2));
+        auto *minEdit = sheet.page(2)->findChild<QLineEdit *>(QStringLiteral("vFreqMinEdit"));
+        QVERIFY(minEdit);
+        minEdit->setText(QStringLiteral("30"));
+
+        if (OnX11())
+            QVERIFY(PressWithXdotool(QStringLiteral("F4")));
+        else
+            QTest::keyClick(&sheet, Qt::Key_F4);
+
+        QTRY_COMPARE(warnings, QStringList{QStringLiteral(" TIMING I|ERROR: Do not use values under 45 Hz !")});
+        QTest::qWait(100);
+        QCOMPARE(board.Flash(0xF700, 0x10000 - 0xF700), flashBefore);
+        QCOMPARE(state.editPanel.kesaId, uint16_t{9});  // Interface II stored before Timing I refused
+        QVERIFY(!sheet.page(3) && !sheet.page(4));
+        QCOMPARE(state.editPanel.powerOnT1, uint8_t{7});
+
+        sheet.reject();
         board.Stop();
         SetWarningSink({});
     }
