@@ -243,6 +243,13 @@ private slots:
         QVERIFY(warnings_.isEmpty());
         QCOMPARE(state_.panelNumber, 3);
         QVERIFY(boardTable() == before);
+
+        // A press still queued when the dialog ends writes nothing.
+        QCoreApplication::postEvent(dialog.get(), new WriteHotkeyEvent);
+        dialog->ui()->okButton->click();
+        QTest::qWait(100);
+        QCOMPARE(boxes_.shown, 1);
+        QVERIFY(board_->ReceivedFrames().empty());
     }
 
     void pressDuringTheBoxOrTheTransferStartsNoSecondWrite()

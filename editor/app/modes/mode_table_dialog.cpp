@@ -360,7 +360,9 @@ void ModeTableDialog::writeModeTable()
 void ModeTableDialog::customEvent(QEvent *event)
 {
     if (event->type() == WriteHotkeyEvent::eventType()) {
-        writeModeTable();
+        // A press still queued when the dialog ended writes nothing.
+        if (isVisible())
+            writeModeTable();
         return;
     }
     QDialog::customEvent(event);
