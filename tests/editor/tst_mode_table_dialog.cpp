@@ -147,6 +147,14 @@ private slots:
         QVERIFY(ui->analogCheck->isChecked());
         QVERIFY(ui->digitalCheck->isChecked());
         QVERIFY(!ui->videoCheck->isChecked());
+        const QList<std::pair<QAbstractButton *, QString>> buttons = {
+            {ui->addButton, "&Add Mode"}, {ui->delButton, "&Del Mode"}, {ui->upButton, "Mode U&p"},
+            {ui->downButton, "Mode D&wn"}, {ui->helpButton, "&Help"},   {ui->updateButton, "&Update"},
+            {ui->okButton, "&OK"},         {ui->cancelButton, "&Cancel"}, {ui->analogCheck, "Analog "},
+            {ui->digitalCheck, "Digital "}, {ui->videoCheck, "Video "},
+        };
+        for (const auto &[button, text] : buttons)
+            QCOMPARE(button->text(), text);
         QVERIFY(!ui->hTotalTolLabel->isEnabled());
         QCOMPARE(ui->hTotalTolLabel->text(), QStringLiteral("Toleran. [pixel]"));
         QVERIFY(!ui->modeImage->pixmap().isNull());
