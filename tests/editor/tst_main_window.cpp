@@ -118,6 +118,7 @@ private slots:
 
     void panelDataOkCommits()
     {
+        std::memcpy(state_.panel.displayName, "PANEL", 6);  // Interface I refuses OK without a name
         MainWindow window(state_);
         const PanelRecord before = state_.panel;
         Touch(state_.editPanel, 40);  // the edit copy is refreshed from the committed one
@@ -142,6 +143,7 @@ private slots:
 
     void panelDataOkWithoutChangeSetsAvailable()
     {
+        std::memcpy(state_.panel.displayName, "PANEL", 6);
         MainWindow window(state_);
         const PanelRecord before = state_.panel;
         onNextModal([](QDialog *sheet) { sheet->accept(); });

@@ -67,6 +67,29 @@ inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of
 inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
 inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");
+// Gamma/Power page
+inline const QString kGammaPowerTitle = QStringLiteral(" GAMMA/POWER");
+inline const QString kGammaValueRangeText = QStringLiteral("ERROR: Use values between 0 to 255 !");
+inline const QString kPowerTimingRangeText = QStringLiteral("ERROR: Use timing values between 10 to 2500 ms !");
+// Merge page
+inline const QString kNoMergeFilesText = QStringLiteral("ERROR: No panel file and/or gamma table specified !");
+inline const QString kNoMergingText = QStringLiteral("ERROR: No merging execute !");
+// Timing pages
+inline const QString kTiming1Title = QStringLiteral(" TIMING I");
+inline const QString kTiming2Title = QStringLiteral(" TIMING II");
+inline const QString kTimingBadHResolutionText = QStringLiteral("ERROR: Unvalid horizontal resolution !");
+inline const QString kTimingBadVResolutionText = QStringLiteral("ERROR: Unvalid vertical resolution !");
+inline const QString kTimingUnder45HzText = QStringLiteral("ERROR: Do not use values under 45 Hz !");
+inline const QString kTimingOver200HzText = QStringLiteral("ERROR: Do not use values over 200 Hz !");
+inline const QString kTimingMinNotBelowTypText = QStringLiteral("ERROR: Min value equal or greater Typ value !");
+inline const QString kTimingTypNotBelowMaxText = QStringLiteral("ERROR: Typ value equal or greater Max value !");
+inline const QString kTimingClockRangeText = QStringLiteral("ERROR: Use values between 15 to 150 MHz !");
+inline const QString kTimingOver256Text = QStringLiteral("ERROR: Do not use values over 256 !");
+inline const QString kTimingHTotalRangeText = QStringLiteral("ERROR: Use values between 160 to 4096 CLKs !");
+inline const QString kTimingVTotalRangeText = QStringLiteral("ERROR: Use values between 120 to 2048 lines !");
+// Interface pages
+inline const QString kNoDisplayNameText = QStringLiteral("ERROR: No display name defined !");
+inline const QString kInterface1Title = QStringLiteral(" INTERFACE I");
 // Mode table editor
 inline const QString kUnvalidHFreqText = QStringLiteral("ERROR: Unvalid horizontal frequency !");
 inline const QString kUnvalidVFreqText = QStringLiteral("ERROR: Unvalid vertical frequency !");

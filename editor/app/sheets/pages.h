@@ -1,6 +1,5 @@
 // Factories of the sheet pages. The sheets call them the first time a page is
-// shown; each page's own source file defines its factory. Pages that are not
-// built yet come from placeholder_pages.cpp as empty pages.
+// shown; each page's own source file defines its factory.
 #pragma once
 
 class QWidget;

@@ -1,0 +1,22 @@
+#include "timing_fields.h"
+
+#include <tolvane/timing.h>
+
+#include <QLineEdit>
+
+std::string FieldText(const QLineEdit *field)
+{
+    return field->text().toStdString();
+}
+
+uint16_t FieldU16(const QLineEdit *field)
+{
+    return TypedU16(FieldText(field));
+}
+
+void ShowInField(QLineEdit *field, const QString &text)
+{
+    if (text.size() > field->maxLength())
+        field->setMaxLength(int(text.size()));
+    field->setText(text);
+}

@@ -1,0 +1,21 @@
+// Reading and showing the numbers of the timing pages' text fields.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class QLineEdit;
+
+// The field's text for the model's readers (digits, signs and points are
+// plain ASCII; anything else stops the number).
+std::string FieldText(const QLineEdit *field);
+
+// The field read as an integer and held as an unsigned 16-bit value.
+uint16_t FieldU16(const QLineEdit *field);
+
+// Shows `text` whole. A field's length limit only bounds what the user
+// types: a longer stored value (from a file or a board) is widened into view
+// rather than cut, so that what is shown reads back as what is stored.
+void ShowInField(QLineEdit *field, const QString &text);
