@@ -1,11 +1,10 @@
-// Screenshots of the main window, the configuration dialog, the sheets, the
-// mode table dialog and the help boxes.
+// Screenshots of the main window, the configuration dialog, the sheets and
+// the help boxes.
 #include "screenshot_tool.h"
 
 #include "config_dialog.h"
 #include "help_box.h"
 #include "main_window.h"
-#include "mode_table_dialog.h"
 #include "panel_data_sheet.h"
 #include "tolvane/editor_state.h"
 #include "transfer_sheet.h"
@@ -31,11 +30,6 @@ TOLVANE_SHOT(transfer_sheet, [](EditorState &state) -> QWidget * {
     state.editPanel = state.panel;
     state.editModeTable = state.modeTable;
     return new TransferSheet(state, nullptr);
-});
-
-TOLVANE_SHOT(mode_table_dialog, [](EditorState &state) -> QWidget * {
-    state.editModeTable = state.modeTable;
-    return new ModeTableDialog(state);
 });
 
 TOLVANE_SHOT(help_970_interface, [](EditorState &) -> QWidget * { return new HelpBox(kHelpInterfaceArrangement); });
