@@ -113,6 +113,8 @@ bool FollowLinks(fs::path path, fs::path& resolved) {
     return false;
 }
 
+// The umask can only be read by setting it; it is put back at once. (No other
+// thread of the editor creates files meanwhile.)
 mode_t CurrentUmask() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
