@@ -10,6 +10,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   g++-mingw-w64-x86-64-posix
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -17,6 +17,9 @@ cmake -S . -B build/asan -G Ninja -DTOLVANE_SANITIZE=address,undefined -DCMAKE_B
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
+# A few seconds of each fuzz target (scripts/fuzz.sh runs them as long as asked).
+scripts/fuzz.sh 8
+
 cmake -S . -B build/tsan -G Ninja -DTOLVANE_SANITIZE=thread -DTOLVANE_BUILD_EDITOR=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"

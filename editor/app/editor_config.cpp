@@ -1,16 +1,9 @@
 #include "editor_config.h"
 
+#include <tolvane/file_io.h>
+#include <tolvane/files.h>
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <filesystem>
-#include <system_error>
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -61,44 +54,14 @@ bool DecodeEditorConfig(const QByteArray &bytes, EditorConfig &config)
 
 int LoadEditorConfig(EditorConfig &config)
 {
-    QFile file(EditorConfigPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray bytes = file.read(4);
-    return DecodeEditorConfig(bytes, config) ? 1 : 0;
+    // Only a regular file is read, and never waited for (a FIFO or a device
+    // put there by mistake must not hold up the start).
+    return ReadConfigFile(PathFromUtf8(EditorConfigPath().toStdString()), config) ? 1 : 0;
 }
 
 int SaveEditorConfig(const EditorConfig &config)
 {
-    QFileInfo target(EditorConfigPath());
-    if (target.isSymLink())
-        target = QFileInfo(target.symLinkTarget());  // replace the file, keep the link
-
-    // The temporary file lies in the same folder, so the rename below is one
-    // step on the same file system: the old file stays whole until then.
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.Tolvane2.cfg.XXXXXX"));
-    if (!temp.open())
-        return 0;
-    const QByteArray bytes = EncodeEditorConfig(config);
-    // A short write can pass unnoticed through the buffered layer (a full disk,
-    // a file size limit), so the size on disk is checked after the flush.
-    if (temp.write(bytes) != bytes.size() || !temp.flush() || temp.size() != bytes.size())
-        return 0;
-#if !defined(_WIN32)
-    // Written through to the disk before it replaces the old file. (On Windows
-    // the flush above is what is done; the rename still replaces in one step.)
-    if (fsync(temp.handle()) != 0)
-        return 0;
-#endif
-    temp.setPermissions(target.exists() ? target.permissions()
-                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    temp.close();
-
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temp.fileName().toStdWString()),
-                            std::filesystem::path(target.absoluteFilePath().toStdWString()), error);
-    if (error)
-        return 0;
-    temp.setAutoRemove(false);  // it is the configuration file now
-    return 1;
+    // Replaced in one step through a private temporary file beside it: a
+    // failed save leaves the old file whole, a link stays a link.
+    return WriteConfigFile(PathFromUtf8(EditorConfigPath().toStdString()), config) ? 1 : 0;
 }

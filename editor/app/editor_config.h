@@ -24,8 +24,9 @@ void SetEditorConfigPath(const QString &path);
 // else 0 and `config` is left as it was. The values are not checked.
 int LoadEditorConfig(EditorConfig &config);
 
-// Writes `config` to the file: into a temporary file beside it, flushed and
-// then renamed over it, so that a failed save leaves the old file whole.
+// Writes `config` to the file: into a private temporary file beside it,
+// flushed and then renamed over it, so that a failed save leaves the old file
+// whole (see WriteWholeFile for links, modes and read-only folders).
 // Returns 1 when the 4 bytes were written and the file replaced, else 0.
 int SaveEditorConfig(const EditorConfig &config);
 

@@ -50,6 +50,8 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
     author_->setObjectName(QStringLiteral("authorPicture"));
     author_->setPixmap(EditorPicture(QStringLiteral("Author")));
     author_->setFixedSize(270, 244);
+    // Only a picture: clicks reach the buttons it covers.
+    author_->setAttribute(Qt::WA_TransparentForMouseEvents);
     author_->hide();
     for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_I), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_I)}) {
         auto *shortcut = new QShortcut(keys, this);
@@ -88,11 +90,18 @@ void MainWindow::transferData()
 {
     state_.editPanel = state_.panel;
     state_.editModeTable = state_.modeTable;
-    // The pages set the availability flags themselves; those stay as the
-    // pages left them even when the sheet is cancelled.
+    // The pages set the availability flags themselves. On Cancel the data
+    // they loaded or read is dropped, and so are the flags that came with it:
+    // a flag left set over the old data would let a later write send the
+    // start-up defaults to the board.
+    const bool panelDataAvailable = state_.panelDataAvailable;
+    const bool modeTableAvailable = state_.modeTableAvailable;
     if (ShowTransferSheet(state_, this) > 0) {
         state_.panel = state_.editPanel;
         state_.modeTable = state_.editModeTable;
+    } else {
+        state_.panelDataAvailable = panelDataAvailable;
+        state_.modeTableAvailable = modeTableAvailable;
     }
     takeBackFocus();
 }

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 namespace {
@@ -201,6 +203,7 @@ private slots:
         QTest::newRow("panel 511 bytes") << false << panel.left(511) << "ERROR: Can't load panel data !";
         QTest::newRow("panel wrong magic") << false << badMagic << "ERROR: Wrong format of panel file !";
         QTest::newRow("panel missing") << false << QByteArray() << "ERROR: Can't load panel data !";
+        QTest::newRow("panel from a mode file") << false << mode << "ERROR: Wrong format of panel file !";
         QTest::newRow("mode from a panel file") << true << panel << "ERROR: Can't load mode table !";
         QTest::newRow("mode wrong magic") << true << badModeMagic << "ERROR: Wrong format of mode file !";
     }
@@ -227,6 +230,16 @@ private slots:
         // The page stays usable.
         click("savePanelButton");
         QCOMPARE(warnings_.size(), 1);
+    }
+
+    void fifoChosenAsPanelFileIsRefusedAtOnce()
+    {
+        const QString path = filePath(QStringLiteral("pipe.PNL"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        choose(path);
+        click("loadPanelButton");  // would wait for a writer forever
+        QCOMPARE(warnings_, QStringList{QStringLiteral("ERROR: Can't load panel data !")});
+        QVERIFY(!state_.panelDataAvailable);
     }
 
     void writeFailures()

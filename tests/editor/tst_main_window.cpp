@@ -218,13 +218,13 @@ private slots:
         QVERIFY(!state_.modeTableAvailable);
     }
 
-    void transferCancelKeepsDataButNotFlags()
+    void transferCancelDropsDataAndTheFlagsThatCameWithIt()
     {
         MainWindow window(state_);
         const PanelRecord panel = state_.panel;
         const ModeTable modes = state_.modeTable;
         onNextModal([&](QDialog *sheet) {
-            // as if a file was loaded on the File page
+            // as if a panel file and a mode file were loaded on the File page
             Touch(state_.editPanel, 5);
             Touch(state_.editModeTable, 100);
             state_.panelDataAvailable = true;
@@ -234,8 +234,18 @@ private slots:
         window.transferData();
         QVERIFY(SameBytes(state_.panel, panel));
         QVERIFY(SameBytes(state_.modeTable, modes));
+        // The defaults are back, so nothing may be saved or written as data.
+        QVERIFY(!state_.panelDataAvailable);
+        QVERIFY(!state_.modeTableAvailable);
+
+        // Data that were available stay so when a page cleared the flag ("&N").
+        state_.panelDataAvailable = true;
+        onNextModal([&](QDialog *sheet) {
+            state_.panelDataAvailable = false;
+            sheet->reject();
+        });
+        window.transferData();
         QVERIFY(state_.panelDataAvailable);
-        QVERIFY(state_.modeTableAvailable);
     }
 
     void configButtonOpensTheDialog()
@@ -308,6 +318,37 @@ private slots:
 
         QTest::keyClick(&window, Qt::Key_I, Qt::AltModifier);
         QVERIFY(!window.authorPictureShown());
+    }
+
+    void shownAuthorLetsClicksThrough()
+    {
+        MainWindow window(state_);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.toggleAuthorPicture();
+        QVERIFY(window.authorPictureShown());
+        // A point of a picture button under the picture.
+        QAbstractButton *covered = nullptr;
+        QPoint point;
+        for (QAbstractButton *button : {static_cast<QAbstractButton *>(window.ui()->editButton),
+                                        static_cast<QAbstractButton *>(window.ui()->modesButton),
+                                        static_cast<QAbstractButton *>(window.ui()->transferButton),
+                                        static_cast<QAbstractButton *>(window.ui()->configButton)}) {
+            const QRect shared = button->geometry().intersected(window.authorPictureRect());
+            if (!shared.isEmpty()) {
+                covered = button;
+                point = shared.center();
+                break;
+            }
+        }
+        QVERIFY2(covered, "the picture covers no button");
+        int clicks = 0;
+        connect(covered, &QAbstractButton::clicked, this, [&] { ++clicks; });
+        onNextModal([](QDialog *dialog) { dialog->reject(); });
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, point);
+        QTRY_COMPARE(clicks, 1);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(window.authorPictureShown());
     }
 
     void runEditorShowsTheMainWindowAndEndsWithOne()

@@ -273,6 +273,31 @@ private slots:
         QCOMPARE(reset.address, uint8_t(0));
     }
 
+    void doubleClickOnWriteButtonWritesOnce()
+    {
+        state_.panelDataAvailable = true;
+        auto page = makePage();
+        QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+        QWidget *button = child<QWidget>(page.get(), "writePanelButton");
+        const QPoint centre = button->mapTo(page.get(), button->rect().center());
+        QTest::mouseDClick(page->windowHandle(), Qt::LeftButton, {}, centre);
+        QTest::qWait(300);  // time for a second write to show up on the line
+
+        QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
+        int writes = 0;
+        int resets = 0;
+        for (const Frame &frame : board_->ReceivedFrames()) {
+            writes += frame.command == 7;
+            resets += frame.command == kCmdReset;
+        }
+        QCOMPARE(writes, 4);  // 64 bytes in 16-byte chunks, once
+        QCOMPARE(resets, 1);
+
+        // Two single clicks are two actions.
+        QTest::mouseClick(page->windowHandle(), Qt::LeftButton, {}, centre);
+        QTRY_COMPARE(int(board_->ReceivedFrames().size()), 10);
+    }
+
     void modeTableTransfersLeaveThePanelNumber()
     {
         state_.panelNumber = 1;

@@ -421,6 +421,58 @@ private slots:
             QVERIFY(warnings_.isEmpty());
         }
     }
+
+    void eventDuringATransferCannotStartAnother()
+    {
+        PanelImage image{};
+        GammaTable gamma{};
+        PackPanel(true, image, gamma);
+        board_->SetFlash(0xFB00, Bytes(image.bytes, 64));
+        board_->SetFlash(0xF700, Bytes(gamma.level, 256));
+        QWidget page;
+        page.show();
+        StatusWindow *windowAtStart = nullptr;
+        int nestedResult = -1;
+        bool nestedBodyRan = false;
+        bool sameWindowAfterNested = false;
+        // Posted during the first block; the status window's repaint lets it
+        // through while the transfer still runs, as it does a write hotkey.
+        SetTransferProgressObserver([&](int) {
+            if (windowAtStart)
+                return;
+            windowAtStart = StatusWindow::current();
+            QMetaObject::invokeMethod(
+                &page,
+                [&] {
+                    nestedResult = RunTransfer(state_.config, [&] {
+                        nestedBodyRan = true;
+                        return WriteModeTableToBoard(&page, state_);
+                    });
+                    sameWindowAfterNested = StatusWindow::current() == windowAtStart;
+                },
+                Qt::QueuedConnection);
+        });
+        const int result = RunTransfer(state_.config, [&] {
+            return ReadPanelFromBoard(&page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer);
+        });
+        SetTransferProgressObserver({});
+
+        QCOMPARE(nestedResult, 0);
+        QVERIFY(!nestedBodyRan);
+        QVERIFY(sameWindowAfterNested);
+        QCOMPARE(result, 1);
+        QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
+        QCOMPARE(Bytes(state_.gammaBuffer.level, 256), Bytes(gamma.level, 256));
+        QCOMPARE(CountFrames(board_->ReceivedFrames(), kCmdWriteFlash), 0);
+        QVERIFY(NoStatusWindowLeft());
+        QVERIFY(LinkClosed());
+
+        // Afterwards transfers run again.
+        QCOMPARE(RunTransfer(state_.config, [&] {
+                     return ReadPanelFromBoard(&page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer);
+                 }),
+                 1);
+    }
 };
 
 QTEST_MAIN(TransferTest)

@@ -93,8 +93,9 @@ TEST_F(PanelFiles, ModeAndPanelFilesAreToldApartByLength) {
     ASSERT_TRUE(WritePanelFile(Path("p.PNL"), SamplePanel()));
 
     PanelRecord r{};
-    bool wrong = true;
-    EXPECT_TRUE(ReadPanelFile(Path("m.MOD"), r, wrong));
+    bool wrong = false;
+    EXPECT_FALSE(ReadPanelFile(Path("m.MOD"), r, wrong));
+    EXPECT_TRUE(wrong);
     ModeTable m{};
     EXPECT_FALSE(ReadModeFile(Path("p.PNL"), m, wrong));
     EXPECT_FALSE(wrong);

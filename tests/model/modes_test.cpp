@@ -74,6 +74,7 @@ TEST(ModeTable, ClearEntryStaysInsideTheTable) {
     ModeTable t{};
     SetModeTableDefaults(t);
     t.entries[37] = SampleEntry(800);
+    std::memset(t.reserved, 0xEE, sizeof t.reserved);  // the bytes right after the last slot
     ClearModeEntry(t, 0);
     EXPECT_TRUE(AllZero(reinterpret_cast<const uint8_t*>(&t.entries[0]), sizeof(ModeEntry)));
     const ModeTable before = t;
@@ -81,7 +82,9 @@ TEST(ModeTable, ClearEntryStaysInsideTheTable) {
     ClearModeEntry(t, 0xFFFF);
     EXPECT_EQ(std::memcmp(&before, &t, sizeof t), 0);
     ClearModeEntry(t, 37);
-    EXPECT_EQ(+t.entries[37].activeWidth, 0);
+    EXPECT_TRUE(AllZero(reinterpret_cast<const uint8_t*>(&t.entries[37]), sizeof(ModeEntry)));
+    EXPECT_EQ(t.reserved[0], 0xEE);
+    EXPECT_EQ(+t.entries[36].activeWidth, 0);
 }
 
 TEST(ModeImage, ZeroImageGivesEmptyTable) {

@@ -230,3 +230,67 @@ TEST(PanelImage, RandomRoundTrip) {
         ASSERT_TRUE(SameRecord(r, back)) << "iteration " << iter;
     }
 }
+
+TEST(PanelRecord, EveryResolutionClassSetsItsResolutionAndCodes) {
+    struct Case { uint16_t cls; uint16_t width, height, codeA, codeB; };
+    for (const Case& c : {Case{kClassVGA, 640, 480, 218, 17}, Case{kClassSVGA, 800, 600, 218, 17},
+                          Case{kClassXGA, 1024, 768, 221, 17}, Case{kClassSXGA, 1280, 1024, 204, 9},
+                          Case{kClassUXGA, 1600, 1200, 204, 9}}) {
+        PanelRecord r = DefaultRecord();
+        r.hResolution = 1;
+        r.vResolution = 1;
+        r.resolutionCodeA = 0;
+        r.resolutionCodeB = 0;
+        SetResolutionClass(r, c.cls);
+        ApplyResolutionClass(r);
+        EXPECT_EQ(r.hResolution, c.width) << c.cls;
+        EXPECT_EQ(r.vResolution, c.height) << c.cls;
+        EXPECT_EQ(r.resolutionCodeA, c.codeA) << c.cls;
+        EXPECT_EQ(r.resolutionCodeB, c.codeB) << c.cls;
+    }
+}
+
+TEST(PanelRecord, WidthClassAndKesaDefaultAtTheBoundaries) {
+    struct Case { unsigned width; uint16_t cls; uint8_t kesa; };
+    for (const Case& c : {Case{1, kClassVGA, 0}, Case{639, kClassVGA, 0}, Case{640, kClassVGA, 5},
+                          Case{641, kClassSVGA, 0}, Case{800, kClassSVGA, 7}, Case{801, kClassXGA, 0},
+                          Case{1024, kClassXGA, 6}, Case{1025, kClassSXGA, 0}, Case{1280, kClassSXGA, 1},
+                          Case{1281, kClassUXGA, 0}, Case{1600, kClassUXGA, 0}}) {
+        EXPECT_EQ(ResolutionClassForWidth(c.width), c.cls) << c.width;
+        PanelRecord r = DefaultRecord();
+        r.hResolution = static_cast<uint16_t>(c.width);
+        PanelImage img{};
+        GammaTable g{};
+        PanelRecordToImage(r, img, g);
+        EXPECT_EQ(img.bytes[panel_image::kKesaId], c.kesa) << c.width;
+    }
+}
+
+TEST(PanelImage, ShortNameIsPaddedWithNulsNotWithWhatFollows) {
+    PanelRecord r = DefaultRecord();
+    std::memcpy(r.displayName, "AB\0left over nam", 16);
+    PanelImage img{};
+    std::memset(img.bytes, 0xFF, sizeof img.bytes);
+    GammaTable g{};
+    PanelRecordToImage(r, img, g);
+    const uint8_t expected[16] = {'A', 'B'};
+    EXPECT_EQ(std::memcmp(img.bytes + panel_image::kDisplayName, expected, 16), 0);
+
+    PanelRecord back = DefaultRecord();
+    std::memset(back.displayName, 'x', 16);
+    ImageToPanelRecord(img, g, back);
+    EXPECT_EQ(std::memcmp(back.displayName, expected, 16), 0);
+}
+
+TEST(PanelRecord, ClockDriveUsesAllFourBitsOfItsField) {
+    PanelRecord r = DefaultRecord();
+    r.outputDrive = 0x1F01;  // a foreign record with clock drive 15
+    EXPECT_EQ(ClockDrive(r), 15u);
+    SetClockDrive(r, 3);
+    EXPECT_EQ(r.outputDrive, 0x1301);
+    EXPECT_EQ(ClockDrive(r), 3u);
+    SetClockDrive(r, 7);
+    EXPECT_EQ(r.outputDrive, 0x1701);
+    EXPECT_EQ(DataLinesDrive(r), 1u);
+    EXPECT_EQ(ControlLinesDrive(r), 1u);
+}

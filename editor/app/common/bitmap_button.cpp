@@ -2,6 +2,7 @@
 
 #include "pictures.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 BitmapButton::BitmapButton(QWidget *parent)
@@ -66,4 +67,11 @@ void BitmapButton::paintEvent(QPaintEvent *)
         const QRect r = focusRect();
         p.drawRect(r.adjusted(0, 0, -1, -1));
     }
+}
+
+void BitmapButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double-click arrives as this event alone; by
+    // default a widget takes it as one more press, which clicks again.
+    event->accept();
 }

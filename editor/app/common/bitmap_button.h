@@ -4,6 +4,9 @@
 // focus rectangle is drawn: the button rectangle shrunk by an inset and moved
 // right and down by an offset while pressed. The caption ("&E") is not drawn;
 // it only gives the keyboard shortcut.
+//
+// A double-click acts once: its second press is not taken as a new press (a
+// write button would otherwise write, and reset the board, twice).
 #pragma once
 
 #include <QAbstractButton>
@@ -33,6 +36,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     QPixmap up_;

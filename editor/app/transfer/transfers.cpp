@@ -104,6 +104,18 @@ bool ImageUsesGamma(const PanelImage &image)
 
 int RunTransfer(const EditorConfig &config, const std::function<int()> &body)
 {
+    // The status window lets posted events through while the link works (a
+    // write hotkey, a queued click). None of them may start a transfer of its
+    // own: it would reopen or close the link and delete the status window
+    // under the running one.
+    static bool running = false;
+    if (running)
+        return 0;
+    struct RunningMark {
+        RunningMark() { running = true; }
+        ~RunningMark() { running = false; }
+    } mark;
+
     if (OpenSerialCommunication(config.serialPort, kTransferBaud) == 0) {
         ShowWarning(kOpenSerialFailedText);
         return 0;

@@ -36,7 +36,8 @@ constexpr uint32_t kTransferBaud = 57600;
 // serial device !" and returns 0 without running body. Otherwise runs body
 // (which stores settings, packs data and calls one transfer operation), shows
 // "ERROR: Communication failure !" when it returns 0, and closes the link after
-// the message was dismissed. Returns body's result.
+// the message was dismissed. Returns body's result. A call made while another
+// transfer runs (from an event handled during it) does nothing and returns 0.
 int RunTransfer(const EditorConfig &config, const std::function<int()> &body);
 
 // The transfer operations. Each expects the link to be open, shows the status

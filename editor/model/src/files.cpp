@@ -1,22 +1,11 @@
 #include "tolvane/files.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <system_error>
 
 #include "byte_io.h"
 #include "tolvane/editor_state.h"
+#include "tolvane/file_io.h"
 #include "tolvane/panel.h"
-
-#ifdef _WIN32
-#include <fstream>
-#include <process.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace byte_io;
 namespace fs = std::filesystem;
@@ -150,45 +139,19 @@ void FileBytesToModeTable(const uint8_t (&b)[kModeFileSize], ModeTable& t) {
 }
 
 // ---------------------------------------------------------------------------
-// Reading
+// Reading and writing
 // ---------------------------------------------------------------------------
-
-namespace {
-
-// Reads up to `size` bytes from the start of `path` into `buf`. Returns the
-// number of bytes read, or -1 when the file cannot be opened or read.
-// With `probeLonger`, one byte more is asked for so that a caller can tell a
-// file of exactly `size` bytes from a longer one; it lands in `extra`.
-long ReadPrefix(const fs::path& path, uint8_t* buf, std::size_t size, bool probeLonger = false) {
-    std::error_code ec;
-    if (path.empty() || fs::is_directory(path, ec)) return -1;
-    std::FILE* f = nullptr;
-#ifdef _WIN32
-    f = _wfopen(path.c_str(), L"rb");
-#else
-    f = std::fopen(path.c_str(), "rb");
-#endif
-    if (f == nullptr) return -1;
-    std::size_t got = std::fread(buf, 1, size, f);
-    bool failed = std::ferror(f) != 0;
-    if (!failed && got == size && probeLonger) {
-        uint8_t extra = 0;
-        if (std::fread(&extra, 1, 1, f) == 1) ++got;
-        failed = std::ferror(f) != 0;
-    }
-    std::fclose(f);
-    return failed ? -1 : static_cast<long>(got);
-}
-
-}  // namespace
 
 bool ReadPanelFile(const fs::path& path, PanelRecord& out, bool& wrongFormat) {
     wrongFormat = false;
     uint8_t bytes[kPanelFileSize];
-    if (ReadPrefix(path, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return false;
+    std::uint64_t fileSize = 0;
+    if (ReadFileStart(path, bytes, sizeof bytes, &fileSize) != static_cast<long>(sizeof bytes)) return false;
     PanelRecord scratch{};
     FileBytesToPanelRecord(bytes, scratch);
-    if (!HasRecordMagic(scratch.magic)) {
+    // A mode file starts with the same magic; only its length of exactly
+    // 2116 bytes tells it apart. Its first 512 bytes are no panel record.
+    if (!HasRecordMagic(scratch.magic) || fileSize == kModeFileSize) {
         wrongFormat = true;
         return false;
     }
@@ -199,7 +162,7 @@ bool ReadPanelFile(const fs::path& path, PanelRecord& out, bool& wrongFormat) {
 bool ReadModeFile(const fs::path& path, ModeTable& out, bool& wrongFormat) {
     wrongFormat = false;
     uint8_t bytes[kModeFileSize];
-    if (ReadPrefix(path, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return false;
+    if (ReadFileStart(path, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return false;
     ModeTable scratch{};
     FileBytesToModeTable(bytes, scratch);
     // More than 38 modes cannot come from a board or from this editor; such a
@@ -214,145 +177,55 @@ bool ReadModeFile(const fs::path& path, ModeTable& out, bool& wrongFormat) {
 }
 
 bool IsGammaFile(const fs::path& path) {
-    std::error_code ec;
-    if (path.empty() || !fs::is_regular_file(path, ec)) return false;
-    const auto size = fs::file_size(path, ec);
-    return !ec && size == kGammaFileSize;
+    // Opened as for reading: a file that cannot be read is no gamma table.
+    uint8_t probe[1];
+    std::uint64_t fileSize = 0;
+    return ReadFileStart(path, probe, 0, &fileSize) == 0 && fileSize == kGammaFileSize;
 }
 
 bool ReadGammaFile(const fs::path& path, GammaTable& out) {
-    uint8_t bytes[kGammaFileSize + 1];
-    if (ReadPrefix(path, bytes, kGammaFileSize, true) != static_cast<long>(kGammaFileSize)) return false;
+    uint8_t bytes[kGammaFileSize];
+    std::uint64_t fileSize = 0;
+    if (ReadFileStart(path, bytes, sizeof bytes, &fileSize) != static_cast<long>(kGammaFileSize) ||
+        fileSize != kGammaFileSize)
+        return false;
     std::memcpy(out.level, bytes, kGammaFileSize);
     return true;
 }
 
-// ---------------------------------------------------------------------------
-// Writing: temporary file in the same folder, flushed, renamed over the target
-// ---------------------------------------------------------------------------
-
-namespace {
-
-#ifdef _WIN32
-
-bool ReplaceFileAtomically(const fs::path& target, const uint8_t* data, std::size_t size) {
-    static unsigned counter = 0;
-    std::error_code ec;
-    fs::path temp = target;
-    temp += L".tmp" + std::to_wstring(_getpid()) + L"_" + std::to_wstring(++counter);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
-}
-
-#else
-
-bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool ReplaceFileAtomically(const fs::path& requested, const uint8_t* data, std::size_t size) {
-    if (requested.empty()) return false;
-    std::error_code ec;
-    // Saving through a symbolic link replaces the file it points to, not the link.
-    fs::path target = requested;
-    if (fs::is_symlink(requested, ec)) {
-        fs::path resolved = fs::weakly_canonical(requested, ec);
-        if (ec) return false;
-        target = resolved;
-    }
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed) {
-        // Only a regular file is replaced (never a folder or a device), and a
-        // file the user has made read-only stays as it is.
-        if (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
-    }
-
-    static unsigned counter = 0;
-    int fd = -1;
-    fs::path temp;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        // A short name of its own, so that a target name near the length
-        // limit still leaves room for it.
-        temp = target.parent_path() /
-               (".tolvane" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + ".tmp");
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = WriteAll(fd, data, size);
-    if (ok && existed) {
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        // Keep the owner where allowed; where not, the new file is ours.
-        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
-            ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        }
-    }
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    fs::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
-
-#endif
-
-}  // namespace
-
 bool WritePanelFile(const fs::path& path, const PanelRecord& record) {
     uint8_t bytes[kPanelFileSize];
     PanelRecordToFileBytes(record, bytes);
-    return ReplaceFileAtomically(path, bytes, sizeof bytes);
+    return WriteWholeFile(path, bytes, sizeof bytes);
 }
 
 bool WriteModeFile(const fs::path& path, const ModeTable& table) {
     uint8_t bytes[kModeFileSize];
     ModeTableToFileBytes(table, bytes);
-    return ReplaceFileAtomically(path, bytes, sizeof bytes);
+    return WriteWholeFile(path, bytes, sizeof bytes);
+}
+
+bool ReadConfigFile(const fs::path& path, EditorConfig& config) {
+    uint8_t bytes[kConfigFileSize];
+    if (ReadFileStart(path, bytes, sizeof bytes) != static_cast<long>(sizeof bytes)) return false;
+    config.serialPort = GetLE16(bytes + 0);
+    config.writeHotkey = GetLE16(bytes + 2);
+    return true;
+}
+
+bool WriteConfigFile(const fs::path& path, const EditorConfig& config) {
+    uint8_t bytes[kConfigFileSize];
+    PutLE16(bytes + 0, config.serialPort);
+    PutLE16(bytes + 2, config.writeHotkey);
+    return WriteWholeFile(path, bytes, sizeof bytes);
 }
 
 // ---------------------------------------------------------------------------
 // On the editor's state
 // ---------------------------------------------------------------------------
 
-static fs::path StatePath(const EditorState& state) { return fs::path(state.currentFilePath); }
+// The state holds the path as UTF-8, as the file dialogs gave it.
+static fs::path StatePath(const EditorState& state) { return PathFromUtf8(state.currentFilePath); }
 
 bool ReadPanelFile(EditorState& state, bool& wrongFormat) {
     return ReadPanelFile(StatePath(state), state.editPanel, wrongFormat);

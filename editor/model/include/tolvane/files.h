@@ -18,15 +18,18 @@
 #include "tolvane/records.h"
 
 struct EditorState;
+struct EditorConfig;
 
 inline constexpr std::size_t kPanelFileSize = 512;
 inline constexpr std::size_t kModeFileSize = 2116;
 inline constexpr std::size_t kGammaFileSize = 256;
+inline constexpr std::size_t kConfigFileSize = 4;
 
 // Reads the first 512 bytes of `path` (a longer file's tail is ignored).
-// Returns false with wrongFormat = false when the file cannot be opened or is
-// shorter than 512 bytes, and false with wrongFormat = true when the magic is
-// not "VANTRL2" + NUL (letter case ignored).
+// Returns false with wrongFormat = false when the file cannot be opened, is
+// no regular file or is shorter than 512 bytes, and false with wrongFormat =
+// true when the magic is not "VANTRL2" + NUL (letter case ignored) or the
+// file is exactly 2116 bytes long (a mode file, which has the same magic).
 bool ReadPanelFile(const std::filesystem::path& path, PanelRecord& out, bool& wrongFormat);
 
 // Writes the 512 bytes of `record`, replacing `path` atomically.
@@ -39,11 +42,18 @@ bool ReadModeFile(const std::filesystem::path& path, ModeTable& out, bool& wrong
 // Writes the 2116 bytes of `table`, replacing `path` atomically.
 bool WriteModeFile(const std::filesystem::path& path, const ModeTable& table);
 
-// True when `path` names an existing regular file of exactly 256 bytes.
+// True when `path` names a regular file of exactly 256 bytes that can be
+// opened for reading.
 bool IsGammaFile(const std::filesystem::path& path);
 
 // Reads a gamma table file; it must be exactly 256 bytes long.
 bool ReadGammaFile(const std::filesystem::path& path, GammaTable& out);
+
+// The configuration file: serialPort and writeHotkey, two little-endian
+// 16-bit values. Reading succeeds only when the first 4 bytes could be read
+// (config is left as it was otherwise); the values are not checked.
+bool ReadConfigFile(const std::filesystem::path& path, EditorConfig& config);
+bool WriteConfigFile(const std::filesystem::path& path, const EditorConfig& config);
 
 // The same operations on the editor's state: they work on
 // state.currentFilePath and the edit copies (editPanel, editModeTable).
