@@ -348,6 +348,14 @@ bool WriteModeFile(const fs::path& path, const ModeTable& table) {
     return ReplaceFileAtomically(path, bytes, sizeof bytes);
 }
 
+bool WriteGammaFile(const fs::path& path, const GammaTable& table) {
+    return ReplaceFileAtomically(path, table.level, sizeof table.level);
+}
+
+bool WriteFileAtomically(const fs::path& path, const void* data, std::size_t size) {
+    return ReplaceFileAtomically(path, static_cast<const uint8_t*>(data), size);
+}
+
 // ---------------------------------------------------------------------------
 // On the editor's state
 // ---------------------------------------------------------------------------

@@ -45,6 +45,13 @@ bool IsGammaFile(const std::filesystem::path& path);
 // Reads a gamma table file; it must be exactly 256 bytes long.
 bool ReadGammaFile(const std::filesystem::path& path, GammaTable& out);
 
+// Writes the 256 bytes of `table`, replacing `path` atomically.
+bool WriteGammaFile(const std::filesystem::path& path, const GammaTable& table);
+
+// Replaces `path` atomically with `size` bytes (any file the tools write:
+// text forms of the records, tables).
+bool WriteFileAtomically(const std::filesystem::path& path, const void* data, std::size_t size);
+
 // The same operations on the editor's state: they work on
 // state.currentFilePath and the edit copies (editPanel, editModeTable).
 // The available flags are not touched; the caller sets them on success.
