@@ -382,8 +382,8 @@ Json ModesToJson(const ModeTable& t, bool complete) {
     j["format"] = kModesFormat;
     j["version"] = 1;
     j["magic"] = Latin1ToUtf8(reinterpret_cast<const uint8_t*>(t.magic), 7);
-    j["headerWord"] = t.headerWord;
-    j["modeCount"] = t.modeCount;
+    j["headerWord"] = +t.headerWord;
+    j["modeCount"] = +t.modeCount;
     // Every slot up to the last one in use or holding data; the rest are zero.
     std::size_t slots = complete ? kMaxModes : (t.modeCount < kMaxModes ? t.modeCount : kMaxModes);
     for (std::size_t i = slots; i < kMaxModes; ++i)
@@ -392,19 +392,19 @@ Json ModesToJson(const ModeTable& t, bool complete) {
     for (std::size_t i = 0; i < slots; ++i) {
         const ModeEntry& e = t.entries[i];
         Json x;
-        x["hFreq"] = e.hFreq;
+        x["hFreq"] = +e.hFreq;
         x["hFreqText"] = Tenths(e.hFreq) + " kHz";
-        x["hFreqTol"] = e.hFreqTol;
-        x["vFreq"] = e.vFreq;
+        x["hFreqTol"] = +e.hFreqTol;
+        x["vFreq"] = +e.vFreq;
         x["vFreqText"] = Tenths(e.vFreq) + " Hz";
-        x["vFreqTol"] = e.vFreqTol;
-        x["vTotal"] = e.vTotal;
-        x["vTotalTol"] = e.vTotalTol;
-        x["hTotal"] = e.hTotal;
-        x["activeWidth"] = e.activeWidth;
-        x["activeHeight"] = e.activeHeight;
-        x["hStart"] = e.hStart;
-        x["vStart"] = e.vStart;
+        x["vFreqTol"] = +e.vFreqTol;
+        x["vTotal"] = +e.vTotal;
+        x["vTotalTol"] = +e.vTotalTol;
+        x["hTotal"] = +e.hTotal;
+        x["activeWidth"] = +e.activeWidth;
+        x["activeHeight"] = +e.activeHeight;
+        x["hStart"] = +e.hStart;
+        x["vStart"] = +e.vStart;
         Json flags;
         flags["scanType"] = ScanType(e);
         flags["scanTypeText"] = ListText(kScanTypes, kScanTypeCount, ScanType(e));

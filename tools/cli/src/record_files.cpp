@@ -21,6 +21,8 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// Returns false with an empty `error` when the file is no JSON but may be a
+// binary file that happens to begin with '{' (a gamma table can).
 bool LoadJsonForm(const fs::path& path, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -28,7 +30,9 @@ bool LoadJsonForm(const fs::path& path, std::optional<FileKindId> forced, Record
     try {
         json = Json::parse(text);
     } catch (const Json::parse_error& e) {
-        error = path.string() + ": not valid JSON: " + e.what();
+        const std::size_t n = text.size();
+        if (n != kGammaFileSize && n != kPanelFileSize && n != kModeFileSize)
+            error = path.string() + ": not valid JSON: " + e.what();
         return false;
     }
     try {
@@ -98,7 +102,10 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
                 break;
             }
     }
-    if (first == '{' && size <= kMaxJsonSize) return LoadJsonForm(path, forced, out, error);
+    if (first == '{' && size <= kMaxJsonSize) {
+        if (LoadJsonForm(path, forced, out, error)) return true;
+        if (!error.empty()) return false;
+    }
 
     std::optional<FileKindId> kind = forced;
     if (!kind) {
