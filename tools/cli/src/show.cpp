@@ -11,7 +11,14 @@
 namespace cli {
 namespace {
 
-std::string Quoted(const Json& text) { return text.is_string() ? "\"" + text.get<std::string>() + "\"" : "(no list entry)"; }
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) on "literal" + string&&.
+std::string InQuotes(const std::string& text) {
+    std::string out(1, '"');
+    out.append(text).push_back('"');
+    return out;
+}
+
+std::string Quoted(const Json& text) { return text.is_string() ? InQuotes(text.get<std::string>()) : "(no list entry)"; }
 
 std::string Line(const char* label, const std::string& value) {
     char head[32];
@@ -41,7 +48,7 @@ std::string Ms(unsigned units) { return std::to_string(units * 10) + " ms"; }
 
 void ShowPanel(std::ostream& out, const PanelRecord& r) {
     out << "Panel \"" << Name(r) << "\"\n";
-    out << Line("Display name", "\"" + Name(r) + "\"");
+    out << Line("Display name", InQuotes(Name(r)));
     out << Line("Manufacturer", std::to_string(r.manufacturer) + " " +
                                     Quoted(ListText(kManufacturers, kManufacturerCount, r.manufacturer)));
     out << Line("Interface", Quoted(InterfaceText(r)) + " (colour depth " + std::to_string(r.colorDepth) + ", " +
@@ -102,7 +109,7 @@ void ShowModes(std::ostream& out, const ModeTable& t) {
         if (HasModeFlag(e, kEnableAnalog)) inputs += "Analog ";
         if (HasModeFlag(e, kEnableDigital)) inputs += "Digital ";
         if (HasModeFlag(e, kEnableVideo)) inputs += "Video ";
-        if (inputs.empty()) inputs = "-";
+        if (inputs.empty()) inputs.assign(1, '-');
         const Json scan = ListText(kScanTypes, kScanTypeCount, ScanType(e));
         std::snprintf(line, sizeof line, "  %4u  %-11s  %8s %5s  %8s %5s  %7u %7u %4u  %7u %7u  %-18s  %s\n", i,
                       res.c_str(), FormatScaled(e.hFreq, 1).c_str(), FormatScaled(e.hFreqTol, 1).c_str(),
