@@ -22,7 +22,7 @@ cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"
 
 # A release build, packaged: the Debian package must build.
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_EDITOR=ON >/dev/null
 cmake --build build/release -j "$jobs"
 (cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
 

@@ -55,7 +55,11 @@ int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) 
     if (!file.fromJson) return Fail(o, path + ": not a JSON form (it does not begin with '{')");
     std::string error;
     if (!SaveRecordFile(outFile, file, error)) return Fail(o, error);
-    if (!o.quiet) o.err << KindName(file.kind) << " file written to " << outFile << "\n";
+    if (!o.quiet) {
+        std::string kind = KindName(file.kind);
+        kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
+        o.err << kind << " file written to " << outFile << "\n";
+    }
     return 0;
 }
 
@@ -109,7 +113,7 @@ int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const s
     panel.gammaTable = gamma;
     SetPanelFlag(panel, kUseGamma, true);
     if (!WritePanelFile(outFile, panel)) return Fail(o, outFile + ": ERROR: Can't write panel data !");
-    if (!o.quiet) o.err << "merged panel written to " << outFile << "\n";
+    if (!o.quiet) o.err << "Merged panel written to " << outFile << "\n";
     return 0;
 }
 
@@ -120,6 +124,7 @@ int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o
     if (file.kind == FileKindId::Gamma) g = &file.gamma;
     else if (file.kind == FileKindId::Panel) g = &file.panel.gammaTable;
     else return Fail(o, path + ": a mode table has no gamma table");
+    if (o.json) return Emit(GammaToJson(*g).dump(2) + "\n", outFile, o);
     std::string text = "input,output\n";
     for (int i = 0; i < 256; ++i) text += std::to_string(i) + "," + std::to_string(g->level[i]) + "\n";
     return Emit(text, outFile, o);
@@ -164,7 +169,7 @@ int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output&
     for (int i = 0; i < 256; ++i)
         if (!seen[i]) return Fail(o, path + ": input " + std::to_string(i) + " is missing (all 256 are needed)");
     if (!WriteGammaFile(outFile, g)) return Fail(o, outFile + ": cannot write the gamma table file");
-    if (!o.quiet) o.err << "gamma table written to " << outFile << "\n";
+    if (!o.quiet) o.err << "Gamma table written to " << outFile << "\n";
     return 0;
 }
 

@@ -110,6 +110,7 @@ void ShowModes(std::ostream& out, const ModeTable& t) {
         if (HasModeFlag(e, kEnableDigital)) inputs += "Digital ";
         if (HasModeFlag(e, kEnableVideo)) inputs += "Video ";
         if (inputs.empty()) inputs.assign(1, '-');
+        else inputs.pop_back();
         const Json scan = ListText(kScanTypes, kScanTypeCount, ScanType(e));
         std::snprintf(line, sizeof line, "  %4u  %-11s  %8s %5s  %8s %5s  %7u %7u %4u  %7u %7u  %-18s  %s\n", i,
                       res.c_str(), FormatScaled(e.hFreq, 1).c_str(), FormatScaled(e.hFreqTol, 1).c_str(),
