@@ -93,6 +93,16 @@ TEST_F(CliBoard, PanelReadWriteWithVerifyBackupAndReset) {
     EXPECT_EQ(board_->Flash(0xFBC0, 64), factorySlot4);
     EXPECT_EQ(board_->ResetCount(), 1u) << "--no-reset sends no reset";
 
+    // A mode file is no panel, although the editor would take its first 512 bytes.
+    ModeTable modes{};
+    SetModeTableDefaults(modes);
+    ASSERT_TRUE(WriteModeFile(P("m.MOD"), modes));
+    const std::size_t writes = WriteFrames();
+    Result wrongKind = OnBoard({"panel", "write", P("m.MOD"), "1"});
+    EXPECT_EQ(wrongKind.code, 1);
+    EXPECT_NE(wrongKind.err.find("is a mode table file, not a panel file"), std::string::npos) << wrongKind.err;
+    EXPECT_EQ(WriteFrames(), writes);
+
     // Without -o the panel is shown; --json gives its JSON form.
     Result shown = OnBoard({"panel", "read", "1"});
     EXPECT_NE(shown.out.find("\"LQ150X1DG11\""), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -107,16 +108,29 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
         if (!error.empty()) return false;
     }
 
-    std::optional<FileKindId> kind = forced;
-    if (!kind) {
-        char magic[8] = {};
+    char magic[8] = {};
+    {
         std::ifstream in(path, std::ios::binary);
         in.read(magic, 8);
-        const bool hasMagic = in.gcount() == 8 && HasRecordMagic(magic);
+        if (in.gcount() != 8) std::memset(magic, 0, sizeof magic);
+    }
+    const bool hasMagic = HasRecordMagic(magic);
+    // Magic and exact size leave no doubt; a command that needs another kind
+    // refuses the file instead of taking part of it (the editor would load the
+    // first 512 bytes of a mode file as a panel).
+    std::optional<FileKindId> certain;
+    if (hasMagic && size == kModeFileSize) certain = FileKindId::Modes;
+    else if (hasMagic && size == kPanelFileSize) certain = FileKindId::Panel;
+    if (forced && certain && *forced != *certain) {
+        error = path.string() + ": is a " + std::string(KindName(*certain)) + " file, not a " + KindName(*forced) +
+                " file";
+        return false;
+    }
+    std::optional<FileKindId> kind = forced;
+    if (!kind) {
         const std::string ext = Lower(path.extension().string());
         if (size == kGammaFileSize && !hasMagic) kind = FileKindId::Gamma;
-        else if (hasMagic && size == kModeFileSize) kind = FileKindId::Modes;
-        else if (hasMagic && size == kPanelFileSize) kind = FileKindId::Panel;
+        else if (certain) kind = certain;
         else if (ext == ".mod") kind = FileKindId::Modes;
         else if (ext == ".pnl") kind = FileKindId::Panel;
         else if (ext == ".gam") kind = FileKindId::Gamma;
