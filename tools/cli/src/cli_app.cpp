@@ -47,6 +47,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     auto fall = [](CLI::App* sub) {
         sub->fallthrough();
+        sub->footer("Global options (--json, --quiet, --port, --device, --address) may come before or after the "
+                    "command; see tolvane2-cli --help.");
         return sub;
     };
     std::string file, file2, outFile, kind;
