@@ -24,6 +24,11 @@ cmake -S . -B build/tsan -G Ninja -DTOLVANE_SANITIZE=thread -DTOLVANE_BUILD_EDIT
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"
 
+# A release build, packaged: the Debian package must build.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_EDITOR=ON >/dev/null
+cmake --build build/release -j "$jobs"
+(cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
+
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
 cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo
 echo "Windows build of the link library: build/win64/link/vantrel.dll"

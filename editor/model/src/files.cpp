@@ -220,6 +220,14 @@ bool WriteConfigFile(const fs::path& path, const EditorConfig& config) {
     return WriteWholeFile(path, bytes, sizeof bytes);
 }
 
+bool WriteGammaFile(const fs::path& path, const GammaTable& table) {
+    return ReplaceFileAtomically(path, table.level, sizeof table.level);
+}
+
+bool WriteFileAtomically(const fs::path& path, const void* data, std::size_t size) {
+    return ReplaceFileAtomically(path, static_cast<const uint8_t*>(data), size);
+}
+
 // ---------------------------------------------------------------------------
 // On the editor's state
 // ---------------------------------------------------------------------------

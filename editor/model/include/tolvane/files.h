@@ -55,6 +55,13 @@ bool ReadGammaFile(const std::filesystem::path& path, GammaTable& out);
 bool ReadConfigFile(const std::filesystem::path& path, EditorConfig& config);
 bool WriteConfigFile(const std::filesystem::path& path, const EditorConfig& config);
 
+// Writes the 256 bytes of `table`, replacing `path` atomically.
+bool WriteGammaFile(const std::filesystem::path& path, const GammaTable& table);
+
+// Replaces `path` atomically with `size` bytes (any file the tools write:
+// text forms of the records, tables).
+bool WriteFileAtomically(const std::filesystem::path& path, const void* data, std::size_t size);
+
 // The same operations on the editor's state: they work on
 // state.currentFilePath and the edit copies (editPanel, editModeTable).
 // The available flags are not touched; the caller sets them on success.

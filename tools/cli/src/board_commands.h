@@ -1,0 +1,42 @@
+// The commands that talk to a board through the link library.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace cli {
+
+struct BoardTarget {
+    int port = 1;            // COM1..COM4 of the library
+    std::string device;      // --device: put into VANTREL_COM1 for this process, port 1
+    int address = 0;         // device address 0..255
+};
+
+struct Output {
+    std::ostream& out;       // data
+    std::ostream& err;       // messages
+    bool json = false;
+    bool quiet = false;
+    bool progress = false;   // draw a progress bar on err (err is a terminal and not quiet)
+};
+
+struct WriteOptions {
+    bool verify = false;
+    std::string backup;      // empty: no backup
+    bool noReset = false;
+};
+
+int CmdInfo(const BoardTarget& target, Output& o);
+// slot: the panel number 1..4 as the editor shows it.
+int CmdPanelRead(const BoardTarget& target, int panel, const std::string& outFile, Output& o);
+int CmdPanelWrite(const BoardTarget& target, const std::string& file, int panel, const WriteOptions& w, Output& o);
+int CmdModesRead(const BoardTarget& target, const std::string& outFile, Output& o);
+int CmdModesWrite(const BoardTarget& target, const std::string& file, const WriteOptions& w, Output& o);
+
+// Why the port of `target` cannot be opened and what to do about it.
+std::string DescribePortFailure(const BoardTarget& target);
+// The device path that port n stands for (VANTREL_COMn or the default).
+std::string DevicePathOfPort(int port);
+
+}  // namespace cli

@@ -1,0 +1,146 @@
+#include "cli_app.h"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <optional>
+
+#include "board_commands.h"
+#include "file_commands.h"
+
+namespace cli {
+namespace {
+
+const std::map<std::string, FileKindId> kKinds = {
+    {"panel", FileKindId::Panel}, {"modes", FileKindId::Modes}, {"gamma", FileKindId::Gamma}};
+
+std::optional<FileKindId> KindOf(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    return kKinds.at(name);
+}
+
+CLI::Option* AddKind(CLI::App* sub, std::string& kind) {
+    return sub->add_option("--kind", kind, "Kind of the file when its size and magic do not tell")
+        ->check(CLI::IsMember({"panel", "modes", "gamma"}));
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    CLI::App app{"tolvane2-cli: panel files, mode tables and gamma tables of the Vantrel-2 board, on disk and on "
+                 "the board",
+                 "tolvane2-cli"};
+    app.set_version_flag("--version", "tolvane2-cli 1.05");
+    app.require_subcommand(1);
+
+    bool json = false, quiet = false;
+    BoardTarget target;
+    app.add_flag("--json", json, "Print data as JSON");
+    app.add_flag("-q,--quiet", quiet, "No messages on success and no progress bar");
+    auto* portOpt = app.add_option("--port", target.port, "Serial port COM1..COM4 of the link library (1..4); "
+                                                          "port n is the device in VANTREL_COMn")
+                        ->check(CLI::Range(1, 4));
+    app.add_option("--device", target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
+        ->excludes(portOpt);
+    app.add_option("--address", target.address, "Device address of the board 0..255 (255: broadcast)")
+        ->check(CLI::Range(0, 255));
+
+    auto fall = [](CLI::App* sub) {
+        sub->fallthrough();
+        sub->footer("Global options (--json, --quiet, --port, --device, --address) may come before or after the "
+                    "command; see tolvane2-cli --help.");
+        return sub;
+    };
+    std::string file, file2, outFile, kind;
+    int panel = 0;
+    WriteOptions write;
+
+    auto* show = fall(app.add_subcommand("show", "Readable summary of a panel, mode or gamma table file"));
+    show->add_option("FILE", file, "File (.PNL, .MOD, .GAM or a JSON form)")->required();
+    AddKind(show, kind);
+
+    auto* toJson = fall(app.add_subcommand("to-json", "The JSON form of a file (every byte kept)"));
+    toJson->add_option("FILE", file, "File (.PNL, .MOD or .GAM)")->required();
+    toJson->add_option("-o,--output", outFile, "Write the JSON here instead of stdout");
+    AddKind(toJson, kind);
+
+    auto* fromJson = fall(app.add_subcommand("from-json", "Turn a JSON form back into its binary file"));
+    fromJson->add_option("JSON", file, "JSON form")->required();
+    fromJson->add_option("-o,--output", outFile, "Binary file to write")->required();
+
+    auto* diff = fall(app.add_subcommand("diff", "Compare two files field by field (exit 1 when they differ)"));
+    diff->add_option("A", file, "First file")->required();
+    diff->add_option("B", file2, "Second file")->required();
+    AddKind(diff, kind);
+
+    auto* check = fall(app.add_subcommand("check", "Check a panel or mode file (exit 1 on any error)"));
+    check->add_option("FILE", file, "File to check")->required();
+    AddKind(check, kind);
+
+    auto* merge = fall(app.add_subcommand("merge", "Merge a panel file and a gamma table file into a new panel file"));
+    merge->add_option("PANEL", file, "Panel file (.PNL)")->required();
+    merge->add_option("GAMMA", file2, "Gamma table file (.GAM, 256 bytes)")->required();
+    merge->add_option("-o,--output", outFile, "Merged panel file to write")->required();
+
+    auto* gamma = fall(app.add_subcommand("gamma", "Gamma tables as CSV"));
+    gamma->require_subcommand(1);
+    auto* toCsv = fall(gamma->add_subcommand("to-csv", "Gamma table (of a .GAM or a panel file) as CSV"));
+    toCsv->add_option("FILE", file, "Gamma table file or panel file")->required();
+    toCsv->add_option("-o,--output", outFile, "Write the CSV here instead of stdout");
+    auto* fromCsv = fall(gamma->add_subcommand("from-csv", "Gamma table file from CSV lines \"input,output\""));
+    fromCsv->add_option("CSV", file, "CSV with 256 lines input,output")->required();
+    fromCsv->add_option("-o,--output", outFile, "Gamma table file to write")->required();
+
+    auto* info = fall(app.add_subcommand("info", "Version, current panel, panel and mode information of a board"));
+
+    auto* panelCmd = fall(app.add_subcommand("panel", "Read or write a panel slot of the board"));
+    panelCmd->require_subcommand(1);
+    auto* panelRead = fall(panelCmd->add_subcommand("read", "Read Panel 1..4 from the board"));
+    panelRead->add_option("SLOT", panel, "Panel number 1..4")->required()->check(CLI::Range(1, 4));
+    panelRead->add_option("-o,--output", outFile, "Panel file to write (without it: a summary on stdout)");
+    auto addWrite = [&](CLI::App* sub) {
+        sub->add_flag("--verify", write.verify, "Read back and compare byte for byte");
+        sub->add_option("--backup", write.backup, "Save what the board holds first; nothing is written if that fails");
+        sub->add_flag("--no-reset", write.noReset, "Do not reset the board after the write");
+    };
+    auto* panelWrite = fall(panelCmd->add_subcommand("write", "Write a panel file to Panel 1..4 of the board"));
+    panelWrite->add_option("FILE", file, "Panel file (.PNL or its JSON form)")->required();
+    panelWrite->add_option("SLOT", panel, "Panel number 1..4")->required()->check(CLI::Range(1, 4));
+    addWrite(panelWrite);
+
+    auto* modes = fall(app.add_subcommand("modes", "Read or write the mode table of the board"));
+    modes->require_subcommand(1);
+    auto* modesRead = fall(modes->add_subcommand("read", "Read the mode table from the board"));
+    modesRead->add_option("-o,--output", outFile, "Mode file to write (without it: a table on stdout)");
+    auto* modesWrite = fall(modes->add_subcommand("write", "Write a mode file to the board"));
+    modesWrite->add_option("FILE", file, "Mode file (.MOD or its JSON form)")->required();
+    addWrite(modesWrite);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, out, err);
+        return code == 0 ? 0 : 2;
+    }
+
+    Output o{out, err, json, quiet, errIsTerminal && !quiet};
+    const auto k = KindOf(kind);
+    if (show->parsed()) return CmdShow(file, k, o);
+    if (toJson->parsed()) return CmdToJson(file, k, outFile, o);
+    if (fromJson->parsed()) return CmdFromJson(file, outFile, o);
+    if (diff->parsed()) return CmdDiff(file, file2, k, o);
+    if (check->parsed()) return CmdCheck(file, k, o);
+    if (merge->parsed()) return CmdMerge(file, file2, outFile, o);
+    if (toCsv->parsed()) return CmdGammaToCsv(file, outFile, o);
+    if (fromCsv->parsed()) return CmdGammaFromCsv(file, outFile, o);
+    if (info->parsed()) return CmdInfo(target, o);
+    if (panelRead->parsed()) return CmdPanelRead(target, panel, outFile, o);
+    if (panelWrite->parsed()) return CmdPanelWrite(target, file, panel, write, o);
+    if (modesRead->parsed()) return CmdModesRead(target, outFile, o);
+    if (modesWrite->parsed()) return CmdModesWrite(target, file, write, o);
+    err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
+    return 2;
+}
+
+}  // namespace cli

@@ -1,0 +1,71 @@
+// Telling the user why a serial port does not open: the library only says
+// that it failed, so the device is examined here the way the library opens it.
+#include "board_commands.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+std::string DevicePathOfPort(int port) {
+    const std::string variable = "VANTREL_COM" + std::to_string(port);
+    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') return value;
+#ifdef _WIN32
+    return "\\\\.\\COM" + std::to_string(port);
+#else
+    return "/dev/ttyS" + std::to_string(port - 1);
+#endif
+}
+
+std::string DescribePortFailure(const BoardTarget& target) {
+    const std::string path = DevicePathOfPort(target.port);
+    const std::string name = "COM" + std::to_string(target.port) + " (" + path + ")";
+#ifdef _WIN32
+    return "cannot open " + name + ": it is missing, in use by another program, or not a serial port";
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return "cannot open " + name + ": the device does not exist. Plug in the adapter or start the emulated "
+               "board, then name the device with --device PATH (or VANTREL_COM" + std::to_string(target.port) +
+               "=PATH); stable names of USB adapters are under /dev/serial/by-id/";
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        if (e == EACCES || e == EPERM) {
+            std::string groupName = "dialout";
+            if (const struct group* g = ::getgrgid(st.st_gid)) groupName = g->gr_name;
+            return "cannot open " + name + ": permission denied. Add yourself to the group '" + groupName +
+                   "' that owns it (sudo usermod -aG " + groupName + " \"$USER\"), then log in again";
+        }
+        if (e == EBUSY)
+            return "cannot open " + name + ": the port is busy; another program (the editor, another "
+                   "tolvane2-cli) holds it. Close that program and try again";
+        return "cannot open " + name + ": " + std::strerror(e);
+    }
+    std::string reason;
+    termios tio{};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        reason = "the port is busy; another program (the editor, another tolvane2-cli) holds it. Close that "
+                 "program and try again";
+    else if (::tcgetattr(fd, &tio) != 0)
+        reason = "it is not a serial device";
+    else
+        reason = "the line settings (57600 baud, 8N1) were refused";
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return "cannot open " + name + ": " + reason;
+#endif
+}
+
+}  // namespace cli
