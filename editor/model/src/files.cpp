@@ -221,11 +221,11 @@ bool WriteConfigFile(const fs::path& path, const EditorConfig& config) {
 }
 
 bool WriteGammaFile(const fs::path& path, const GammaTable& table) {
-    return ReplaceFileAtomically(path, table.level, sizeof table.level);
+    return WriteWholeFile(path, table.level, sizeof table.level);
 }
 
 bool WriteFileAtomically(const fs::path& path, const void* data, std::size_t size) {
-    return ReplaceFileAtomically(path, static_cast<const uint8_t*>(data), size);
+    return WriteWholeFile(path, static_cast<const uint8_t*>(data), size);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "tolvane/panel_checks.h"
+#include "tolvane/timing.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -33,25 +34,6 @@ std::string Tenths(uint64_t v) { return std::to_string(v / 10) + "." + std::to_s
 bool IsSingleClassBit(unsigned cls) { return cls == 1 || cls == 2 || cls == 4 || cls == 8 || cls == 16; }
 
 }  // namespace
-
-bool StandardResolutionOfClass(unsigned cls, unsigned& w, unsigned& h) {
-    switch (cls) {
-        case kClassVGA: w = 640; h = 480; return true;
-        case kClassSVGA: w = 800; h = 600; return true;
-        case kClassXGA: w = 1024; h = 768; return true;
-        case kClassSXGA: w = 1280; h = 1024; return true;
-        case kClassUXGA: w = 1600; h = 1200; return true;
-        default: return false;
-    }
-}
-
-bool IsStandardResolution(unsigned width, unsigned height) {
-    for (unsigned cls = 1; cls <= 16; cls <<= 1) {
-        unsigned w = 0, h = 0;
-        if (StandardResolutionOfClass(cls, w, h) && w == width && h == height) return true;
-    }
-    return false;
-}
 
 bool HasCheckError(const std::vector<CheckFinding>& findings) {
     for (const auto& f : findings)
@@ -102,8 +84,8 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
     if (other && (r.vResolution < 120 || r.vResolution > 2000))
         Error(out, "vResolution", "ERROR: Unvalid vertical resolution !");
     if (IsSingleClassBit(cls)) {
-        unsigned w = 0, h = 0;
-        StandardResolutionOfClass(cls, w, h);
+        const Resolution pair = *StandardResolutionOfClass(static_cast<uint16_t>(cls));
+        const unsigned w = pair.width, h = pair.height;
         if (!IsCustomResolution(r) && (r.hResolution != w || r.vResolution != h))
             Warning(out, "hResolution",
                     "resolution " + Num(r.hResolution) + " x " + Num(r.vResolution) + " is not that of class " +
@@ -141,8 +123,8 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
         Error(out, "vMinTotal", "ERROR: Use values between 120 to 2048 lines !");
 
     // Display periods as the Timing II page shows them.
-    unsigned dispH = r.hResolution, dispV = r.vResolution;
-    if (IsStandardResolution(r.hResolution, r.vResolution)) StandardResolutionOfClass(cls, dispH, dispV);
+    const Resolution display = DisplayPeriods(r);
+    const unsigned dispH = display.width, dispV = display.height;
     const uint64_t sumH = uint64_t{dispH} + r.hPulseWidth + r.hBackPorch;
     const uint64_t sumV = uint64_t{dispV} + r.vPulseWidth + r.vBackPorch;
     if (sumH > r.hMinTotal)

@@ -88,3 +88,11 @@ bool TotalPeriodTooShort(uint16_t displayPeriod, uint16_t pulseWidth, uint16_t b
     const uint32_t sum = uint32_t{displayPeriod} + pulseWidth + backPorch;
     return sum > minTotal;
 }
+
+Resolution DisplayPeriods(const PanelRecord &record)
+{
+    const Resolution typed{record.hResolution, record.vResolution};
+    if (!IsStandardResolution(typed.width, typed.height))
+        return typed;
+    return StandardResolutionOfClass(ResolutionClass(record)).value_or(typed);
+}

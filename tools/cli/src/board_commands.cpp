@@ -13,6 +13,7 @@
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
+#include "tolvane/timing.h"
 #include "tolvane/typed_numbers.h"
 #include "vantrel.h"
 

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "tolvane/data_lists.h"
+#include "tolvane/timing.h"
 #include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
+#include "tolvane/timing.h"
 #include "tolvane/typed_numbers.h"
 
 namespace cli {
@@ -72,8 +74,8 @@ void ShowPanel(std::ostream& out, const PanelRecord& r) {
     out << Line("Vertical frequency", "min " + std::to_string(r.vFreqMin) + " Hz, typ " + std::to_string(r.vFreqTyp) +
                                           " Hz, max " + std::to_string(r.vFreqMax) + " Hz");
     out << Line("Max. display clock", FormatScaledShortest(r.maxDisplayClock, 3, 2) + " MHz");
-    unsigned dispH = r.hResolution, dispV = r.vResolution;
-    if (IsStandardResolution(r.hResolution, r.vResolution)) StandardResolutionOfClass(cls, dispH, dispV);
+    const Resolution display = DisplayPeriods(r);
+    const unsigned dispH = display.width, dispV = display.height;
     out << Line("Horizontal timing", "display period " + std::to_string(dispH) + ", pulse width " +
                                          std::to_string(r.hPulseWidth) + ", back-porch " +
                                          std::to_string(r.hBackPorch) + ", min. total period " +

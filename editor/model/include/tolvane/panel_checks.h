@@ -31,8 +31,3 @@ std::vector<CheckFinding> CheckModeTable(const ModeTable& table);
 
 // True when any finding is an error.
 bool HasCheckError(const std::vector<CheckFinding>& findings);
-
-// The standard pair of a resolution class (1, 2, 4, 8, 16); false for any other value.
-bool StandardResolutionOfClass(unsigned resolutionClass, unsigned& width, unsigned& height);
-// 640x480, 800x600, 1024x768, 1280x1024 or 1600x1200.
-bool IsStandardResolution(unsigned width, unsigned height);

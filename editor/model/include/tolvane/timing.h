@@ -27,6 +27,11 @@ bool IsStandardResolution(unsigned width, unsigned height);
 // nothing for 0 or several bits.
 std::optional<Resolution> StandardResolutionOfClass(uint16_t resolutionClass);
 
+// The display periods that Timing II shows for a record: its resolution when
+// that is not a standard pair, otherwise the standard pair of its class (the
+// resolution itself when no single class bit is set).
+Resolution DisplayPeriods(const PanelRecord &record);
+
 // A typed integer field as the pages hold it: ReadTypedInteger taken modulo
 // 2^16, so "-1" is 65535 and fails every upper bound.
 uint16_t TypedU16(std::string_view text);
