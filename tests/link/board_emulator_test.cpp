@@ -75,6 +75,7 @@ private:
 Options Fast() {
     Options o;
     o.baud = 0;
+    o.record = true;
     return o;
 }
 
