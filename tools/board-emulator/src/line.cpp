@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -150,6 +151,23 @@ void Board::Stop() {
         if (*fd >= 0) close(*fd);
         *fd = -1;
     }
+}
+
+bool Board::HangUp() {
+    if (!running_ || slaveFd_ < 0) return false;
+    if (ioctl(slaveFd_, TIOCVHANGUP) != 0) {
+        lastError_ = Errno("hang-up");
+        return false;
+    }
+    // Our own descriptor is hung up as well: take a fresh one under the same
+    // number, so that the terminal stays alive for the host's next open.
+    int fd = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        MakeRaw(fd);
+        dup3(fd, slaveFd_, O_CLOEXEC);
+        close(fd);
+    }
+    return true;
 }
 
 void Board::HoldReading(std::chrono::milliseconds duration) {

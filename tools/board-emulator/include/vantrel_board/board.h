@@ -196,6 +196,10 @@ public:
     void QueueRawAnswer(std::vector<uint8_t> bytes);
     // Sends bytes now (after what is queued), paced like any answer.
     void SendRaw(std::vector<uint8_t> bytes);
+    // Hangs the line up as a pulled adapter does (TIOCVHANGUP): every descriptor
+    // the host holds on the terminal is dead; a new open works. Needs the right
+    // to hang up terminals (CAP_SYS_ADMIN); false with LastError() otherwise.
+    bool HangUp();
     // Takes no bytes off the line for this long, like a board busy with other
     // work: once the terminal's buffer is full, the host's writes wait.
     void HoldReading(std::chrono::milliseconds duration);
