@@ -16,6 +16,8 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 cmake -S . -B build/asan -G Ninja -DTOLVANE_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+# A short soak: commands against the emulated board with random line faults (about 10 s).
+build/asan/tools/bench/vantrel-soak --operations 150 --fault-percent 10 --quiet
 
 cmake -S . -B build/tsan -G Ninja -DTOLVANE_SANITIZE=thread -DTOLVANE_BUILD_EDITOR=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/tsan -j "$jobs"

@@ -159,7 +159,7 @@ public:
                 }
             }
             if (fault == Fault::Late && !success)
-                lateWindowEnd = Clock::now() + std::chrono::milliseconds(400);
+                lateWindowEnd = Clock::now() + std::chrono::milliseconds(1000);
 
             if (fault == Fault::HangUp) {
                 // A dead line stays dead until Close; reopen in both phases.
@@ -392,7 +392,7 @@ bool Number(const char *text, unsigned long &out)
 
 int main(int argc, char **argv)
 {
-    unsigned long operations = 2000, faultPercent = 20, seed = 1, baud = 0, settleMs = 400;
+    unsigned long operations = 2000, faultPercent = 20, seed = 1, baud = 0, settleMs = 500;
     bool quiet = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
