@@ -24,5 +24,5 @@ cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build/tsan --output-on-failure -L link -j "$jobs"
 
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
-cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check
 echo "Windows build of the link library: build/win64/link/vantrel.dll"

@@ -144,8 +144,10 @@ public:
             if (!success) {
                 ++t.failures;
                 ++fig.failures;
-                if (fault == Fault::HangUp && ms > 100.0 + op.timeoutMs)
+                if (fault == Fault::HangUp && ms > 100.0 + op.timeoutMs) {
                     ++fig.slowDeadFailures;
+                    Say("slow failure on a hung-up line: %s took %.0f ms\n", op.name, ms);
+                }
             } else if (!right) {
                 // A late answer of an earlier transaction completes the next
                 // one: the protocol cannot tell it from that one's own answer.
