@@ -62,17 +62,25 @@ public:
     void Write(const std::uint8_t *bytes, std::size_t count) override
     {
         // The descriptor is non-blocking; finish the write like a synchronous
-        // one, waiting for room in the driver when it is full.
+        // one, waiting for room in the driver when it is full, but giving up
+        // after a second without progress. The wait is cut in short slices
+        // and the write tried again after each: a line that hangs up
+        // meanwhile fails the next try at once, also where the hang-up does
+        // not wake the wait.
+        int waitedMs = 0;
         while (count > 0) {
             ssize_t put = write(fd_, bytes, count);
             if (put > 0) {
                 bytes += put;
                 count -= static_cast<std::size_t>(put);
+                waitedMs = 0;
             } else if (put < 0 && errno == EINTR) {
                 continue;
-            } else if (put < 0 && errno == EAGAIN) {
+            } else if (put < 0 && errno == EAGAIN && waitedMs < 1000) {
                 pollfd p{fd_, POLLOUT, 0};
-                if (poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+                poll(&p, 1, 50);
+                waitedMs += 50;
+                if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
                     return;
             } else {
                 return;

@@ -3,8 +3,9 @@
 // the line, and prints what came of them:
 //   operations and transactions run, failures reported, false successes (a
 //   success whose data are wrong), the late answers that completed the next
-//   transaction, hangs, and file descriptors and memory at the end against the
-//   start.
+//   transaction (answers later than their time-out, and answers to a request
+//   that went out just before the line hung up), hangs, and file descriptors
+//   and memory at the end against the start.
 // Two phases with the same faults: A keeps the link open after a failure; B
 // closes it after a failure and opens it again only once the line had time
 // to settle, as the editor does (it shows its message first). Open discards
@@ -160,15 +161,21 @@ public:
                     Say("false success: %s (fault %s)\n", op.name, FaultName(fault));
                 }
             }
-            if (fault == Fault::Late && !success)
+            // An answer later than its transaction: a late one, or one to a
+            // request that went out just before the line hung up (the board
+            // still answers it, and the same terminal opens again).
+            if ((fault == Fault::Late && !success) || fault == Fault::HangUp)
                 lateWindowEnd = Clock::now() + std::chrono::milliseconds(1000);
 
             if (fault == Fault::HangUp) {
                 // A dead line stays dead until Close; reopen in both phases.
                 CloseLink();
+                if (reopenAfterFailure) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+                    lateWindowEnd = {};
+                }
                 OpenLink();
                 ++fig.reopens;
-                lateWindowEnd = {};
             } else if (!success && reopenAfterFailure) {
                 CloseLink();
                 std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
