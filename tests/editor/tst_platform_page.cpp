@@ -60,7 +60,6 @@ private:
         vantrel_board::Options options;
         options.address = address;
         options.baud = 0;
-        options.record = true;  // the tests look at the frames received
         board_ = std::make_unique<Board>(options);
         QVERIFY2(board_->Start(), board_->LastError().c_str());
         qputenv("VANTREL_COM1", QByteArray::fromStdString(board_->SlavePath()));

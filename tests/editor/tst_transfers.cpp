@@ -74,7 +74,6 @@ private:
         vantrel_board::Options options;
         options.address = address;
         options.baud = 0;  // no line pacing: the protocol is the same, the tests are faster
-        options.record = true;  // the tests look at the frames received
         board_ = std::make_unique<Board>(options);
         QVERIFY2(board_->Start(), board_->LastError().c_str());
         qputenv("VANTREL_COM1", QByteArray::fromStdString(board_->SlavePath()));

@@ -424,9 +424,10 @@ TEST(BoardFlashFile, SavesAtStopAndLoadsAtStart) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(BoardRecord, KeptOnlyWhenAskedAndBounded) {
+TEST(BoardRecord, KeptOnlyWhileOnAndBounded) {
     Options o;
     o.baud = 0;
+    o.record = false;
     Board board(o);
     ASSERT_TRUE(board.Start());
     Host host(board.SlavePath());

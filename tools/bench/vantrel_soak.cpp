@@ -423,6 +423,7 @@ int main(int argc, char **argv)
     vantrel_board::Options options;
     options.baud = static_cast<uint32_t>(baud);
     options.log = [](const std::string &) {};
+    options.record = false;
     vantrel_board::Board board(options);
     if (!board.Start()) {
         std::fprintf(stderr, "vantrel-soak: cannot start the emulated board: %s\n", board.LastError().c_str());

@@ -126,6 +126,7 @@ void RemoveLink(const std::string& linkPath, const std::string& target) {
 
 int main(int argc, char** argv) {
     vantrel_board::Options options;
+    options.record = false;   // runs for days: keeps no record of the traffic
     std::string linkPath;
 
     for (int i = 1; i < argc; ++i) {

@@ -2,9 +2,9 @@
 //
 // Start() creates a pseudo-terminal pair. A host opens the slave side (SlavePath())
 // like a serial port; the board reads request frames from the master side on its
-// own thread and answers them the way the firmware does. On request (Options::record)
-// the bytes and frames the host sent are recorded for tests; the command codes are
-// always counted. The board's memories can be inspected and changed at run time,
+// own thread and answers them the way the firmware does. The latest bytes and frames
+// the host sent are recorded for tests (Options::record; the program turns it off);
+// the command codes are always counted. The board's memories can be inspected and changed at run time,
 // and faults can be injected on chosen answers. Its memory stays bounded whatever
 // the traffic: the record keeps only its latest entries and the answer queue is
 // bounded like a real board's transmit buffer.
@@ -110,8 +110,8 @@ struct Options {
     uint32_t baud = 57600;             // line pacing, 10 bits per byte; 0 = no pacing
     bool answerBroadcast = false;      // answer frames sent to address 255 too
     std::string flashFile;             // load at Start when present, save after writes
-    bool record = false;               // keep the bytes and frames received, for tests
-    std::size_t recordLimit = 65536;   // at most this many frames and 64 times as many bytes
+    bool record = true;                // keep the bytes and frames received, for tests
+    std::size_t recordLimit = 16384;   //   at most this many frames and 64 times as many bytes
     bool verbose = false;              // log every frame
     std::function<void(const std::string&)> log;   // log sink, one line a call; null = stderr
     Faults faults;
@@ -168,7 +168,7 @@ public:
     const std::string& SlavePath() const { return slavePath_; }
     const Options& GetOptions() const { return options_; }
 
-    // Record of what the host sent (empty unless Options::record is set; only the
+    // Record of what the host sent (empty when Options::record is off; only the
     // latest entries when it outgrew Options::recordLimit).
     std::vector<uint8_t> ReceivedBytes() const;
     std::vector<Frame> ReceivedFrames() const;
