@@ -16,6 +16,8 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 cmake -S . -B build/asan -G Ninja -DTOLVANE_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+# A short soak: commands against the emulated board with random line faults (about 10 s).
+build/asan/tools/bench/vantrel-soak --operations 150 --fault-percent 10 --quiet
 
 # A few seconds of each fuzz target (scripts/fuzz.sh runs them as long as asked).
 scripts/fuzz.sh 8
@@ -30,5 +32,5 @@ cmake --build build/release -j "$jobs"
 (cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
 
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
-cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check
 echo "Windows build of the link library: build/win64/link/vantrel.dll"

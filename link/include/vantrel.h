@@ -7,6 +7,26 @@
  * block does not come back identical); reads return the value itself. Device
  * address arguments send their low 8 bits. Exports must not be called from two
  * threads at once. Call CloseSerialCommunication before the process ends.
+ *
+ * Short answers: a command that reads data (register, port, I2C, switch,
+ * colour, panel and version reads, adjuster, panel and mode information with
+ * a record, and every chunk of a flash, NVRAM or I2C block read) fails when
+ * the board's answer holds fewer data bytes than the positions it reads. A
+ * write is acknowledged by any answer with a right checksum: positions that a
+ * short answer does not reach still hold the request's own bytes, so a write
+ * answered without data returns the value sent and passes the echo comparison.
+ *
+ * A line that hangs up or fails (an adapter pulled, the other end gone) is no
+ * longer polled, and every transaction on it fails at once until Close; Close
+ * and a new Open then work as usual. Every Open starts with an empty frame
+ * parser and drops what the line still held.
+ *
+ * The receive handler may call CloseSerialCommunication: the link is closed at
+ * once and the receive thread ends when the handler returns (the next Open or
+ * Close waits for it). Close waits at most 500 ms for a handler that is busy;
+ * after that it gives the port back to the system and leaves the thread to end
+ * on its own once the handler returns. A process that ends or unloads the
+ * library with the link open has it closed the same way.
  */
 #ifndef VANTREL_H
 #define VANTREL_H

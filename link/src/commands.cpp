@@ -56,9 +56,14 @@ std::uint8_t Byte(std::int32_t value)
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
-bool Transact(std::int32_t address, Command command, std::uint8_t length, std::uint32_t timeoutMs)
+// answerNeeded: the data bytes a reading command takes from the answer
+// (the highest position it reads plus one); a shorter answer fails it. Writes
+// pass 0: a board may acknowledge a write with a short answer, whose missing
+// positions then hold the request's own bytes.
+bool Transact(std::int32_t address, Command command, std::uint8_t length, std::uint32_t timeoutMs,
+              std::uint8_t answerNeeded = 0)
 {
-    return RunTransaction(Byte(address), command, length, timeoutMs);
+    return RunTransaction(Byte(address), command, length, timeoutMs, answerNeeded);
 }
 
 bool ValidSlot(std::int32_t slot)
@@ -116,7 +121,9 @@ std::int32_t MoveBlock(const Block &block, std::int32_t address, std::uint32_t s
                 PutByte(header + i, out[offset + i]);
             length += chunk;
         }
-        if (!Transact(address, block.command, static_cast<std::uint8_t>(length), block.timeoutMs))
+        const std::size_t needed = in != nullptr ? header + chunk : 0;
+        if (!Transact(address, block.command, static_cast<std::uint8_t>(length), block.timeoutMs,
+                      static_cast<std::uint8_t>(needed)))
             return -1;
         if (in != nullptr) {
             for (std::uint32_t i = 0; i < chunk; ++i)
@@ -155,7 +162,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadRegister(int32_t address, int32_t r
     PutBigEndian16(0, static_cast<std::uint32_t>(reg));
     PutByte(2, 0);
     PutByte(3, 0);
-    return Transact(address, kReadRegister, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
+    return Transact(address, kReadRegister, 4, kShortTimeout, 4) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WriteRegister(int32_t address, int32_t reg, int32_t value)
@@ -172,7 +179,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t se
     PutByte(1, Byte(select2));
     PutByte(2, Byte(subaddress));
     PutByte(3, 1);
-    return Transact(address, kReadI2c, 5, kShortTimeout) ? GetByte(4) : -1;
+    return Transact(address, kReadI2c, 5, kShortTimeout, 5) ? GetByte(4) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
@@ -206,7 +213,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadPort(int32_t address, int32_t port)
     PutByte(1, Byte(port));
     PutByte(2, 0);
     PutByte(3, 0);
-    return Transact(address, kReadPort, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
+    return Transact(address, kReadPort, 4, kShortTimeout, 4) ? GetBigEndian16(2) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port, int32_t value)
@@ -239,7 +246,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadAdjuster(int32_t address, int32_t i
     if (values == nullptr)
         return -1;
     PutByte(0, Byte(index));
-    if (!Transact(address, kReadAdjuster, 1, kLongTimeout))
+    if (!Transact(address, kReadAdjuster, 1, kLongTimeout, 7))
         return -1;
     values->value1 = GetBigEndian16(1);
     values->value2 = GetBigEndian16(3);
@@ -263,7 +270,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_SetAdjColor(int32_t address, int32_t co
 VANTREL_API int32_t VANTREL_CALL Vantrel_GetAdjColor(int32_t address)
 {
     // A failure reads as colour 0, as callers of this export expect.
-    return Transact(address, kGetAdjColor, 0, kShortTimeout) ? GetByte(0) : 0;
+    return Transact(address, kGetAdjColor, 0, kShortTimeout, 1) ? GetByte(0) : 0;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_SetSwitch(int32_t address, int32_t index, int32_t on)
@@ -276,7 +283,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_SetSwitch(int32_t address, int32_t inde
 VANTREL_API int32_t VANTREL_CALL Vantrel_ReadSwitch(int32_t address, int32_t index)
 {
     PutByte(0, Byte(index));
-    return Transact(address, kReadSwitch, 1, kShortTimeout) ? GetByte(1) : -1;
+    return Transact(address, kReadSwitch, 1, kShortTimeout, 2) ? GetByte(1) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t panel, PanelInfoRecord *record)
@@ -284,7 +291,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t pane
     if (!ValidSlot(panel))
         return -1;
     PutByte(0, static_cast<std::uint32_t>(panel));
-    if (!Transact(address, kPanelInfo, 1, kShortTimeout))
+    if (!Transact(address, kPanelInfo, 1, kShortTimeout, record != nullptr ? 26 : 0))
         return -1;
     if (record == nullptr)
         return 0;
@@ -307,13 +314,13 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t pane
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_CurrentPanel(int32_t address)
 {
-    return Transact(address, kCurrentPanel, 0, kShortTimeout) ? GetByte(0) : -1;
+    return Transact(address, kCurrentPanel, 0, kShortTimeout, 1) ? GetByte(0) : -1;
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecord *record)
 {
     // Ten placeholder bytes: the board ignores what they hold.
-    if (!Transact(address, kModeInfo, 10, kShortTimeout))
+    if (!Transact(address, kModeInfo, 10, kShortTimeout, record != nullptr ? 10 : 0))
         return -1;
     if (record == nullptr)
         return 0;
@@ -332,7 +339,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_Version(int32_t address, uint8_t *first
 {
     if (first == nullptr || second == nullptr)
         return -1;
-    if (!Transact(address, kVersion, 2, kShortTimeout))
+    if (!Transact(address, kVersion, 2, kShortTimeout, 2))
         return -1;
     *first = GetByte(0);
     *second = GetByte(1);

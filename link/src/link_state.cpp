@@ -1,5 +1,17 @@
 // Opening and closing the port, the receive thread, raw sending.
+//
+// Each Open starts a Session: the device, the receive thread's buffer and its
+// stop request. Close asks the thread to stop and waits for it a bounded time:
+// a receive handler that blocks cannot hold Close (or the process's exit) for
+// longer. A thread that does not finish in time is left to end on its own: its
+// port is given back to the system at once (the descriptor it holds then
+// means nothing), while the Session it still reads stays alive until it ends.
+// Close called by the receive handler itself only asks the thread to stop; the
+// next Open or Close finishes it.
 #include "link_state.h"
+
+#include <algorithm>
+#include <chrono>
 
 namespace vantrel {
 
@@ -14,30 +26,136 @@ bool IsLinkOpen()
     return Link().open.load(std::memory_order_acquire);
 }
 
-namespace {
-
-void ReceiveLoop()
+void WakeWaitingCaller()
 {
     LinkState &link = Link();
-    while (!link.stopRequest.load(std::memory_order_acquire)) {
+    {
+        // Taking the mutex orders the wake-up against a caller that is just
+        // about to wait, so the wake-up cannot be lost.
+        std::lock_guard<std::mutex> lock(link.answerMutex);
+    }
+    link.answerArrived.notify_all();
+}
+
+namespace {
+
+// The session a receive thread serves; null on every other thread.
+thread_local Session *tServedSession = nullptr;
+
+void MarkDone(Session &session)
+{
+    {
+        std::lock_guard<std::mutex> lock(session.doneMutex);
+        session.done = true;
+    }
+    session.doneChanged.notify_all();
+}
+
+void ReceiveLoop(std::shared_ptr<Session> session)
+{
+    tServedSession = session.get();
+    LinkState &link = Link();
+    SerialDevice &device = *session->device;
+    while (!session->stop.load(std::memory_order_acquire)) {
         // Waits at most one poll interval; returns early when bytes arrive so
         // that answers are taken in without the interval's delay.
-        link.port->WaitForInput(kPollIntervalMs);
-        std::size_t waiting = link.port->BytesWaiting();
-        if (waiting == 0)
+        bool trouble = !device.WaitForInput(kPollIntervalMs);
+        if (session->stop.load(std::memory_order_acquire))
+            break;
+        long waiting = device.BytesWaiting();
+        if (waiting < 0)
+            trouble = true;   // the driver cannot tell: that is no "0 bytes"
+        if (waiting == 0 && !trouble)
             continue;
-        std::size_t got = link.port->Read(link.readBuffer.data(), std::min(waiting, kReadChunk));
-        for (std::size_t i = 0; i < got; ++i) {
-            int outside = FeedReceivedByte(link.readBuffer[i]);
+        // On trouble, read what is still buffered; a line that has nothing
+        // left and still reports the hang-up, or that fails to read, is dead.
+        const std::size_t want = waiting > 0 ? std::min<std::size_t>(static_cast<std::size_t>(waiting), kReadChunk)
+                                             : kReadChunk;
+        long got = device.Read(session->readBuffer.data(), want);
+        if (got < 0 || (got == 0 && trouble)) {
+            // Stop polling: a dead line would report itself at once on every
+            // poll. Transactions on it fail at once until Close.
+            session->lineDead.store(true, std::memory_order_release);
+            WakeWaitingCaller();
+            break;
+        }
+        for (long i = 0; i < got; ++i) {
+            if (session->stop.load(std::memory_order_acquire))
+                break;
+            int outside = FeedReceivedByte(session->readBuffer[static_cast<std::size_t>(i)]);
             if (outside < 0)
                 continue;
             if (VantrelReceiveHandler handler = link.receiveHandler.load(std::memory_order_acquire))
                 handler(static_cast<std::uint8_t>(outside));
         }
     }
+    tServedSession = nullptr;
+    MarkDone(*session);
+}
+
+// Stops the current session's thread and frees what it used; on the caller's
+// thread only. Waits at most kCloseWaitMs for a thread that is inside the
+// receive handler.
+void FinishSession(LinkState &link)
+{
+    link.open.store(false, std::memory_order_release);
+    std::shared_ptr<Session> session = std::move(link.session);
+    link.current.store(nullptr, std::memory_order_release);
+    if (!session)
+        return;
+    session->stop.store(true, std::memory_order_release);
+    bool done;
+    {
+        std::unique_lock<std::mutex> lock(session->doneMutex);
+        done = session->doneChanged.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs),
+                                             [&session] { return session->done; });
+    }
+    if (link.receiveThread.joinable()) {
+#if defined(_WIN32)
+        // A finished thread still has to pass the loader lock to exit, which
+        // an unloading library holds: waiting for that could deadlock.
+        const bool join = false;
+#else
+        const bool join = done;
+#endif
+        if (join) {
+            link.receiveThread.join();
+        } else {
+            if (!done)
+                session->device->Release();
+            link.receiveThread.detach();
+        }
+    }
+    // A thread left behind keeps its own reference to the session.
+}
+
+// Close called on a receive thread, i.e. from the receive handler: it cannot
+// wait for itself. The link counts as closed at once; the thread ends when
+// the handler returns, and the next Open or Close releases the port.
+void RequestStopFromReceiveThread(LinkState &link)
+{
+    Session *served = tServedSession;
+    served->stop.store(true, std::memory_order_release);
+    if (link.current.load(std::memory_order_acquire) == served)
+        link.open.store(false, std::memory_order_release);
+    WakeWaitingCaller();
 }
 
 }  // namespace
+
+LinkState::~LinkState()
+{
+    // The process ends or the library is unloaded with the link open. A
+    // joinable std::thread here would end the process with std::terminate.
+    if (tServedSession != nullptr) {
+        // exit() called from the receive handler.
+        tServedSession->stop.store(true, std::memory_order_release);
+        if (receiveThread.joinable())
+            receiveThread.detach();
+        return;
+    }
+    FinishSession(*this);
+}
 
 }  // namespace vantrel
 
@@ -51,21 +169,31 @@ VANTREL_API int32_t VANTREL_CALL OpenSerialCommunication(uint16_t port, uint32_t
         return 0;
     if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600)
         return 0;
+    if (tServedSession != nullptr)
+        return 0;   // not from the receive handler: it cannot finish its own thread
     LinkState &link = Link();
-    if (link.port)
+    if (link.open.load(std::memory_order_acquire))
+        return 0;
+    // A link closed from its receive handler: finish that thread first.
+    FinishSession(link);
+
+    auto session = std::make_shared<Session>();
+    session->device = OpenSerialDevice(SerialDevicePath(port), baud);
+    if (!session->device)
         return 0;
 
-    link.port = OpenSerialDevice(SerialDevicePath(port), baud);
-    if (!link.port)
-        return 0;
-
-    link.stopRequest.store(false, std::memory_order_release);
+    // A new session starts with a clean parser: a frame cut off by the last
+    // Close must not swallow the first answer of this one.
+    link.parser = FrameParser{};
+    link.completion.store(kNoAnswer, std::memory_order_release);
+    link.answerLength.store(0, std::memory_order_release);
     try {
-        link.receiveThread = std::thread(ReceiveLoop);
+        link.receiveThread = std::thread(ReceiveLoop, session);
     } catch (...) {
-        link.port.reset();
         return 0;
     }
+    link.current.store(session.get(), std::memory_order_release);
+    link.session = std::move(session);
     link.open.store(true, std::memory_order_release);
     return 1;
 }
@@ -73,23 +201,21 @@ VANTREL_API int32_t VANTREL_CALL OpenSerialCommunication(uint16_t port, uint32_t
 VANTREL_API void VANTREL_CALL CloseSerialCommunication(void)
 {
     LinkState &link = Link();
-    if (link.receiveThread.joinable()) {
-        // The receive thread only ever waits one poll interval for input or
-        // reads what is already buffered, so it sees the stop request within
-        // about 10 ms (plus the time a receive handler takes) and the join
-        // cannot hang. There is no safe way to kill a thread, so none is tried.
-        link.stopRequest.store(true, std::memory_order_release);
-        link.receiveThread.join();
+    if (tServedSession != nullptr) {
+        RequestStopFromReceiveThread(link);
+        return;
     }
-    link.port.reset();
-    link.open.store(false, std::memory_order_release);
+    FinishSession(link);
 }
 
 VANTREL_API void VANTREL_CALL SerialSendBuffer(const uint8_t *bytes, uint32_t count)
 {
     if (!IsLinkOpen() || bytes == nullptr)
         return;
-    Link().port->Write(bytes, count & 0xFFFF);
+    Session *session = Link().current.load(std::memory_order_acquire);
+    if (session == nullptr || session->lineDead.load(std::memory_order_acquire))
+        return;
+    session->device->Write(bytes, count & 0xFFFF);
 }
 
 VANTREL_API VantrelReceiveHandler VANTREL_CALL SetSerialReceiveHandler(VantrelReceiveHandler handler)

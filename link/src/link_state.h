@@ -37,24 +37,45 @@ struct FrameParser {
     std::uint8_t answerLength = 0;
 };
 
+// One open port and the receive thread that serves it. The thread holds its
+// own reference, so a thread that Close had to leave behind (stuck in a
+// receive handler) never sees its port or buffer freed under it.
+struct Session {
+    std::unique_ptr<SerialDevice> device;
+    std::array<std::uint8_t, kReadChunk> readBuffer{};
+    std::atomic<bool> stop{false};       // set by Close; the thread ends at its next step
+    std::atomic<bool> lineDead{false};   // the line hung up or failed: no more polling
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool done = false;                   // the thread touches nothing of the link any more
+};
+
 struct LinkState {
-    std::unique_ptr<SerialDevice> port;
+    // Stops the receive thread when the process ends or the library is
+    // unloaded with the link still open.
+    ~LinkState();
+
+    std::shared_ptr<Session> session;    // the caller's thread alone changes it
+    std::atomic<Session *> current{nullptr};
     std::thread receiveThread;
     std::atomic<bool> open{false};
-    std::atomic<bool> stopRequest{false};
     std::atomic<VantrelReceiveHandler> receiveHandler{nullptr};
     std::atomic<VantrelProgressCallback> progressCallback{nullptr};
-    std::array<std::uint8_t, kReadChunk> readBuffer{};
 
     FrameParser parser;
     std::atomic<std::uint8_t> completion{kNoAnswer};
+    std::atomic<std::uint8_t> answerLength{0};   // of the last complete answer, stored before completion
     std::array<std::atomic<std::uint8_t>, kExchangeSize> exchange{};
 
-    // Wakes the waiting caller as soon as an answer is complete; the answer
-    // itself is handed over through completion alone.
+    // Wakes the waiting caller as soon as an answer is complete or the line
+    // is lost; the answer itself is handed over through completion alone.
     std::mutex answerMutex;
     std::condition_variable answerArrived;
 };
+
+// How long Close waits for the receive thread, which may be inside the
+// receive handler, before it gives the port back without it.
+constexpr int kCloseWaitMs = 500;
 
 LinkState &Link();
 
@@ -66,8 +87,13 @@ int FeedReceivedByte(std::uint8_t byte);
 
 // Sends the first length bytes of the exchange buffer as one request frame
 // and, but for command 0, waits for one answer frame. true: a correct answer
-// arrived (command 0: the request was written).
-bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs);
+// arrived (command 0: the request was written) that holds at least
+// answerNeeded data bytes. Fails at once on a closed or dead line.
+bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs,
+                    std::uint8_t answerNeeded = 0);
+
+// Wakes a caller that waits for an answer, to look at the line again.
+void WakeWaitingCaller();
 
 // Exchange buffer access for the commands.
 inline void PutByte(std::size_t position, std::uint32_t value)

@@ -14,15 +14,22 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
-    // Bytes waiting in the driver. Also clears a pending line error.
-    virtual std::size_t BytesWaiting() = 0;
-    // Reads up to max bytes that are already buffered; never blocks.
-    virtual std::size_t Read(std::uint8_t *buffer, std::size_t max) = 0;
+    // Bytes waiting in the driver, or -1 when the driver cannot tell (a
+    // removed adapter, a hung-up line). Also clears a pending line error.
+    virtual long BytesWaiting() = 0;
+    // Reads up to max bytes that are already buffered; never blocks. 0 when
+    // nothing is there, -1 on a read error.
+    virtual long Read(std::uint8_t *buffer, std::size_t max) = 0;
     // One synchronous write; the outcome is not reported (a lost request
     // shows up as the transaction's time-out).
     virtual void Write(const std::uint8_t *bytes, std::size_t count) = 0;
     // Waits until input may be waiting, at most timeoutMs milliseconds.
-    virtual void WaitForInput(int timeoutMs) = 0;
+    // false: the line reports a hang-up or an error instead.
+    virtual bool WaitForInput(int timeoutMs) = 0;
+    // Gives the device back to the system while another thread may still be
+    // about to call the functions above: they keep working on a harmless
+    // stand-in (and fail or read nothing) until this object is destroyed.
+    virtual void Release() = 0;
 };
 
 // The device that port number 1..4 stands for: the path in VANTREL_COMn when

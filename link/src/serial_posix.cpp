@@ -2,6 +2,7 @@
 // control, DTR and RTS cleared, reads that return at once.
 #include "serial_device.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -30,44 +31,56 @@ public:
 
     ~PosixSerialDevice() override
     {
-        // Give up exclusive use before closing: a terminal stays exclusive
-        // while any other descriptor to it is open.
-        ioctl(fd_, TIOCNXCL);
-        flock(fd_, LOCK_UN);
+        if (!released_.load(std::memory_order_acquire))
+            GiveUpExclusiveUse();
         close(fd_);
     }
 
-    std::size_t BytesWaiting() override
+    long BytesWaiting() override
     {
         int waiting = 0;
-        if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0)
-            return 0;
-        return static_cast<std::size_t>(waiting);
+        int result;
+        do {
+            result = ioctl(fd_, FIONREAD, &waiting);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0 || waiting < 0)
+            return -1;
+        return waiting;
     }
 
-    std::size_t Read(std::uint8_t *buffer, std::size_t max) override
+    long Read(std::uint8_t *buffer, std::size_t max) override
     {
         ssize_t got;
         do {
             got = read(fd_, buffer, max);
         } while (got < 0 && errno == EINTR);
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
+        if (got < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        return static_cast<long>(got);
     }
 
     void Write(const std::uint8_t *bytes, std::size_t count) override
     {
         // The descriptor is non-blocking; finish the write like a synchronous
-        // one, waiting for room in the driver when it is full.
+        // one, waiting for room in the driver when it is full, but giving up
+        // after a second without progress. The wait is cut in short slices
+        // and the write tried again after each: a line that hangs up
+        // meanwhile fails the next try at once, also where the hang-up does
+        // not wake the wait.
+        int waitedMs = 0;
         while (count > 0) {
             ssize_t put = write(fd_, bytes, count);
             if (put > 0) {
                 bytes += put;
                 count -= static_cast<std::size_t>(put);
+                waitedMs = 0;
             } else if (put < 0 && errno == EINTR) {
                 continue;
-            } else if (put < 0 && errno == EAGAIN) {
+            } else if (put < 0 && errno == EAGAIN && waitedMs < 1000) {
                 pollfd p{fd_, POLLOUT, 0};
-                if (poll(&p, 1, 1000) <= 0)
+                poll(&p, 1, 50);
+                waitedMs += 50;
+                if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
                     return;
             } else {
                 return;
@@ -75,19 +88,44 @@ public:
         }
     }
 
-    void WaitForInput(int timeoutMs) override
+    bool WaitForInput(int timeoutMs) override
     {
         pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0
-            && (p.revents & POLLIN) == 0) {
-            // A hung-up line reports itself at once on every poll: keep the
-            // receive thread at its normal pace instead of spinning.
-            usleep(static_cast<useconds_t>(timeoutMs) * 1000);
+        int result = poll(&p, 1, timeoutMs);
+        if (result < 0)
+            return errno == EINTR;
+        // A hung-up line (adapter pulled, other end gone) reports itself at
+        // once on every poll, often together with POLLIN: say so, so that the
+        // caller stops polling instead of spinning.
+        return result == 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+    }
+
+    void Release() override
+    {
+        if (released_.exchange(true, std::memory_order_acq_rel))
+            return;
+        GiveUpExclusiveUse();
+        // The descriptor's number stays valid but now means /dev/null, so a
+        // thread that still holds it can never reach a device opened later
+        // under the same number. Closing the terminal's last descriptor here
+        // releases the port for everyone else.
+        int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            dup3(null, fd_, O_CLOEXEC);
+            close(null);
         }
     }
 
 private:
+    void GiveUpExclusiveUse()
+    {
+        // A terminal stays exclusive while any other descriptor to it is open.
+        ioctl(fd_, TIOCNXCL);
+        flock(fd_, LOCK_UN);
+    }
+
     int fd_;
+    std::atomic<bool> released_{false};
 };
 
 }  // namespace

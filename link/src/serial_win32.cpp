@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace vantrel {
 namespace {
@@ -13,44 +14,61 @@ namespace {
 class Win32SerialDevice final : public SerialDevice {
 public:
     explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
-    ~Win32SerialDevice() override { CloseHandle(handle_); }
+    ~Win32SerialDevice() override
+    {
+        HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
 
-    std::size_t BytesWaiting() override
+    long BytesWaiting() override
     {
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(handle_, &errors, &status))
-            return 0;
-        return status.cbInQue;
+        if (!ClearCommError(handle_.load(), &errors, &status))
+            return -1;   // the device is gone (adapter removed) or released
+        return static_cast<long>(status.cbInQue);
     }
 
-    std::size_t Read(std::uint8_t *buffer, std::size_t max) override
+    long Read(std::uint8_t *buffer, std::size_t max) override
     {
         DWORD got = 0;
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(max), &got, nullptr))
-            return 0;
-        return got;
+        if (!ReadFile(handle_.load(), buffer, static_cast<DWORD>(max), &got, nullptr))
+            return -1;
+        return static_cast<long>(got);
     }
 
     void Write(const std::uint8_t *bytes, std::size_t count) override
     {
         DWORD put = 0;
-        WriteFile(handle_, bytes, static_cast<DWORD>(count), &put, nullptr);
+        WriteFile(handle_.load(), bytes, static_cast<DWORD>(count), &put, nullptr);
     }
 
-    void WaitForInput(int timeoutMs) override
+    bool WaitForInput(int timeoutMs) override
     {
         // Without overlapped I/O there is no waiting with a time-out on a
         // port; look in 1 ms steps so an answer is seen soon after it lands.
         for (int waited = 0; waited < timeoutMs; ++waited) {
-            if (BytesWaiting() > 0)
-                return;
+            long waiting = BytesWaiting();
+            if (waiting < 0)
+                return false;
+            if (waiting > 0)
+                return true;
             Sleep(1);
         }
+        return true;
+    }
+
+    void Release() override
+    {
+        // Calls that still come in fail on the invalid handle.
+        HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
     }
 
 private:
-    HANDLE handle_;
+    std::atomic<HANDLE> handle_;
 };
 
 }  // namespace

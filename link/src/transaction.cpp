@@ -48,24 +48,35 @@ int FeedReceivedByte(std::uint8_t byte)
     case ParserState::Checksum: {
         bool good = byte == p.runningSum && p.answerLength <= kExchangeSize;
         p.state = ParserState::Idle;
+        link.answerLength.store(p.answerLength, std::memory_order_relaxed);
         link.completion.store(good ? kGoodAnswer : kBadAnswer, std::memory_order_release);
-        {
-            // Taking the mutex orders the wake-up against a caller that is
-            // just about to wait, so the wake-up cannot be lost.
-            std::lock_guard<std::mutex> lock(link.answerMutex);
-        }
-        link.answerArrived.notify_one();
+        WakeWaitingCaller();
         return -1;
     }
     }
     return -1;
 }
 
-bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs)
+namespace {
+
+// The line cannot bring an answer any more: closed (also from the receive
+// handler) or dead.
+bool LineLost(const Session *session)
+{
+    return !IsLinkOpen() || session->lineDead.load(std::memory_order_acquire);
+}
+
+}  // namespace
+
+bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs,
+                    std::uint8_t answerNeeded)
 {
     if (!IsLinkOpen())
         return false;
     LinkState &link = Link();
+    const Session *session = link.current.load(std::memory_order_acquire);
+    if (session == nullptr || LineLost(session))
+        return false;
     if (length > kExchangeSize)
         length = kExchangeSize;
 
@@ -93,8 +104,13 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         std::uint8_t done = link.completion.load(std::memory_order_acquire);
-        if (done != kNoAnswer)
-            return done == kGoodAnswer;
+        if (done != kNoAnswer) {
+            // A command that reads data must not take the request's own
+            // bytes, left where a short answer did not reach, as its result.
+            return done == kGoodAnswer && link.answerLength.load(std::memory_order_relaxed) >= answerNeeded;
+        }
+        if (LineLost(session))
+            return false;
         Clock::time_point now = Clock::now();
         if (now >= deadline) {
             link.completion.store(kNoAnswer, std::memory_order_release);
@@ -103,8 +119,8 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
         // Wait in slices of at most one poll interval.
         Clock::time_point until = std::min(deadline, now + std::chrono::milliseconds(kPollIntervalMs));
         std::unique_lock<std::mutex> lock(link.answerMutex);
-        link.answerArrived.wait_until(lock, until, [&link] {
-            return link.completion.load(std::memory_order_acquire) != kNoAnswer;
+        link.answerArrived.wait_until(lock, until, [&link, session] {
+            return link.completion.load(std::memory_order_acquire) != kNoAnswer || LineLost(session);
         });
     }
 }

@@ -75,6 +75,7 @@ private:
 Options Fast() {
     Options o;
     o.baud = 0;
+    o.record = true;
     return o;
 }
 
@@ -318,6 +319,21 @@ TEST(BoardFaults, EachFaultHitsOnlyItsFrame) {
     EXPECT_EQ(host.ReadFrame(), good);
     EXPECT_EQ(host.Exchange(0, 8, read), good);
     EXPECT_EQ(board.ExecutedFrameCount(), 6u);
+
+    // Any echoed byte, and any byte of a whole answer frame.
+    f = {};
+    f.alterEchoFrame = 7;
+    f.alterEchoIndex = 1;
+    f.garbleFrame = 8;
+    f.garbleOffset = 3 + 9;   // the length byte, counting around the 9-byte frame
+    f.garbleMask = 0x04;
+    board.SetFaults(f);
+    EXPECT_EQ(host.Exchange(0, 7, write), Answer(7, {0xF4, 0x10, 2, 0x30, 0xCE}));
+    Bytes garbled = good;
+    garbled[3] ^= 0x04;
+    EXPECT_EQ(host.Read(garbled.size(), 100ms).size(), 0u);
+    host.Send(EncodeFrame(0, 8, read));
+    EXPECT_EQ(host.Read(garbled.size()), garbled);
 }
 
 TEST(BoardFaults, DelayedAndRawAnswers) {
@@ -406,4 +422,99 @@ TEST(BoardFlashFile, SavesAtStopAndLoadsAtStart) {
     EXPECT_FALSE(board.LoadFlash((dir / "absent").string(), &error));
     EXPECT_FALSE(error.empty());
     std::filesystem::remove_all(dir);
+}
+
+TEST(BoardRecord, KeptOnlyWhileOnAndBounded) {
+    Options o;
+    o.baud = 0;
+    o.record = false;
+    Board board(o);
+    ASSERT_TRUE(board.Start());
+    Host host(board.SlavePath());
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(host.Exchange(0, 12, {}).size(), 6u);
+    EXPECT_TRUE(board.ReceivedBytes().empty());
+    EXPECT_TRUE(board.ReceivedFrames().empty());
+    EXPECT_EQ(board.CommandCount(12), 10u) << "the command codes are counted anyway";
+    EXPECT_EQ(board.ExecutedFrameCount(), 10u);
+
+    Options r = Fast();
+    r.recordLimit = 2;
+    Board recording(r);
+    ASSERT_TRUE(recording.Start());
+    Host other(recording.SlavePath());
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(other.Exchange(0, 8, {0xF4, static_cast<uint8_t>(i), 1}).size(), 9u);
+    auto frames = recording.ReceivedFrames();
+    ASSERT_EQ(frames.size(), 2u) << "only the latest frames";
+    EXPECT_EQ(frames.back().data[1], 19);
+    EXPECT_EQ(frames.front().data[1], 18);
+    Bytes bytes = recording.ReceivedBytes();
+    ASSERT_EQ(bytes.size(), 128u) << "64 bytes a frame of the limit: the latest 128 of 160";
+    EXPECT_EQ(Bytes(bytes.end() - 8, bytes.end()), EncodeFrame(0, 8, {0xF4, 19, 1}));
+}
+
+TEST(BoardLine, BoundedQueueAndPromptStopAtAnyRate) {
+    Options o = Fast();
+    o.baud = 300;   // 33 ms a byte
+    auto board = std::make_unique<Board>(o);
+    ASSERT_TRUE(board->Start());
+    Host host(board->SlavePath());
+    // Far more requests than the line can answer: the queue stays bounded.
+    Bytes request = EncodeFrame(0, 19, {0, 0});
+    Bytes burst;
+    for (int i = 0; i < 300; ++i) burst.insert(burst.end(), request.begin(), request.end());
+    host.Send(burst);
+    for (int i = 0; i < 200 && board->ExecutedFrameCount() < 300; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(board->ExecutedFrameCount(), 300u);
+    EXPECT_GT(board->DroppedAnswerCount(), 200u);
+
+    auto t0 = std::chrono::steady_clock::now();
+    board->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 200ms) << "Stop waits for the slow line";
+
+    // At one bit a second, a byte takes ten seconds.
+    o.baud = 1;
+    board = std::make_unique<Board>(o);
+    ASSERT_TRUE(board->Start());
+    board->SendRaw(Bytes(40, 0x55));
+    std::this_thread::sleep_for(50ms);
+    t0 = std::chrono::steady_clock::now();
+    board->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 200ms);
+}
+
+TEST(BoardFlashFile, SavedThroughLinksWithTheFilesMode) {
+    namespace fs = std::filesystem;
+    auto dir = fs::temp_directory_path() / ("vantrel-board-links-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "store");
+    const auto target = dir / "store" / "flash.bin";
+    const auto link = dir / "flash-link";
+    fs::create_symlink("store/flash.bin", link);   // relative and dangling at first
+
+    auto writeOnce = [&](uint8_t value) {
+        Options o = Fast();
+        o.flashFile = link.string();
+        Board board(o);
+        ASSERT_TRUE(board.Start()) << board.LastError();
+        Host host(board.SlavePath());
+        host.Exchange(0, 7, {0xFB, 0x04, 1, value});
+        board.Stop();
+    };
+    writeOnce('A');
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+    ASSERT_TRUE(fs::is_regular_file(target)) << "the dangling link's target was created";
+    EXPECT_EQ(fs::file_size(target), 65536u);
+
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    writeOnce('B');
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
+        << "a private file stays private";
+    std::ifstream in(target, std::ios::binary);
+    in.seekg(0xFB04);
+    EXPECT_EQ(in.get(), 'B');
+    int files = 0;
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir / "store")) ++files;
+    EXPECT_EQ(files, 1) << "no temporary file left behind";
+    fs::remove_all(dir);
 }

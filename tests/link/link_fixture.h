@@ -108,6 +108,7 @@ protected:
     static vantrel_board::Options Unpaced() {
         vantrel_board::Options o;
         o.baud = 0;
+        o.record = true;
         return o;
     }
 

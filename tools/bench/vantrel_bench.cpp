@@ -52,6 +52,7 @@ int main(int argc, char **argv)
 
     vantrel_board::Options options;
     options.baud = kBaud;
+    options.record = true;   // the bytes received give the wire time
     vantrel_board::Board board(options);
     if (!board.Start()) {
         std::fprintf(stderr, "vantrel-bench: cannot start the emulated board: %s\n", board.LastError().c_str());

@@ -44,8 +44,10 @@ const char kHelp[] =
     "address and broadcasts with a right checksum), the first being 1:\n"
     "  --drop-answer N       send no answer to frame N.\n"
     "  --bad-checksum N      send the answer to frame N with a wrong checksum.\n"
-    "  --alter-echo N        if frame N is a flash or NVRAM write, invert the first\n"
-    "                        data byte of its echo (the memory gets the right data).\n"
+    "  --alter-echo N        if frame N is a flash or NVRAM write, invert one data\n"
+    "                        byte of its echo (the memory gets the right data).\n"
+    "  --alter-echo-index I  the echoed data byte to invert, from 0 (default 0; past\n"
+    "                        the chunk's last byte: its last byte).\n"
     "  --delay-ms D          start answers D milliseconds late (every answer, or only\n"
     "                        that of frame N with --delay-frame N).\n"
     "  --delay-frame N       restrict --delay-ms to frame N.\n"
@@ -55,7 +57,11 @@ const char kHelp[] =
     "  --noise-frame N       restrict --noise to frame N.\n"
     "  --oversize N          answer frame N with more data bytes than the host's\n"
     "                        32-byte buffer holds (checksum right).\n"
-    "  --oversize-length L   the oversize answer's data length, 33..255 (default 40).\n";
+    "  --oversize-length L   the oversize answer's data length, 33..255 (default 40).\n"
+    "  --garble N            alter one byte of the answer frame to frame N on the line\n"
+    "                        (the checksum is not corrected).\n"
+    "  --garble-offset O     the offset of that byte in the frame, modulo its size\n"
+    "                        (default 0, the start byte).\n";
 
 bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long& out) {
     if (text.empty()) return false;
@@ -120,6 +126,7 @@ void RemoveLink(const std::string& linkPath, const std::string& target) {
 
 int main(int argc, char** argv) {
     vantrel_board::Options options;
+    options.record = false;   // runs for days: keeps no record of the traffic
     std::string linkPath;
 
     for (int i = 1; i < argc; ++i) {
@@ -172,6 +179,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--alter-echo") {
             if (!number(UINT64_MAX, n) || !n) return Usage("--alter-echo needs a frame number from 1");
             f.alterEchoFrame = n;
+        } else if (arg == "--alter-echo-index") {
+            if (!number(255, n)) return Usage("--alter-echo-index needs a byte index 0..255");
+            f.alterEchoIndex = static_cast<uint8_t>(n);
+        } else if (arg == "--garble") {
+            if (!number(UINT64_MAX, n) || !n) return Usage("--garble needs a frame number from 1");
+            f.garbleFrame = n;
+        } else if (arg == "--garble-offset") {
+            if (!number(255, n)) return Usage("--garble-offset needs an offset 0..255");
+            f.garbleOffset = static_cast<uint8_t>(n);
         } else if (arg == "--delay-ms") {
             if (!number(600'000, n)) return Usage("--delay-ms needs milliseconds 0..600000");
             f.delayMs = static_cast<uint32_t>(n);

@@ -2,9 +2,12 @@
 //
 // Start() creates a pseudo-terminal pair. A host opens the slave side (SlavePath())
 // like a serial port; the board reads request frames from the master side on its
-// own thread and answers them the way the firmware does. Everything the host sent
-// is recorded for tests, the board's memories can be inspected and changed at run
-// time, and faults can be injected on chosen answers.
+// own thread and answers them the way the firmware does. The latest bytes and frames
+// the host sent are recorded for tests (Options::record; the program turns it off);
+// the command codes are always counted. The board's memories can be inspected and changed at run time,
+// and faults can be injected on chosen answers. Its memory stays bounded whatever
+// the traffic: the record keeps only its latest entries and the answer queue is
+// bounded like a real board's transmit buffer.
 #ifndef VANTREL_BOARD_BOARD_H
 #define VANTREL_BOARD_BOARD_H
 
@@ -89,13 +92,17 @@ std::string HexBytes(const std::vector<uint8_t>& bytes);
 struct Faults {
     uint64_t dropAnswerFrame = 0;      // that frame gets no answer
     uint64_t badChecksumFrame = 0;     // its answer carries checksum + 1
-    uint64_t alterEchoFrame = 0;       // a flash/NVRAM write echo with its first data byte inverted
+    uint64_t alterEchoFrame = 0;       // a flash/NVRAM write echo with one data byte inverted:
+    uint8_t alterEchoIndex = 0;        //   this one of the chunk's data bytes (past the last: the last)
     uint64_t delayFrame = 0;           // 0 with delayMs > 0: every answer is delayed
     uint32_t delayMs = 0;              // extra wait before the answer starts
     std::vector<uint8_t> noise;        // bytes sent between frames, before an answer
     uint64_t noiseFrame = 0;           // 0 with noise set: before every answer
     uint64_t oversizeFrame = 0;        // answer with oversizeLength data bytes instead
     uint8_t oversizeLength = 40;
+    uint64_t garbleFrame = 0;          // one byte of the whole answer frame altered on the line:
+    uint8_t garbleOffset = 0;          //   the byte at this offset, modulo the frame's size,
+    uint8_t garbleMask = 0x5A;         //   exclusive-or this mask (0 counts as 0x5A)
 };
 
 struct Options {
@@ -103,6 +110,8 @@ struct Options {
     uint32_t baud = 57600;             // line pacing, 10 bits per byte; 0 = no pacing
     bool answerBroadcast = false;      // answer frames sent to address 255 too
     std::string flashFile;             // load at Start when present, save after writes
+    bool record = true;                // keep the bytes and frames received, for tests
+    std::size_t recordLimit = 16384;   //   at most this many frames and 64 times as many bytes
     bool verbose = false;              // log every frame
     std::function<void(const std::string&)> log;   // log sink, one line a call; null = stderr
     Faults faults;
@@ -159,11 +168,19 @@ public:
     const std::string& SlavePath() const { return slavePath_; }
     const Options& GetOptions() const { return options_; }
 
-    // Record of what the host sent.
+    // Record of what the host sent (empty when Options::record is off; only the
+    // latest entries when it outgrew Options::recordLimit).
     std::vector<uint8_t> ReceivedBytes() const;
     std::vector<Frame> ReceivedFrames() const;
     uint64_t ExecutedFrameCount() const;
     void ClearRecord();
+    // Frames with a right checksum received for this board (or broadcast), by
+    // command code, since Start; kept whether or not the record is on.
+    std::array<uint64_t, 256> CommandCounts() const;
+    uint64_t CommandCount(uint8_t command) const { return CommandCounts()[command]; }
+    // Answers thrown away because the host sent requests faster than the line
+    // could carry the answers and the transmit queue was full.
+    uint64_t DroppedAnswerCount() const;
     // Waits until the record holds at least n frames.
     bool WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const;
     // Waits until every queued answer and raw byte has been written to the line.
@@ -179,6 +196,13 @@ public:
     void QueueRawAnswer(std::vector<uint8_t> bytes);
     // Sends bytes now (after what is queued), paced like any answer.
     void SendRaw(std::vector<uint8_t> bytes);
+    // Hangs the line up as a pulled adapter does (TIOCVHANGUP): every descriptor
+    // the host holds on the terminal is dead; a new open works. Needs the right
+    // to hang up terminals (CAP_SYS_ADMIN); false with LastError() otherwise.
+    bool HangUp();
+    // Takes no bytes off the line for this long, like a board busy with other
+    // work: once the terminal's buffer is full, the host's writes wait.
+    void HoldReading(std::chrono::milliseconds duration);
 
     // Memories and state, safe while running.
     std::vector<uint8_t> Flash(uint32_t address, std::size_t count) const;
@@ -202,11 +226,14 @@ public:
     std::array<uint8_t, 2> Version() const;
     void SetVersion(uint8_t first, uint8_t second);
     OsdText Osd() const;
-    std::vector<uint8_t> Actions() const;    // action codes in the order they were called
+    std::vector<uint8_t> Actions() const;    // the latest 256 action codes in the order they were called
     uint8_t DebugFlags() const;
     uint64_t ResetCount() const;
 
-    // Writes the flash to a file atomically (temporary file, flush, rename).
+    // Writes the flash to a file atomically: a symbolic link is followed to its
+    // target (also a dangling one), the temporary file is made in the target's
+    // folder with the old file's mode and owner before any content is written,
+    // flushed to disk, renamed over the target, and the folder is synced.
     bool SaveFlash(const std::string& path, std::string* error = nullptr) const;
     // Replaces the flash with the file's 65536 bytes; on any failure the flash
     // keeps its content and error says why.
@@ -219,14 +246,20 @@ private:
         bool isAnswer = false;
     };
 
+    // line.cpp: the terminal and the paced line.
     void ReaderLoop();
     void WriterLoop();
-    void ParseByte(uint8_t byte, std::chrono::steady_clock::time_point lineTime);
-    void HandleFrame(const Frame& frame, std::chrono::steady_clock::time_point lineTime);
-    std::optional<std::vector<uint8_t>> Execute(const Frame& frame, bool& isWriteEcho);
-    void Enqueue(Pending pending);
+    bool Enqueue(Pending pending);
     void Log(const std::string& line) const;
     std::chrono::nanoseconds ByteTime() const;
+    // frames.cpp: the request parser and the record.
+    void ParseByte(uint8_t byte, std::chrono::steady_clock::time_point lineTime);
+    void RecordBytes(const uint8_t* bytes, std::size_t count);
+    // faults.cpp: what goes back for one request.
+    void HandleFrame(const Frame& frame, std::chrono::steady_clock::time_point lineTime);
+    // devices.cpp: carrying out one request.
+    std::optional<std::vector<uint8_t>> Execute(const Frame& frame, bool& isWriteEcho);
+    // flash_file.cpp
     void SaveIfDirty();
 
     Options options_;
@@ -252,9 +285,10 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
-    std::vector<uint8_t> received_;
-    std::vector<Frame> frames_;
-    std::size_t framesTotal_ = 0;
+    std::chrono::steady_clock::time_point holdUntil_{};
+    std::deque<uint8_t> received_;
+    std::deque<Frame> frames_;
+    std::array<uint64_t, 256> commandCounts_{};
     uint64_t executed_ = 0;
     Faults faults_;
     AnswerHook hook_;
@@ -262,6 +296,7 @@ private:
     std::deque<Pending> queue_;
     bool writing_ = false;
     uint64_t sentBytes_ = 0;
+    uint64_t droppedAnswers_ = 0;
 
     std::vector<uint8_t> flash_;
     std::vector<uint8_t> nvram_;
@@ -275,7 +310,7 @@ private:
     uint8_t currentMode_ = 0;
     std::array<uint8_t, 2> version_{{2, 1}};
     OsdText osd_;
-    std::vector<uint8_t> actions_;
+    std::deque<uint8_t> actions_;
     uint8_t debugFlags_ = 0;
     uint64_t resets_ = 0;
     bool flashDirty_ = false;
