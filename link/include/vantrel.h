@@ -126,6 +126,18 @@ typedef void (VANTREL_CALL *VantrelProgressCallback)(uint16_t total, uint16_t do
 /* 38 */ VANTREL_API int32_t VANTREL_CALL Vantrel_WriteNvRam(int32_t address, uint32_t nvAddress, uint32_t count, const uint8_t *data); /* 0 / -1 / -2 */
 /* 39 */ VANTREL_API int32_t VANTREL_CALL Vantrel_DebugFlags(int32_t address, int32_t flags); /* sets the board's debug flags; 0 / -1 */
 
+/* 40: Vantrel_ProbeDevice
+ *   Asks the device at address (0..254) for its version and waits at most
+ *   timeoutMs for its answer, clamped to 10..500 ms, so that a bus of 255
+ *   addresses can be searched in seconds. Only the version answer of that same
+ *   device counts: a late answer of another device is ignored. first and
+ *   second receive the two version bytes and may be null.
+ *   Result: 0 the device answered, -1 no answer in time, link closed or
+ *   address 255 (a broadcast has no single answer; nothing is sent).
+ *   Caller's thread, one command at a time, like every other command. */
+VANTREL_API int32_t VANTREL_CALL Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t *first,
+                                                    uint8_t *second);
+
 #ifdef __cplusplus
 }
 #endif
