@@ -93,24 +93,7 @@ void FillScanTypeList(QComboBox *list, int index)
 
 QString ModeEntryFaultText(ModeEntryFault fault)
 {
-    switch (fault) {
-    case ModeEntryFault::None: return {};
-    case ModeEntryFault::HFreq: return kUnvalidHFreqText;
-    case ModeEntryFault::VFreq: return kUnvalidVFreqText;
-    case ModeEntryFault::HFreqTol: return kUnvalidHFreqTolText;
-    case ModeEntryFault::VFreqTol: return kUnvalidVFreqTolText;
-    case ModeEntryFault::HTotal: return kUnvalidHTotalText;
-    case ModeEntryFault::VTotal: return kUnvalidVTotalText;
-    case ModeEntryFault::VTotalTol: return kUnvalidVTotalTolText;
-    case ModeEntryFault::Width: return kUnvalidWidthText;
-    case ModeEntryFault::Height: return kUnvalidHeightText;
-    case ModeEntryFault::HStart: return kUnvalidHStartText;
-    case ModeEntryFault::VStart: return kUnvalidVStartText;
-    case ModeEntryFault::NoInput: return kNoInputEnabledText;
-    case ModeEntryFault::HorizontalSum: return kWidthExceedsTotalText;
-    case ModeEntryFault::VerticalSum: return kHeightExceedsTotalText;
-    }
-    return {};
+    return QString::fromLatin1(ModeEntryFaultMessage(fault));
 }
 
 ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
