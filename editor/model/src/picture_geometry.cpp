@@ -1,5 +1,6 @@
 #include "tolvane/picture_geometry.h"
 
+#include "tolvane/mode_editing.h"
 #include "tolvane/timing.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ constexpr int kTopLevel = 255;
 
 int ModeCountInUse(const ModeTable &table)
 {
-    return std::min<int>(table.modeCount, static_cast<int>(std::size(table.entries)));
+    return static_cast<int>(UsedModeCount(table));  // the rows of the mode list
 }
 
 }  // namespace
