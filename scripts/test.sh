@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test:
 #   build/asan  everything with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/tsan  the link library and its tests with ThreadSanitizer
-#   build/win64 the link library cross-compiled for Windows (does it build)
+#   build/win64 the link library and the model cross-compiled for Windows (does it build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -32,5 +32,5 @@ cmake --build build/release -j "$jobs"
 (cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
 
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
-cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check
-echo "Windows build of the link library: build/win64/link/vantrel.dll"
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check tolvane_model
+echo "Windows build of the link library and the model: build/win64/link/vantrel.dll"

@@ -31,16 +31,18 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
     struct {
         BitmapButton *button;
         const char *faces;
+        const char *description;  // no label stands beside these: what the face shows
         void (MainWindow::*action)();
     } const buttons[] = {
-        {ui_->editButton, "Edit", &MainWindow::editPanelData},
-        {ui_->modesButton, "Modes", &MainWindow::editModeTable},
-        {ui_->transferButton, "Trans", &MainWindow::transferData},
-        {ui_->configButton, "Conf", &MainWindow::configure},
+        {ui_->editButton, "Edit", "Edit panel data", &MainWindow::editPanelData},
+        {ui_->modesButton, "Modes", "Edit mode table", &MainWindow::editModeTable},
+        {ui_->transferButton, "Trans", "Transfer panel data and mode table", &MainWindow::transferData},
+        {ui_->configButton, "Conf", "Configuration", &MainWindow::configure},
     };
     for (const auto &b : buttons) {
         b.button->setFacesByName(QLatin1String(b.faces));
         b.button->setFocusGeometry(QMargins(10, 5, 10, 5), QPoint(2, 2));
+        DescribePictureButton(b.button, QLatin1String(b.description));
         connect(b.button, &QAbstractButton::clicked, this, b.action);
     }
     connect(ui_->exitButton, &QPushButton::clicked, this, &QDialog::reject);

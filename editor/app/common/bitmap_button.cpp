@@ -2,6 +2,7 @@
 
 #include "pictures.h"
 
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -74,4 +75,18 @@ void BitmapButton::mouseDoubleClickEvent(QMouseEvent *event)
     // The second press of a double-click arrives as this event alone; by
     // default a widget takes it as one more press, which clicks again.
     event->accept();
+}
+
+void DescribePictureButton(BitmapButton *button, const QString &description)
+{
+    button->setAccessibleName(description);
+    button->setToolTip(description);
+}
+
+void DescribePictureButton(BitmapButton *button, std::initializer_list<const QLabel *> lines)
+{
+    QStringList words;
+    for (const QLabel *line : lines)
+        words << line->text().simplified();
+    DescribePictureButton(button, words.join(QLatin1Char(' ')));
 }

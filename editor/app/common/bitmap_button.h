@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <initializer_list>
 #include <QMargins>
 #include <QPixmap>
 #include <QPoint>
@@ -44,3 +45,13 @@ private:
     QMargins inset_{2, 3, 3, 4};
     QPoint offset_{1, 1};
 };
+
+class QLabel;
+
+// Gives a picture button an accessible name and a tooltip, so that a screen
+// reader says what it does rather than its mnemonic letter. The caption and
+// its mnemonic stay as they are.
+void DescribePictureButton(BitmapButton *button, const QString &description);
+// The same from the label lines beside the button, joined with blanks
+// ("Read panel data" + "from Vantrel-2").
+void DescribePictureButton(BitmapButton *button, std::initializer_list<const QLabel *> lines);

@@ -90,20 +90,7 @@ inline const QString kTimingVTotalRangeText = QStringLiteral("ERROR: Use values 
 // Interface pages
 inline const QString kNoDisplayNameText = QStringLiteral("ERROR: No display name defined !");
 inline const QString kInterface1Title = QStringLiteral(" INTERFACE I");
-// Mode table editor
-inline const QString kUnvalidHFreqText = QStringLiteral("ERROR: Unvalid horizontal frequency !");
-inline const QString kUnvalidVFreqText = QStringLiteral("ERROR: Unvalid vertical frequency !");
-inline const QString kUnvalidHFreqTolText = QStringLiteral("ERROR: Unvalid horizontal freq. tolerance !");
-inline const QString kUnvalidVFreqTolText = QStringLiteral("ERROR: Unvalid vertical freq. tolerance !");
-inline const QString kUnvalidHTotalText = QStringLiteral("ERROR: Unvalid horizontal total period !");
-inline const QString kUnvalidVTotalText = QStringLiteral("ERROR: Unvalid vertical total period !");
-inline const QString kUnvalidVTotalTolText = QStringLiteral("ERROR: Unvalid vert. total period tolerance !");
-inline const QString kUnvalidWidthText = QStringLiteral("ERROR: Unvalid horizontal active window !");
-inline const QString kUnvalidHeightText = QStringLiteral("ERROR: Unvalid vertical active window !");
-inline const QString kUnvalidHStartText = QStringLiteral("ERROR: Unvalid horiz. start of active window !");
-inline const QString kUnvalidVStartText = QStringLiteral("ERROR: Unvalid vert. start of active window !");
-inline const QString kNoInputEnabledText = QStringLiteral("ERROR: No input signal enabled !");
-inline const QString kWidthExceedsTotalText = QStringLiteral("ERROR: Width and horiz. start exceed total period !");
-inline const QString kHeightExceedsTotalText = QStringLiteral("ERROR: Height and vert. start exceed total period !");
+// Mode table editor (the messages of the entry checks come from the model:
+// ModeEntryFaultMessage)
 inline const QString kModeTableLimitText = QStringLiteral("ERROR: Request exceed mode table limit !");
 inline const QString kOneModeNeededText = QStringLiteral("ERROR: It's necessary to implement one entry !");

@@ -4,6 +4,7 @@
 #include "editor_style.h"
 #include "help_box.h"
 #include "messages.h"
+#include "mode_map.h"
 #include "pictures.h"
 #include "selection_box.h"
 #include "tab_stop_list.h"
@@ -93,24 +94,7 @@ void FillScanTypeList(QComboBox *list, int index)
 
 QString ModeEntryFaultText(ModeEntryFault fault)
 {
-    switch (fault) {
-    case ModeEntryFault::None: return {};
-    case ModeEntryFault::HFreq: return kUnvalidHFreqText;
-    case ModeEntryFault::VFreq: return kUnvalidVFreqText;
-    case ModeEntryFault::HFreqTol: return kUnvalidHFreqTolText;
-    case ModeEntryFault::VFreqTol: return kUnvalidVFreqTolText;
-    case ModeEntryFault::HTotal: return kUnvalidHTotalText;
-    case ModeEntryFault::VTotal: return kUnvalidVTotalText;
-    case ModeEntryFault::VTotalTol: return kUnvalidVTotalTolText;
-    case ModeEntryFault::Width: return kUnvalidWidthText;
-    case ModeEntryFault::Height: return kUnvalidHeightText;
-    case ModeEntryFault::HStart: return kUnvalidHStartText;
-    case ModeEntryFault::VStart: return kUnvalidVStartText;
-    case ModeEntryFault::NoInput: return kNoInputEnabledText;
-    case ModeEntryFault::HorizontalSum: return kWidthExceedsTotalText;
-    case ModeEntryFault::VerticalSum: return kHeightExceedsTotalText;
-    }
-    return {};
+    return QString::fromLatin1(ModeEntryFaultMessage(fault));
 }
 
 ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
@@ -144,6 +128,27 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
     ui_->hTotalTolLabel->setEnabled(false);
 
     connect(ui_->modeList, &QListWidget::itemSelectionChanged, this, &ModeTableDialog::selectionChanged);
+
+    // The map right of the described controls. It follows the list: every
+    // change of the table refills or rewrites rows, and the selection model
+    // reports even the changes the list's own signals keep quiet about.
+    modeMap_ = new ModeMap(this);
+    modeMap_->setObjectName(QStringLiteral("modeMap"));
+    modeMap_->setGeometry(582, 48, 240, 386);
+    modeMap_->setTable(&state_.editModeTable);
+    const auto followList = [this] { modeMap_->setSelectedSlot(selectedRow()); };
+    QAbstractItemModel *rows = ui_->modeList->model();
+    connect(rows, &QAbstractItemModel::dataChanged, modeMap_, followList);
+    connect(rows, &QAbstractItemModel::rowsInserted, modeMap_, followList);
+    connect(rows, &QAbstractItemModel::rowsRemoved, modeMap_, followList);
+    connect(rows, &QAbstractItemModel::modelReset, modeMap_, followList);
+    connect(ui_->modeList->selectionModel(), &QItemSelectionModel::selectionChanged, modeMap_, followList);
+    // A click on a box selects its row as a click in the list would.
+    connect(modeMap_, &ModeMap::modeClicked, this, [this](int slot) {
+        ui_->modeList->setCurrentRow(slot, QItemSelectionModel::ClearAndSelect);
+        ui_->modeList->scrollToItem(ui_->modeList->item(slot));
+    });
+    followList();
     connect(ui_->addButton, &QPushButton::clicked, this, &ModeTableDialog::addMode);
     connect(ui_->delButton, &QPushButton::clicked, this, &ModeTableDialog::deleteMode);
     connect(ui_->upButton, &QPushButton::clicked, this, &ModeTableDialog::moveUp);
@@ -159,6 +164,8 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
 
 ModeTableDialog::~ModeTableDialog()
 {
+    // The map follows the list's rows, which go away after this dialog part.
+    delete modeMap_;
     UnregisterWriteHotkey(this);
 }
 

@@ -18,6 +18,7 @@ struct EditorState;
 struct ModeEntry;
 struct ModeTable;
 class QComboBox;
+class ModeMap;
 class QListWidget;
 class QWidget;
 
@@ -50,6 +51,7 @@ public:
     ~ModeTableDialog() override;
 
     Ui::ModeTableDialog *ui() const { return ui_.get(); }
+    ModeMap *modeMap() const { return modeMap_; }
 
     // The selected row of the list, -1 when none is selected.
     int selectedRow() const;
@@ -93,6 +95,7 @@ private:
     std::unique_ptr<Ui::ModeTableDialog> ui_;
     unsigned shownScanType_ = 0;   // scan type of the entry last shown
     bool writeRunning_ = false;
+    ModeMap *modeMap_ = nullptr;
 };
 
 // Runs the dialog modally: 1 for "&OK", 0 for "&Cancel" or the close box.

@@ -43,6 +43,11 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
     SetUpPictureButton(ui_->savePanelButton, "Save");
     SetUpPictureButton(ui_->loadModeButton, "LoadM");
     SetUpPictureButton(ui_->saveModeButton, "SaveM");
+    DescribePictureButton(ui_->newPanelButton, {ui_->newPanelLabel1, ui_->newPanelLabel2});
+    DescribePictureButton(ui_->loadPanelButton, {ui_->loadPanelLabel1, ui_->loadPanelLabel2});
+    DescribePictureButton(ui_->savePanelButton, {ui_->savePanelLabel1, ui_->savePanelLabel2});
+    DescribePictureButton(ui_->loadModeButton, {ui_->loadModeLabel1, ui_->loadModeLabel2});
+    DescribePictureButton(ui_->saveModeButton, {ui_->saveModeLabel1, ui_->saveModeLabel2});
 
     connect(ui_->newPanelButton, &QAbstractButton::clicked, this, &FilePage::newPanel);
     connect(ui_->loadPanelButton, &QAbstractButton::clicked, this, &FilePage::loadPanel);

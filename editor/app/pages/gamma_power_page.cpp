@@ -1,6 +1,7 @@
 #include "gamma_power_page.h"
 
 #include "editor_strings.h"
+#include "gamma_curve.h"
 #include "editor_style.h"
 #include "help_box.h"
 #include "messages.h"
@@ -61,6 +62,12 @@ GammaPowerPage::GammaPowerPage(EditorState &state, QWidget *parent)
 
     fillList();
 
+    // The curve beside the list lies in the gamma group: it is greyed with it.
+    curve_ = new GammaCurve(ui_->gammaGroup);
+    curve_->setObjectName(QStringLiteral("gammaCurve"));
+    curve_->setGeometry(176, 20, 148, 176);
+    curve_->setTable(&state_.editPanel.gammaTable);
+
     const PanelRecord &record = state_.editPanel;
     const bool useGamma = HasPanelFlag(record, kUseGamma);
     ui_->useGammaCheck->setChecked(useGamma);
@@ -72,6 +79,7 @@ GammaPowerPage::GammaPowerPage(EditorState &state, QWidget *parent)
         field.edit->setText(QString::number(int(record.*field.byte) * kDelayUnitMs));
 
     connect(ui_->gammaList, &QListWidget::itemSelectionChanged, this, &GammaPowerPage::showSelectedEntry);
+    connect(ui_->gammaList, &QListWidget::itemSelectionChanged, curve_, [this] { curve_->setMarkedEntry(selectedRow()); });
     connect(ui_->updateButton, &QAbstractButton::clicked, this, &GammaPowerPage::UpdateGammaEntry);
     connect(ui_->useGammaCheck, &QAbstractButton::clicked, this, &GammaPowerPage::useGammaClicked);
     connect(ui_->helpButton, &QAbstractButton::clicked, this, &GammaPowerPage::showHelp);
@@ -161,6 +169,7 @@ void GammaPowerPage::UpdateGammaEntry()
     list->setUpdatesEnabled(true);
     list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     list->setFocus();
+    curve_->setMarkedEntry(row);  // redraws with the new entry
 }
 
 QLineEdit *GammaPowerPage::firstWrongDelay() const

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+class GammaCurve;
 class QLineEdit;
 struct EditorState;
 struct PanelRecord;
@@ -36,6 +37,8 @@ public:
     // The row text of one table entry.
     static QString GammaRowText(int index, int value);
 
+    GammaCurve *gammaCurve() const { return curve_; }
+
 private:
     struct DelayField {
         QLineEdit *edit;
@@ -55,4 +58,5 @@ private:
 
     EditorState &state_;
     std::unique_ptr<Ui::GammaPowerPage> ui_;
+    GammaCurve *curve_ = nullptr;
 };

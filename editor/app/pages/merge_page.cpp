@@ -110,6 +110,10 @@ MergePage::MergePage(EditorState &state, QWidget *parent)
     SetUpPictureButton(ui_->gammaButton, "Gamma");
     SetUpPictureButton(ui_->mergeButton, "Merge");
     SetUpPictureButton(ui_->writeButton, "Write");
+    DescribePictureButton(ui_->panelButton, {ui_->panelLabel1, ui_->panelLabel2});
+    DescribePictureButton(ui_->gammaButton, {ui_->gammaLabel1, ui_->gammaLabel2});
+    DescribePictureButton(ui_->mergeButton, {ui_->mergeLabel1, ui_->mergeLabel2});
+    DescribePictureButton(ui_->writeButton, {ui_->writeLabel1, ui_->writeLabel2});
 
     connect(ui_->panelButton, &QAbstractButton::clicked, this, &MergePage::LoadMergePanel);
     connect(ui_->gammaButton, &QAbstractButton::clicked, this, &MergePage::LoadMergeGamma);

@@ -64,6 +64,10 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
     SetUpPictureButton(ui_->writePanelButton, "Write");
     SetUpPictureButton(ui_->readModeButton, "ReadM");
     SetUpPictureButton(ui_->writeModeButton, "WriteM");
+    DescribePictureButton(ui_->readPanelButton, {ui_->readPanelLabel1, ui_->readPanelLabel2});
+    DescribePictureButton(ui_->writePanelButton, {ui_->writePanelLabel1, ui_->writePanelLabel2});
+    DescribePictureButton(ui_->readModeButton, {ui_->readModeLabel1, ui_->readModeLabel2});
+    DescribePictureButton(ui_->writeModeButton, {ui_->writeModeLabel1, ui_->writeModeLabel2});
 
     ui_->addressEdit->setMaxLength(3);
     QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,

@@ -8,6 +8,7 @@
 #include "pages.h"
 #include "panel_pages.h"
 #include "pictures.h"
+#include "timing_diagram.h"
 #include "timing_fields.h"
 #include "ui_Timing2Page.h"
 
@@ -85,6 +86,15 @@ Timing2Page::Timing2Page(EditorState &state, QWidget *parent)
     PaintTotalField(ui_->vTotalEdit, false);
     refreshDisplayPeriods();
 
+    // The diagrams beside the two groups, to the right of the described controls.
+    hDiagram_ = new TimingDiagram(QStringLiteral("One line"), QStringLiteral("CLKs"), this);
+    hDiagram_->setObjectName(QStringLiteral("hTimingDiagram"));
+    hDiagram_->setGeometry(346, 34, 264, 130);
+    vDiagram_ = new TimingDiagram(QStringLiteral("One frame"), QStringLiteral("Lines"), this);
+    vDiagram_->setObjectName(QStringLiteral("vTimingDiagram"));
+    vDiagram_->setGeometry(346, 176, 264, 100);
+    refreshDiagrams();
+
     for (QLineEdit *field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->hTotalEdit})
         connect(field, &QLineEdit::textChanged, this, [this] { recomputeHorizontal(false); });
     for (QLineEdit *field : {ui_->vPulseEdit, ui_->vBackPorchEdit, ui_->vTotalEdit})
@@ -118,6 +128,7 @@ void Timing2Page::recomputeHorizontal(bool repaint)
         hTotalShort_ = shortTotal;
         PaintTotalField(ui_->hTotalEdit, hTotalShort_);
     }
+    refreshDiagrams();
 }
 
 void Timing2Page::recomputeVertical(bool repaint)
@@ -128,6 +139,15 @@ void Timing2Page::recomputeVertical(bool repaint)
         vTotalShort_ = shortTotal;
         PaintTotalField(ui_->vTotalEdit, vTotalShort_);
     }
+    refreshDiagrams();
+}
+
+void Timing2Page::refreshDiagrams()
+{
+    // The fields as typed, like the red flags; nothing is stored.
+    const Timing2Values v = readFields();
+    hDiagram_->setTiming(hDisplayPeriod_, v.hPulseWidth, v.hBackPorch, v.hMinTotal);
+    vDiagram_->setTiming(vDisplayPeriod_, v.vPulseWidth, v.vBackPorch, v.vMinTotal);
 }
 
 void Timing2Page::pageActivated()

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QLineEdit;
+class TimingDiagram;
 struct EditorState;
 
 namespace Ui {
@@ -31,6 +32,8 @@ public:
     uint16_t vDisplayPeriod() const { return vDisplayPeriod_; }
     bool hTotalShort() const { return hTotalShort_; }
     bool vTotalShort() const { return vTotalShort_; }
+    TimingDiagram *hDiagram() const { return hDiagram_; }
+    TimingDiagram *vDiagram() const { return vDiagram_; }
 
 private:
     // Lets Timing I store first when the resolution was changed there, then
@@ -43,6 +46,7 @@ private:
     Timing2Values readFields() const;
     QLineEdit *fieldOf(Timing2Check check) const;
     void showHelp();
+    void refreshDiagrams();
 
     EditorState &state_;
     std::unique_ptr<Ui::Timing2Page> ui_;
@@ -50,6 +54,8 @@ private:
     uint16_t vDisplayPeriod_ = 0;
     bool hTotalShort_ = false;
     bool vTotalShort_ = false;
+    TimingDiagram *hDiagram_ = nullptr;
+    TimingDiagram *vDiagram_ = nullptr;
 };
 
 // The message of a failing check (empty for Timing2Check::None).

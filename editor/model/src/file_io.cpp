@@ -6,8 +6,9 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <fstream>
+#include <io.h>
 #include <process.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,23 +46,18 @@ bool WriteWholeFile(const fs::path& target, const uint8_t* data, std::size_t siz
     std::error_code ec;
     fs::path temp = target;
     temp += L".tmp" + std::to_wstring(_getpid()) + L"_" + std::to_wstring(++counter);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    // The content reaches the disk (_commit flushes the file's buffers to the
+    // device) before the rename makes it the file; the rename itself is
+    // written through, so a power cut leaves the old file or the new one.
+    std::FILE* out = _wfopen(temp.c_str(), L"wb");
+    if (out == nullptr) return false;
+    bool ok = std::fwrite(data, 1, size, out) == size;
+    ok = std::fflush(out) == 0 && ok;
+    ok = _commit(_fileno(out)) == 0 && ok;
+    ok = std::fclose(out) == 0 && ok;
+    ok = ok && MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok) fs::remove(temp, ec);
+    return ok;
 }
 
 #else

@@ -10,24 +10,78 @@ bool Within(int64_t value, int64_t low, int64_t high) { return value >= low && v
 
 }  // namespace
 
-ModeEntryFault CheckModeEntry(const TypedModeEntry& t) {
+std::vector<ModeEntryFault> ModeEntryFaults(const TypedModeEntry& t) {
     using F = ModeEntryFault;
-    if (!Within(t.hFreq, 100, 2000)) return F::HFreq;
-    if (!Within(t.vFreq, 450, 2000)) return F::VFreq;
-    if (!Within(t.hFreqTol, 0, 100)) return F::HFreqTol;
-    if (!Within(t.vFreqTol, 0, 200)) return F::VFreqTol;
-    if (!Within(t.hTotal, 160, 4096)) return F::HTotal;
-    if (!Within(t.vTotal, 120, 2048)) return F::VTotal;
-    if (!Within(t.vTotalTol, 0, 100)) return F::VTotalTol;
-    if (!Within(t.activeWidth, 160, 4096)) return F::Width;
-    if (!Within(t.activeHeight, 120, 2048)) return F::Height;
-    if (!Within(t.hStart, 10, 800)) return F::HStart;
-    if (!Within(t.vStart, 1, 200)) return F::VStart;
-    if ((t.enables & kEnableMask) == 0) return F::NoInput;
-    // The single ranges above keep these sums far from overflowing.
-    if (t.hStart + t.activeWidth > t.hTotal) return F::HorizontalSum;
-    if (t.vStart + t.activeHeight > t.vTotal) return F::VerticalSum;
-    return F::None;
+    std::vector<F> faults;
+    auto fail = [&](bool failed, F fault) {
+        if (failed) faults.push_back(fault);
+    };
+    fail(!Within(t.hFreq, 100, 2000), F::HFreq);
+    fail(!Within(t.vFreq, 450, 2000), F::VFreq);
+    fail(!Within(t.hFreqTol, 0, 100), F::HFreqTol);
+    fail(!Within(t.vFreqTol, 0, 200), F::VFreqTol);
+    fail(!Within(t.hTotal, 160, 4096), F::HTotal);
+    fail(!Within(t.vTotal, 120, 2048), F::VTotal);
+    fail(!Within(t.vTotalTol, 0, 100), F::VTotalTol);
+    fail(!Within(t.activeWidth, 160, 4096), F::Width);
+    fail(!Within(t.activeHeight, 120, 2048), F::Height);
+    fail(!Within(t.hStart, 10, 800), F::HStart);
+    fail(!Within(t.vStart, 1, 200), F::VStart);
+    fail((t.enables & kEnableMask) == 0, F::NoInput);
+    // Typed values are int64_t read with saturation; the sums are compared
+    // only when each part lies within its range, so they cannot overflow.
+    const bool horizontalInRange = Within(t.hStart, 10, 800) && Within(t.activeWidth, 160, 4096);
+    const bool verticalInRange = Within(t.vStart, 1, 200) && Within(t.activeHeight, 120, 2048);
+    fail(horizontalInRange && t.hStart + t.activeWidth > t.hTotal, F::HorizontalSum);
+    fail(verticalInRange && t.vStart + t.activeHeight > t.vTotal, F::VerticalSum);
+    return faults;
+}
+
+ModeEntryFault CheckModeEntry(const TypedModeEntry& t) {
+    const std::vector<ModeEntryFault> faults = ModeEntryFaults(t);
+    return faults.empty() ? ModeEntryFault::None : faults.front();
+}
+
+const char* ModeEntryFaultMessage(ModeEntryFault fault) {
+    using F = ModeEntryFault;
+    switch (fault) {
+    case F::None: return "";
+    case F::HFreq: return "ERROR: Unvalid horizontal frequency !";
+    case F::VFreq: return "ERROR: Unvalid vertical frequency !";
+    case F::HFreqTol: return "ERROR: Unvalid horizontal freq. tolerance !";
+    case F::VFreqTol: return "ERROR: Unvalid vertical freq. tolerance !";
+    case F::HTotal: return "ERROR: Unvalid horizontal total period !";
+    case F::VTotal: return "ERROR: Unvalid vertical total period !";
+    case F::VTotalTol: return "ERROR: Unvalid vert. total period tolerance !";
+    case F::Width: return "ERROR: Unvalid horizontal active window !";
+    case F::Height: return "ERROR: Unvalid vertical active window !";
+    case F::HStart: return "ERROR: Unvalid horiz. start of active window !";
+    case F::VStart: return "ERROR: Unvalid vert. start of active window !";
+    case F::NoInput: return "ERROR: No input signal enabled !";
+    case F::HorizontalSum: return "ERROR: Width and horiz. start exceed total period !";
+    case F::VerticalSum: return "ERROR: Height and vert. start exceed total period !";
+    }
+    return "";
+}
+
+const char* ModeEntryFaultField(ModeEntryFault fault) {
+    using F = ModeEntryFault;
+    switch (fault) {
+    case F::None: return "";
+    case F::HFreq: return "hFreq";
+    case F::VFreq: return "vFreq";
+    case F::HFreqTol: return "hFreqTol";
+    case F::VFreqTol: return "vFreqTol";
+    case F::HTotal: case F::HorizontalSum: return "hTotal";
+    case F::VTotal: case F::VerticalSum: return "vTotal";
+    case F::VTotalTol: return "vTotalTol";
+    case F::Width: return "activeWidth";
+    case F::Height: return "activeHeight";
+    case F::HStart: return "hStart";
+    case F::VStart: return "vStart";
+    case F::NoInput: return "modeFlags";
+    }
+    return "";
 }
 
 TypedModeEntry TypedFromModeEntry(const ModeEntry& e) {

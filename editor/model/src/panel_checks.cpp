@@ -1,4 +1,5 @@
 #include "tolvane/panel_checks.h"
+#include "tolvane/mode_editing.h"
 #include "tolvane/timing.h"
 
 #include <cstdint>
@@ -156,23 +157,8 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
 
 std::vector<CheckFinding> CheckModeEntry(const ModeEntry& e, const std::string& p) {
     std::vector<CheckFinding> out;
-    const unsigned hFreq = e.hFreq, vFreq = e.vFreq, hTol = e.hFreqTol, vTol = e.vFreqTol;
-    const unsigned hTotal = e.hTotal, vTotal = e.vTotal, vTotTol = e.vTotalTol;
-    const unsigned w = e.activeWidth, h = e.activeHeight, hs = e.hStart, vs = e.vStart;
-    if (hFreq < 100 || hFreq > 2000) Error(out, p + "hFreq", "ERROR: Unvalid horizontal frequency !");
-    if (vFreq < 450 || vFreq > 2000) Error(out, p + "vFreq", "ERROR: Unvalid vertical frequency !");
-    if (hTol > 100) Error(out, p + "hFreqTol", "ERROR: Unvalid horizontal freq. tolerance !");
-    if (vTol > 200) Error(out, p + "vFreqTol", "ERROR: Unvalid vertical freq. tolerance !");
-    if (hTotal < 160 || hTotal > 4096) Error(out, p + "hTotal", "ERROR: Unvalid horizontal total period !");
-    if (vTotal < 120 || vTotal > 2048) Error(out, p + "vTotal", "ERROR: Unvalid vertical total period !");
-    if (vTotTol > 100) Error(out, p + "vTotalTol", "ERROR: Unvalid vert. total period tolerance !");
-    if (w < 160 || w > 4096) Error(out, p + "activeWidth", "ERROR: Unvalid horizontal active window !");
-    if (h < 120 || h > 2048) Error(out, p + "activeHeight", "ERROR: Unvalid vertical active window !");
-    if (hs < 10 || hs > 800) Error(out, p + "hStart", "ERROR: Unvalid horiz. start of active window !");
-    if (vs < 1 || vs > 200) Error(out, p + "vStart", "ERROR: Unvalid vert. start of active window !");
-    if ((e.modeFlags & kEnableMask) == 0) Error(out, p + "modeFlags", "ERROR: No input signal enabled !");
-    if (hs + w > hTotal) Error(out, p + "hTotal", "ERROR: Width and horiz. start exceed total period !");
-    if (vs + h > vTotal) Error(out, p + "vTotal", "ERROR: Height and vert. start exceed total period !");
+    for (ModeEntryFault fault : ModeEntryFaults(TypedFromModeEntry(e)))
+        Error(out, p + ModeEntryFaultField(fault), ModeEntryFaultMessage(fault));
     if (ScanType(e) >= kScanTypeCount)
         Error(out, p + "modeFlags.scanType", "scan type " + Num(ScanType(e)) + " has no list entry (0..3)");
     if (e.modeFlags & 0x80) Warning(out, p + "modeFlags.spare", "spare bit 7 of the mode flags is set");

@@ -1,5 +1,6 @@
 // Screenshot of the Gamma/Power page in the panel data sheet, with a gamma
-// curve in use, one row selected and the power delays filled in.
+// curve in use (with a step down that its picture shows), one row selected
+// and the power delays filled in.
 #include "screenshot_tool.h"
 
 #include "gamma_power_page.h"
@@ -20,6 +21,10 @@ TOLVANE_SHOT(gamma_power_page, [](EditorState &state) -> QWidget * {
     SetPanelFlag(record, kUseGamma, true);
     for (int i = 0; i < 256; ++i)
         record.gammaTable.level[i] = static_cast<uint8_t>(std::lround(255.0 * std::pow(i / 255.0, 1.0 / 2.2)));
+    // A correction gone wrong: entries 150..152 step down, which the curve shows in red.
+    record.gammaTable.level[150] = static_cast<uint8_t>(record.gammaTable.level[149] - 12);
+    record.gammaTable.level[151] = static_cast<uint8_t>(record.gammaTable.level[149] - 14);
+    record.gammaTable.level[152] = static_cast<uint8_t>(record.gammaTable.level[149] - 6);
     record.powerOnT1 = 5;
     record.powerOnT2 = 25;
     record.powerOffT3 = 20;

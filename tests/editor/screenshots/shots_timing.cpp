@@ -9,7 +9,7 @@
 
 namespace {
 
-// An SVGA panel at 60 Hz whose horizontal total is 4 clocks short of display
+// An SVGA panel at 60 Hz whose horizontal total is 56 clocks short of display
 // period, pulse width and back-porch together.
 void SampleTiming(EditorState &state)
 {
@@ -25,7 +25,7 @@ void SampleTiming(EditorState &state)
     r.maxDisplayClock = 40000;
     r.hPulseWidth = 128;
     r.hBackPorch = 88;
-    r.hMinTotal = 1012;  // 800 + 128 + 88 = 1016
+    r.hMinTotal = 960;  // 800 + 128 + 88 = 1016
     r.vPulseWidth = 4;
     r.vBackPorch = 23;
     r.vMinTotal = 628;

@@ -91,6 +91,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     fromCsv->add_option("CSV", file, "CSV with 256 lines input,output")->required();
     fromCsv->add_option("-o,--output", outFile, "Gamma table file to write")->required();
 
+    auto* plot = fall(app.add_subcommand("plot", "Draw a file as SVG: gamma curve and sync timing of a panel file, "
+                                                 "the curve of a gamma table, the frequency map of a mode table"));
+    plot->add_option("FILE", file, "File (.PNL, .GAM, .MOD or a JSON form)")->required();
+    plot->add_option("-o,--output", outFile, "SVG file to write (without it: stdout)");
+    AddKind(plot, kind);
+
     auto* info = fall(app.add_subcommand("info", "Version, current panel, panel and mode information of a board"));
 
     auto* panelCmd = fall(app.add_subcommand("panel", "Read or write a panel slot of the board"));
@@ -144,6 +150,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (merge->parsed()) return CmdMerge(file, file2, outFile, o);
     if (toCsv->parsed()) return CmdGammaToCsv(file, outFile, o);
     if (fromCsv->parsed()) return CmdGammaFromCsv(file, outFile, o);
+    if (plot->parsed()) return CmdPlot(file, k, outFile, o);
     if (info->parsed()) return CmdInfo(target, o);
     if (panelRead->parsed()) return CmdPanelRead(target, panel, outFile, o);
     if (panelWrite->parsed()) return CmdPanelWrite(target, file, panel, write, o);

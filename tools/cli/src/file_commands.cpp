@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "plot.h"
 #include "show.h"
 #include "tolvane/files.h"
 #include "tolvane/panel_checks.h"
@@ -171,6 +172,12 @@ int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output&
     if (!WriteGammaFile(outFile, g)) return Fail(o, outFile + ": cannot write the gamma table file");
     if (!o.quiet) o.err << "Gamma table written to " << outFile << "\n";
     return 0;
+}
+
+int CmdPlot(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
+    RecordFile file;
+    if (!Load(path, kind, file, o)) return 1;
+    return Emit(PlotSvg(file), outFile, o);
 }
 
 }  // namespace cli

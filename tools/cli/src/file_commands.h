@@ -17,5 +17,6 @@ int CmdCheck(const std::string& file, std::optional<FileKindId> kind, Output& o)
 int CmdMerge(const std::string& panel, const std::string& gamma, const std::string& outFile, Output& o);
 int CmdGammaToCsv(const std::string& file, const std::string& outFile, Output& o);
 int CmdGammaFromCsv(const std::string& csv, const std::string& outFile, Output& o);
+int CmdPlot(const std::string& file, std::optional<FileKindId> kind, const std::string& outFile, Output& o);
 
 }  // namespace cli

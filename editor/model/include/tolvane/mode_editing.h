@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tolvane/records.h"
 
@@ -50,6 +51,15 @@ enum class ModeEntryFault {
 
 // The first failing check, or None.
 ModeEntryFault CheckModeEntry(const TypedModeEntry& typed);
+
+// Every failing check, in the order they are made (checks of a whole table
+// report all of them; the editor stops at the first).
+std::vector<ModeEntryFault> ModeEntryFaults(const TypedModeEntry& typed);
+
+// The editor's message for a fault, letter for letter ("" for None).
+const char* ModeEntryFaultMessage(ModeEntryFault fault);
+// The ModeEntry field a fault names ("hFreq", "modeFlags", ...; "" for None).
+const char* ModeEntryFaultField(ModeEntryFault fault);
 
 // The fields of `entry` as the editor shows them (for reading them back).
 TypedModeEntry TypedFromModeEntry(const ModeEntry& entry);
