@@ -4,6 +4,7 @@
 #include <tolvane/files.h>
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -13,11 +14,46 @@ QString &PinnedPath()
     return path;
 }
 
+bool &CreateFolderOnSave()
+{
+    static bool create = false;
+    return create;
+}
+
 }  // namespace
 
-void PinEditorConfigFolder(const QString &folder)
+void PinEditorConfigFolder(const QString &folder, bool createOnSave)
 {
     PinnedPath() = QDir(folder).absoluteFilePath(kEditorConfigFileName);
+    CreateFolderOnSave() = createOnSave;
+}
+
+QString EditorConfigFolderFor(const EditorStartPlace &place)
+{
+#if defined(Q_OS_WIN)
+    return place.current;
+#else
+    const QString current = QDir::cleanPath(place.current);
+    const bool bareStart = current == QDir::cleanPath(place.home) || current == QStringLiteral("/");
+    const bool hasOwnFile = QFileInfo::exists(QDir(current).filePath(kEditorConfigFileName));
+    if (!place.fromMenu && !(bareStart && !hasOwnFile))
+        return place.current;
+    // The XDG rule: a relative XDG_CONFIG_HOME is not valid and is ignored.
+    QString base = place.xdgConfigHome;
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir(place.home).filePath(QStringLiteral(".config"));
+    return QDir(base).filePath(QStringLiteral("tolvane2"));
+#endif
+}
+
+QString EditorConfigFolderAtStart()
+{
+    EditorStartPlace place;
+    place.current = QDir::currentPath();
+    place.home = QDir::homePath();
+    place.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    place.fromMenu = qEnvironmentVariable("TOLVANE2_FROM_MENU") == QStringLiteral("1");
+    return EditorConfigFolderFor(place);
 }
 
 QString EditorConfigPath()
@@ -30,6 +66,7 @@ QString EditorConfigPath()
 void SetEditorConfigPath(const QString &path)
 {
     PinnedPath() = path;
+    CreateFolderOnSave() = false;
 }
 
 QByteArray EncodeEditorConfig(const EditorConfig &config)
@@ -62,6 +99,9 @@ int LoadEditorConfig(EditorConfig &config)
 int SaveEditorConfig(const EditorConfig &config)
 {
     // Replaced in one step through a private temporary file beside it: a
-    // failed save leaves the old file whole, a link stays a link.
+    // failed save leaves the old file whole, a link stays a link. The user's
+    // configuration folder may not exist yet on a first save.
+    if (CreateFolderOnSave())
+        QDir().mkpath(QFileInfo(EditorConfigPath()).absolutePath());
     return WriteConfigFile(PathFromUtf8(EditorConfigPath().toStdString()), config) ? 1 : 0;
 }

@@ -12,8 +12,27 @@
 
 inline const QString kEditorConfigFileName = QStringLiteral("Tolvane2.cfg");
 
-// Pins the file to `folder`/Tolvane2.cfg (start-up passes the current folder).
-void PinEditorConfigFolder(const QString &folder);
+// Pins the file to `folder`/Tolvane2.cfg (start-up passes the folder that
+// EditorConfigFolderAtStart chooses). With createOnSave (the user's
+// configuration folder) a folder that does not exist yet is made when the
+// file is saved; a start folder is never made.
+void PinEditorConfigFolder(const QString &folder, bool createOnSave = false);
+
+// Where the editor keeps Tolvane2.cfg for this start. Started from a shell,
+// it is the folder it was started in. Started from the desktop menu (the
+// entry sets TOLVANE2_FROM_MENU=1, or the start folder is the home folder or
+// "/" and holds no Tolvane2.cfg) it is the user's configuration folder,
+// $XDG_CONFIG_HOME/tolvane2 or else ~/.config/tolvane2, not loose in the
+// home folder. On Windows it is always the start folder.
+struct EditorStartPlace {
+    QString current;         // the current folder at start
+    QString home;            // the home folder
+    QString xdgConfigHome;   // XDG_CONFIG_HOME, empty when not set
+    bool fromMenu = false;   // TOLVANE2_FROM_MENU is set to 1
+};
+QString EditorConfigFolderFor(const EditorStartPlace &place);
+// The same for this process: current folder and environment.
+QString EditorConfigFolderAtStart();
 // Absolute path of the file; pinned to the current folder on first use if
 // nothing pinned it before.
 QString EditorConfigPath();

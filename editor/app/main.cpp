@@ -9,9 +9,11 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The configuration file stays in the folder the editor was started in,
-    // whatever folder a save dialog moves to later.
-    PinEditorConfigFolder(QDir::currentPath());
+    // The configuration file stays in the folder chosen at start (the start
+    // folder, or the user's configuration folder for a menu start), whatever
+    // folder a save dialog moves to later.
+    const QString folder = EditorConfigFolderAtStart();
+    PinEditorConfigFolder(folder, folder != QDir::currentPath());
     static EditorState state;  // lives for the whole run
     return RunEditor(state);
 }

@@ -4,6 +4,7 @@
 // field are cut to their low 8 or 16 bits.
 #include "link_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace vantrel;
@@ -42,6 +43,9 @@ constexpr std::uint32_t kShortTimeout = 500;
 constexpr std::uint32_t kLongTimeout = 1000;
 constexpr std::uint32_t kActionTimeout = 2000;
 constexpr std::uint32_t kChunkSize = 16;
+constexpr std::int32_t kProbeMinTimeout = 10;
+constexpr std::int32_t kProbeMaxTimeout = 500;
+constexpr std::uint8_t kBroadcast = 255;
 constexpr std::size_t kMaxShownText = 25;
 
 constexpr std::uint32_t kModeTableAddress = 0xF400;
@@ -434,6 +438,23 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_DebugFlags(int32_t address, int32_t fla
 {
     PutByte(0, Byte(flags));
     return Transact(address, kDebugFlags, 1, kShortTimeout) ? 0 : -1;
+}
+
+VANTREL_API int32_t VANTREL_CALL Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t *first,
+                                                    uint8_t *second)
+{
+    // The broadcast address gets no single answer to wait for.
+    if (Byte(address) == kBroadcast)
+        return -1;
+    const std::int32_t wait = std::clamp(timeoutMs, kProbeMinTimeout, kProbeMaxTimeout);
+    std::uint8_t version[2];
+    if (!RunProbe(Byte(address), static_cast<std::uint32_t>(wait), version))
+        return -1;
+    if (first != nullptr)
+        *first = version[0];
+    if (second != nullptr)
+        *second = version[1];
+    return 0;
 }
 
 }  // extern "C"

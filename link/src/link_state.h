@@ -35,6 +35,8 @@ struct FrameParser {
     std::uint8_t dataIndex = 0;
     std::uint8_t runningSum = 0;
     std::uint8_t answerLength = 0;
+    std::uint8_t address = 0;            // of the frame being received, for the probe
+    std::uint8_t command = 0;
 };
 
 // One open port and the receive thread that serves it. The thread holds its
@@ -67,6 +69,13 @@ struct LinkState {
     std::atomic<std::uint8_t> answerLength{0};   // of the last complete answer, stored before completion
     std::array<std::atomic<std::uint8_t>, kExchangeSize> exchange{};
 
+    // The probe's own hand-over: it accepts only the version answer of the
+    // device it asked, so that a late answer of another device cannot pass
+    // for one. probeAddress is -1 while no probe waits.
+    std::atomic<int> probeAddress{-1};
+    std::atomic<bool> probeHit{false};
+    std::array<std::atomic<std::uint8_t>, 2> probeVersion{};
+
     // Wakes the waiting caller as soon as an answer is complete or the line
     // is lost; the answer itself is handed over through completion alone.
     std::mutex answerMutex;
@@ -91,6 +100,11 @@ int FeedReceivedByte(std::uint8_t byte);
 // answerNeeded data bytes. Fails at once on a closed or dead line.
 bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs,
                     std::uint8_t answerNeeded = 0);
+
+// Sends a version request to one device and waits at most timeoutMs for the
+// version answer of that same device; other frames that arrive meanwhile are
+// ignored. true: it answered, its two version bytes are in version.
+bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t version[2]);
 
 // Wakes a caller that waits for an answer, to look at the line again.
 void WakeWaitingCaller();

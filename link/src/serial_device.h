@@ -33,7 +33,8 @@ public:
 };
 
 // The device that port number 1..4 stands for: the path in VANTREL_COMn when
-// that variable is set, else the platform's own name for the port.
+// that variable is set, else the user's ports file, else the platform's own
+// name for the port (port_map.h).
 std::string SerialDevicePath(int port);
 
 // Opens path exclusively with the link's fixed line settings at the given

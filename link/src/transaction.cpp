@@ -8,6 +8,11 @@
 
 namespace vantrel {
 
+namespace {
+// The probe asks for the version: a harmless read that every board answers.
+constexpr std::uint8_t kProbeCommand = 19;
+}  // namespace
+
 int FeedReceivedByte(std::uint8_t byte)
 {
     LinkState &link = Link();
@@ -22,10 +27,12 @@ int FeedReceivedByte(std::uint8_t byte)
     case ParserState::Address:
         // Address and command are not compared with the request's: the first
         // complete frame after the request decides the transaction.
+        p.address = byte;
         p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
         p.state = ParserState::Command;
         return -1;
     case ParserState::Command:
+        p.command = byte;
         p.runningSum = static_cast<std::uint8_t>(p.runningSum + byte);
         p.state = ParserState::Length;
         return -1;
@@ -49,6 +56,12 @@ int FeedReceivedByte(std::uint8_t byte)
         bool good = byte == p.runningSum && p.answerLength <= kExchangeSize;
         p.state = ParserState::Idle;
         link.answerLength.store(p.answerLength, std::memory_order_relaxed);
+        if (good && p.answerLength >= 2 && p.command == kProbeCommand &&
+            link.probeAddress.load(std::memory_order_acquire) == p.address) {
+            link.probeVersion[0].store(GetByte(0), std::memory_order_relaxed);
+            link.probeVersion[1].store(GetByte(1), std::memory_order_relaxed);
+            link.probeHit.store(true, std::memory_order_release);
+        }
         link.completion.store(good ? kGoodAnswer : kBadAnswer, std::memory_order_release);
         WakeWaitingCaller();
         return -1;
@@ -123,6 +136,41 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
             return link.completion.load(std::memory_order_acquire) != kNoAnswer || LineLost(session);
         });
     }
+}
+
+bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t version[2])
+{
+    if (!IsLinkOpen())
+        return false;
+    LinkState &link = Link();
+    const Session *session = link.current.load(std::memory_order_acquire);
+    if (session == nullptr || LineLost(session))
+        return false;
+
+    // Two placeholder data bytes, as the version command sends them.
+    std::uint8_t frame[7] = {0xBB, address, kProbeCommand, 2, GetByte(0), GetByte(1), 0};
+    frame[6] = static_cast<std::uint8_t>(address + kProbeCommand + 2 + frame[4] + frame[5]);
+
+    link.probeHit.store(false, std::memory_order_release);
+    link.probeAddress.store(address, std::memory_order_release);
+    SerialSendBuffer(frame, sizeof frame);
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool hit = false;
+    {
+        std::unique_lock<std::mutex> lock(link.answerMutex);
+        link.answerArrived.wait_until(lock, deadline, [&link, session] {
+            return link.probeHit.load(std::memory_order_acquire) || LineLost(session);
+        });
+        hit = link.probeHit.load(std::memory_order_acquire);
+    }
+    link.probeAddress.store(-1, std::memory_order_release);
+    if (!hit)
+        return false;
+    version[0] = link.probeVersion[0].load(std::memory_order_relaxed);
+    version[1] = link.probeVersion[1].load(std::memory_order_relaxed);
+    return true;
 }
 
 }  // namespace vantrel

@@ -27,6 +27,11 @@ libdir=$(dirname "$(find "$prefix" -name 'libvantrel.so.1' | head -n1)")
 [ -L "$libdir/libvantrel.so" ] || fail "no development link libvantrel.so"
 objdump -p "$libdir/libvantrel.so.1" | grep -q 'SONAME *libvantrel.so.1' || fail "SONAME is not libvantrel.so.1"
 [ -f "$prefix/include/vantrel.h" ] || fail "vantrel.h not installed"
+# Exactly the exports of the module definition, no more and no fewer.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+diff <(awk '/@[0-9]/{print $1}' "$source_dir/link/vantrel.def" | sort) \
+     <(nm -D --defined-only "$libdir/libvantrel.so.1" | awk '$2 == "T" {sub(/@.*/, "", $3); print $3}' | sort) \
+  || fail "libvantrel.so.1 does not export exactly the names of vantrel.def"
 [ -f "$prefix/share/man/man1/tolvane2-cli.1" ] || fail "man page not installed"
 for program in tolvane2-cli vantrel-board; do
   [ -x "$prefix/bin/$program" ] || fail "$program not installed"
@@ -44,7 +49,9 @@ int main(void)
     uint8_t image[64];
     if (!OpenSerialCommunication(1, 57600))
         return 3;
-    int rc = Vantrel_Version(0, &first, &second);
+    int rc = Vantrel_ProbeDevice(0, 100, &first, &second);
+    if (rc == 0)
+        rc = Vantrel_Version(0, &first, &second);
     if (rc == 0)
         rc = Vantrel_GetPanelData(0, 0, image);
     CloseSerialCommunication();

@@ -275,6 +275,40 @@ private slots:
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("Tolvane2.cfg")});
     }
 
+    void configFolderDependsOnHowTheEditorStarted()
+    {
+        QTemporaryDir home;
+        const QString xdg = home.filePath(QStringLiteral("xdg"));
+        const QString menuFolder = QDir(xdg).filePath(QStringLiteral("tolvane2"));
+        const QString project = home.filePath(QStringLiteral("project"));
+        QVERIFY(QDir().mkpath(project));
+
+        // From a shell in a folder: that folder, marker or no file there.
+        QCOMPARE(EditorConfigFolderFor({project, home.path(), xdg, false}), project);
+        // From the menu: the configuration folder, wherever it started.
+        QCOMPARE(EditorConfigFolderFor({project, home.path(), xdg, true}), menuFolder);
+        // A start in the home folder or "/" without its own file is a menu start.
+        QCOMPARE(EditorConfigFolderFor({home.path(), home.path(), xdg, false}), menuFolder);
+        QCOMPARE(EditorConfigFolderFor({home.path() + QStringLiteral("/"), home.path(), xdg, false}), menuFolder);
+        QCOMPARE(EditorConfigFolderFor({QStringLiteral("/"), home.path(), xdg, false}), menuFolder);
+        // ... but a file already kept in the home folder stays in use.
+        WriteAll(home.filePath(QStringLiteral("Tolvane2.cfg")), QByteArray::fromHex("02000300"));
+        QCOMPARE(EditorConfigFolderFor({home.path(), home.path(), xdg, false}), home.path());
+        // Without a valid XDG_CONFIG_HOME: ~/.config/tolvane2.
+        const QString dotConfig = home.filePath(QStringLiteral(".config/tolvane2"));
+        QCOMPARE(EditorConfigFolderFor({project, home.path(), QString(), true}), dotConfig);
+        QCOMPARE(EditorConfigFolderFor({project, home.path(), QStringLiteral("relative/xdg"), true}), dotConfig);
+
+        // The first save makes the configuration folder, and the file reads back.
+        PinEditorConfigFolder(menuFolder, true);
+        QCOMPARE(SaveEditorConfig({3, 5}), 1);
+        QCOMPARE(ReadAll(QDir(menuFolder).filePath(QStringLiteral("Tolvane2.cfg"))), QByteArray::fromHex("03000500"));
+        EditorConfig loaded{};
+        QCOMPARE(LoadEditorConfig(loaded), 1);
+        QCOMPARE(loaded.serialPort, uint16_t{3});
+        QCOMPARE(loaded.writeHotkey, uint16_t{5});
+    }
+
     void saveReplacesALongerFile()
     {
         WriteAll(cfg(), QByteArray::fromHex("0100010099999999"));

@@ -262,6 +262,51 @@ TEST(BoardAddressing, OptionallyAnswersBroadcasts) {
     EXPECT_EQ(host.Exchange(255, 12, {}), Answer(12, {0}));
 }
 
+TEST(BoardAddressing, SeveralBoardsOnOneLineEachWithItsOwnFlash) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-multi-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    Options o = Fast();
+    o.address = 1;
+    o.moreAddresses = {5, 9, 5, 255};
+    o.flashFile = (dir / "flash.bin").string();
+    {
+        Board board(o);
+        ASSERT_TRUE(board.Start()) << board.LastError();
+        EXPECT_EQ(board.Addresses(), (Bytes{1, 5, 9}));
+        EXPECT_EQ(board.Device(255), nullptr);
+        EXPECT_EQ(board.Device(2), nullptr);
+        ASSERT_NE(board.Device(5), nullptr);
+        board.Device(9)->SetVersion(9, 4);
+        Host host(board.SlavePath());
+
+        // Each board answers its own address with its own memories.
+        EXPECT_EQ(host.Exchange(5, 7, {0xFB, 0x00, 2, 0xAA, 0x55}), Answer(7, {0xFB, 0x00, 2, 0xAA, 0x55}, 5));
+        EXPECT_EQ(board.Device(5)->Flash(0xFB00, 2), (Bytes{0xAA, 0x55}));
+        EXPECT_NE(board.Flash(0xFB00, 2), (Bytes{0xAA, 0x55}));
+        EXPECT_NE(board.Device(9)->Flash(0xFB00, 2), (Bytes{0xAA, 0x55}));
+        EXPECT_EQ(host.Exchange(9, 19, {0, 0}), Answer(19, {9, 4}, 9));
+        EXPECT_EQ(host.Exchange(1, 19, {0, 0}), Answer(19, {2, 1}, 1));
+        host.Send(EncodeFrame(2, 19, {0, 0}));
+        EXPECT_TRUE(host.Read(1, 100ms).empty());
+
+        // A broadcast reaches all of them and none answers.
+        host.Send(EncodeFrame(255, 2, {0, 0x30, 0, 7}));
+        EXPECT_TRUE(host.Read(1, 100ms).empty());
+        for (uint8_t a : {1, 5, 9}) EXPECT_EQ(board.Device(a)->Register(0x30), 7) << int(a);
+        board.Stop();
+    }
+    EXPECT_TRUE(fs::exists(dir / "flash.bin"));
+    EXPECT_TRUE(fs::exists(dir / "flash.bin.9"));
+    // The next start finds each board's own flash again.
+    Board again(o);
+    ASSERT_TRUE(again.Start()) << again.LastError();
+    EXPECT_EQ(again.Device(5)->Flash(0xFB00, 2), (Bytes{0xAA, 0x55}));
+    EXPECT_NE(again.Flash(0xFB00, 2), (Bytes{0xAA, 0x55}));
+    again.Stop();
+    fs::remove_all(dir);
+}
+
 TEST(BoardRecord, KeepsRawBytesAndFramesIncludingNoiseAndSplitFrames) {
     Board board(Fast());
     ASSERT_TRUE(board.Start());

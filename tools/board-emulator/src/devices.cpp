@@ -28,6 +28,29 @@ Board::Board(Options options)
     adjusters_[7] = {128, 0, 255};    // green gain
     adjusters_[8] = {128, 0, 255};    // blue gain
     currentMode_ = 11;                // 1024x768 60 Hz of the factory mode table
+    for (uint8_t a : options_.moreAddresses) {
+        if (a == options_.address || a == kBroadcastAddress || others_.count(a)) continue;
+        Options more;
+        more.address = a;
+        more.baud = options_.baud;
+        more.record = false;
+        more.log = options_.log;
+        if (!options_.flashFile.empty()) more.flashFile = options_.flashFile + "." + std::to_string(a);
+        others_.emplace(a, std::make_unique<Board>(std::move(more)));
+    }
+}
+
+Board* Board::Device(uint8_t address) {
+    if (address == options_.address) return this;
+    auto it = others_.find(address);
+    return it == others_.end() ? nullptr : it->second.get();
+}
+
+std::vector<uint8_t> Board::Addresses() const {
+    std::vector<uint8_t> out{options_.address};
+    for (const auto& [a, board] : others_) out.push_back(a);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 

@@ -7,7 +7,8 @@
 namespace vantrel_board {
 
 void Board::HandleFrame(const Frame& frame, Clock::time_point lineTime) {
-    const bool forUs = frame.address == options_.address;
+    Board* const target = frame.address == kBroadcastAddress ? nullptr : Device(frame.address);
+    const bool forUs = target != nullptr;
     const bool broadcast = frame.address == kBroadcastAddress;
     if (options_.verbose) {
         std::string line = "rx " + HexBytes(EncodeFrame(frame.address, frame.command, frame.data));
@@ -35,7 +36,18 @@ void Board::HandleFrame(const Frame& frame, Clock::time_point lineTime) {
         ++commandCounts_[frame.command];
         faults = faults_;
         hook = hook_;
-        answerData = Execute(frame, isWriteEcho);
+        if (target == this || broadcast) answerData = Execute(frame, isWriteEcho);
+        // A broadcast reaches every board on the line; only this one may answer it.
+        for (auto& [a, other] : others_) {
+            if (other.get() != target && !broadcast) continue;
+            std::lock_guard otherLock(other->mutex_);
+            bool echo = false;
+            auto data = other->Execute(frame, echo);
+            if (!broadcast) {
+                answerData = std::move(data);
+                isWriteEcho = echo;
+            }
+        }
     }
     const bool answers = forUs || options_.answerBroadcast;
     if (!answers || frame.command == kCmdReset) return;
@@ -76,7 +88,7 @@ void Board::HandleFrame(const Frame& frame, Clock::time_point lineTime) {
         std::size_t at = 3 + std::min<std::size_t>(faults.alterEchoIndex, data.size() - 4);
         data[at] ^= 0xFF;
     }
-    std::vector<uint8_t> bytes = EncodeFrame(options_.address, frame.command, data);
+    std::vector<uint8_t> bytes = EncodeFrame(forUs ? frame.address : options_.address, frame.command, data);
     if (faults.badChecksumFrame == number) bytes.back() = static_cast<uint8_t>(bytes.back() + 1);
     if (faults.garbleFrame == number)
         bytes[faults.garbleOffset % bytes.size()] ^= faults.garbleMask ? faults.garbleMask : 0x5A;

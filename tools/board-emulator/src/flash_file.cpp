@@ -69,6 +69,31 @@ void Board::SaveIfDirty() {
     }
 }
 
+bool Board::LoadOthers() {
+    for (auto& [a, other] : others_) {
+        const std::string& file = other->options_.flashFile;
+        if (file.empty() || access(file.c_str(), F_OK) != 0) continue;
+        std::string error;
+        if (!other->LoadFlash(file, &error)) {
+            lastError_ = error;
+            return false;
+        }
+    }
+    return true;
+}
+
+void Board::SaveOthers(bool atStop) {
+    for (auto& [a, other] : others_) {
+        const std::string& file = other->options_.flashFile;
+        if (file.empty()) continue;
+        if (atStop && access(file.c_str(), F_OK) != 0) {
+            std::lock_guard lock(other->mutex_);
+            other->flashDirty_ = true;
+        }
+        other->SaveIfDirty();
+    }
+}
+
 bool Board::SaveFlash(const std::string& path, std::string* error) const {
     std::vector<uint8_t> copy;
     {

@@ -65,6 +65,7 @@ bool Board::Start() {
             return false;
         }
     }
+    if (!LoadOthers()) return false;
 
     auto fail = [this](std::string message) {
         lastError_ = std::move(message);
@@ -146,6 +147,7 @@ void Board::Stop() {
             if (missing) flashDirty_ = true;
         }
         SaveIfDirty();
+        SaveOthers(true);
     }
     for (int* fd : {&masterFd_, &slaveFd_, &wakePipe_[0], &wakePipe_[1]}) {
         if (*fd >= 0) close(*fd);
@@ -211,7 +213,10 @@ void Board::ReaderLoop() {
         }
         if (holding) continue;
         if (r == 0 || !(fds[1].revents & (POLLIN | POLLERR | POLLHUP))) {
-            if (Clock::now() - lastActivity_ >= kSaveIdle) SaveIfDirty();
+            if (Clock::now() - lastActivity_ >= kSaveIdle) {
+                SaveIfDirty();
+                SaveOthers(false);
+            }
             continue;
         }
         ssize_t n = read(masterFd_, buf, sizeof buf);

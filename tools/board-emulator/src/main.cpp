@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <limits.h>
 #include <pthread.h>
@@ -27,9 +28,11 @@ const char kHelp[] =
     "  --link PATH           also make PATH a symbolic link to the slave side; an\n"
     "                        existing symbolic link there is replaced, any other file\n"
     "                        is left alone (error). The link is removed on exit.\n"
-    "  --address A           device address the board answers to, 0..255 (default 0).\n"
+    "  --address A[,B...]    device address the board answers to, 0..255 (default 0).\n"
     "                        Frames to other addresses are ignored; frames to 255 are\n"
-    "                        carried out without an answer.\n"
+    "                        carried out without an answer. Several addresses put\n"
+    "                        several boards on the line, each with its own memories;\n"
+    "                        the first one answers broadcasts (--answer-broadcast).\n"
     "  --answer-broadcast    answer frames sent to address 255 as well.\n"
     "  --baud B              line pacing in bits per second, 8N1 (10 bits a byte) in\n"
     "                        both directions (default 57600); 0 = no pacing.\n"
@@ -37,6 +40,8 @@ const char kHelp[] =
     "                        exists (it must hold exactly 65536 bytes), replaced\n"
     "                        atomically after flash writes and at exit. Without it the\n"
     "                        board starts from its factory content every time.\n"
+    "                        With several addresses, the board at address A after\n"
+    "                        the first keeps its flash in F.A.\n"
     "  --verbose             log every frame received and sent on stderr.\n"
     "  --help                show this text.\n"
     "\n"
@@ -165,8 +170,20 @@ int main(int argc, char** argv) {
             if (!takesValue() || value.empty()) return Usage("--flash-file needs a path");
             options.flashFile = value;
         } else if (arg == "--address") {
-            if (!number(255, n)) return Usage("--address needs a number 0..255");
-            options.address = static_cast<uint8_t>(n);
+            // One address, or several boards on one line: 1,5,9.
+            if (!takesValue()) return Usage("--address needs a number 0..255");
+            std::vector<uint8_t> addresses;
+            std::size_t from = 0;
+            for (;;) {
+                std::size_t comma = value.find(',', from);
+                std::string part = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+                if (!ParseNumber(part, 255, n)) return Usage("--address needs numbers 0..255, separated by commas");
+                addresses.push_back(static_cast<uint8_t>(n));
+                if (comma == std::string::npos) break;
+                from = comma + 1;
+            }
+            options.address = addresses.front();
+            options.moreAddresses.assign(addresses.begin() + 1, addresses.end());
         } else if (arg == "--baud") {
             if (!number(10'000'000, n)) return Usage("--baud needs a rate in bits per second (0 = no pacing)");
             options.baud = static_cast<uint32_t>(n);

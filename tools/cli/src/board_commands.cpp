@@ -446,3 +446,62 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
 }
 
 }  // namespace cli
+
+namespace cli {
+
+int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    constexpr int kLastAddress = 254;   // 255 is the broadcast
+    if (o.progress) {
+        g_progress.err = &o.err;
+        g_progress.label = "Scanning";
+    }
+    Json found = Json::array();
+    for (int address = 0; address <= kLastAddress; ++address) {
+        DrawBar(kLastAddress + 1, static_cast<unsigned>(address));
+        uint8_t v1 = 0, v2 = 0;
+        if (Vantrel_ProbeDevice(address, probeMs, &v1, &v2) != 0) continue;
+        Json d;
+        d["address"] = address;
+        d["version"] = {v1, v2};
+        const int current = Vantrel_CurrentPanel(address);
+        if (current >= 0)
+            d["currentPanel"] = current + 1;
+        else
+            d["currentPanel"] = nullptr;
+        found.push_back(d);
+    }
+    if (g_progress.err != nullptr) {
+        DrawBar(kLastAddress + 1, kLastAddress + 1);
+        o.err << "\n" << std::flush;
+        g_progress = {};
+    }
+    const BoardTarget e = Effective(t);
+    if (o.json) {
+        Json j;
+        j["port"] = e.port;
+        j["device"] = DevicePathOfPort(e.port);
+        j["devices"] = found;
+        o.out << j.dump(2) << "\n";
+    } else {
+        for (const Json& d : found) {
+            o.out << "Device address " << d["address"].get<int>() << ": version " << d["version"][0].get<int>() << "."
+                  << d["version"][1].get<int>() << ", current panel ";
+            if (d["currentPanel"].is_null())
+                o.out << "unknown (no answer)\n";
+            else
+                o.out << "Panel " << d["currentPanel"].get<int>() << "\n";
+        }
+    }
+    if (found.empty()) {
+        o.err << "tolvane2-cli: no board answered on COM" << e.port << " (" << DevicePathOfPort(e.port)
+              << ") at device addresses 0..254\n";
+        return 1;
+    }
+    if (!o.quiet && !o.json)
+        o.err << found.size() << (found.size() == 1 ? " board" : " boards") << " found\n";
+    return 0;
+}
+
+}  // namespace cli

@@ -33,10 +33,15 @@ int CmdPanelRead(const BoardTarget& target, int panel, const std::string& outFil
 int CmdPanelWrite(const BoardTarget& target, const std::string& file, int panel, const WriteOptions& w, Output& o);
 int CmdModesRead(const BoardTarget& target, const std::string& outFile, Output& o);
 int CmdModesWrite(const BoardTarget& target, const std::string& file, const WriteOptions& w, Output& o);
+// Device addresses 0..254 that answer on the line, each waited for at most
+// probeMs; exit 1 when none answers.
+int CmdScan(const BoardTarget& target, int probeMs, Output& o);
+// The COM1..COM4 mapping with where each comes from, and the serial devices present.
+int CmdPorts(Output& o);
 
 // Why the port of `target` cannot be opened and what to do about it.
 std::string DescribePortFailure(const BoardTarget& target);
-// The device path that port n stands for (VANTREL_COMn or the default).
+// The device path that port n stands for (VANTREL_COMn, the ports file or the default).
 std::string DevicePathOfPort(int port);
 
 }  // namespace cli

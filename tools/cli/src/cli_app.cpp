@@ -122,6 +122,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     modesWrite->add_option("FILE", file, "Mode file (.MOD or its JSON form)")->required();
     addWrite(modesWrite);
 
+    int probeMs = 40;
+    auto* scan = fall(app.add_subcommand(
+        "scan", "List the device addresses 0..254 that answer on an RS-485 line, with version and current panel "
+                "(exit 1 when none answers)"));
+    scan->add_option("--timeout-ms", probeMs, "How long to wait for each address, 10..500 ms (default 40)")
+        ->check(CLI::Range(10, 500));
+
+    auto* ports = fall(app.add_subcommand(
+        "ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present"));
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
@@ -146,6 +156,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (panelWrite->parsed()) return CmdPanelWrite(target, file, panel, write, o);
     if (modesRead->parsed()) return CmdModesRead(target, outFile, o);
     if (modesWrite->parsed()) return CmdModesWrite(target, file, write, o);
+    if (scan->parsed()) return CmdScan(target, probeMs, o);
+    if (ports->parsed()) return CmdPorts(o);
     err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
     return 2;
 }

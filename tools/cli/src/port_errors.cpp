@@ -1,6 +1,7 @@
 // Telling the user why a serial port does not open: the library only says
 // that it failed, so the device is examined here the way the library opens it.
 #include "board_commands.h"
+#include "port_map.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,15 +18,7 @@
 
 namespace cli {
 
-std::string DevicePathOfPort(int port) {
-    const std::string variable = "VANTREL_COM" + std::to_string(port);
-    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') return value;
-#ifdef _WIN32
-    return "\\\\.\\COM" + std::to_string(port);
-#else
-    return "/dev/ttyS" + std::to_string(port - 1);
-#endif
-}
+std::string DevicePathOfPort(int port) { return vantrel::ResolvePort(port).path; }
 
 std::string DescribePortFailure(const BoardTarget& target) {
     const std::string path = DevicePathOfPort(target.port);
@@ -37,7 +30,9 @@ std::string DescribePortFailure(const BoardTarget& target) {
     if (::stat(path.c_str(), &st) != 0) {
         return "cannot open " + name + ": the device does not exist. Plug in the adapter or start the emulated "
                "board, then name the device with --device PATH (or VANTREL_COM" + std::to_string(target.port) +
-               "=PATH); stable names of USB adapters are under /dev/serial/by-id/";
+               "=PATH, or a line COM" + std::to_string(target.port) + "=PATH in " +
+               (vantrel::PortsFilePath().empty() ? std::string("the ports file") : vantrel::PortsFilePath()) +
+               "); stable names of USB adapters are under /dev/serial/by-id/ (tolvane2-cli ports lists them)";
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

@@ -19,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -107,6 +108,10 @@ struct Faults {
 
 struct Options {
     uint8_t address = 0;               // the device address the board answers to
+    // Further boards on the same line, one for each of these addresses, each
+    // with its own memories (255 and repeats are ignored). With a flash file
+    // F, the board at address A keeps its flash in "F.A".
+    std::vector<uint8_t> moreAddresses;
     uint32_t baud = 57600;             // line pacing, 10 bits per byte; 0 = no pacing
     bool answerBroadcast = false;      // answer frames sent to address 255 too
     std::string flashFile;             // load at Start when present, save after writes
@@ -167,6 +172,11 @@ public:
     const std::string& LastError() const { return lastError_; }
     const std::string& SlavePath() const { return slavePath_; }
     const Options& GetOptions() const { return options_; }
+    // The board that answers to address: this one, one of moreAddresses, or
+    // null. The memory functions below act on the board they are called on.
+    Board* Device(uint8_t address);
+    // Every device address on the line, ascending.
+    std::vector<uint8_t> Addresses() const;
 
     // Record of what the host sent (empty when Options::record is off; only the
     // latest entries when it outgrew Options::recordLimit).
@@ -261,8 +271,14 @@ private:
     std::optional<std::vector<uint8_t>> Execute(const Frame& frame, bool& isWriteEcho);
     // flash_file.cpp
     void SaveIfDirty();
+    // The further boards' flash files: loaded at Start, saved when quiet and at Stop.
+    bool LoadOthers();
+    void SaveOthers(bool atStop);
 
     Options options_;
+    // The further boards: never started, the line is this board's. Their
+    // memories are guarded by their own mutex_, taken after this one's.
+    std::map<uint8_t, std::unique_ptr<Board>> others_;
     std::string lastError_;
     std::string slavePath_;
     int masterFd_ = -1;

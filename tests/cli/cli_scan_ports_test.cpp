@@ -1,0 +1,171 @@
+// tolvane2-cli scan over one line with two emulated boards, and the ports file
+// that maps COM1..COM4 when no VANTREL_COMn is set.
+#include "cli_harness.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "vantrel.h"
+#include "vantrel_board/board.h"
+
+#include <nlohmann/json.hpp>
+
+using namespace clitest;
+using vantrel_board::Board;
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+using CliScan = TempDirTest;
+
+TEST_F(CliScan, FindsTwoBoardsOnOneLineAndNoOthersWithinFifteenSeconds) {
+    vantrel_board::Options options;
+    options.address = 9;
+    options.moreAddresses = {4};   // paced at 57600 baud, as a real line
+    Board board(options);
+    ASSERT_TRUE(board.Start()) << board.LastError();
+    board.Device(4)->SetVersion(3, 7);
+    board.Device(9)->SetCurrentPanel(1);   // slot 1: Panel 2
+
+    const auto t0 = std::chrono::steady_clock::now();
+    Result r = Cli({"--device", board.SlavePath(), "--json", "scan"});
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_LT(seconds, 15.0);
+    RecordProperty("full_scan_seconds", std::to_string(seconds));
+    std::printf("full scan of 0..254: %.2f s\n", seconds);
+
+    const auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["devices"].size(), 2u) << r.out;
+    EXPECT_EQ(j["devices"][0]["address"], 4);
+    EXPECT_EQ(j["devices"][0]["version"], nlohmann::json({3, 7}));
+    EXPECT_EQ(j["devices"][0]["currentPanel"], 1);
+    EXPECT_EQ(j["devices"][1]["address"], 9);
+    EXPECT_EQ(j["devices"][1]["version"], nlohmann::json({2, 1}));
+    EXPECT_EQ(j["devices"][1]["currentPanel"], 2);
+    // Nothing went to the broadcast address.
+    for (const auto& f : board.ReceivedFrames()) EXPECT_NE(f.address, 255);
+    board.Stop();
+}
+
+TEST_F(CliScan, AnEmptyLineIsAFailureAndTheTextFormNamesEachBoard) {
+    vantrel_board::Options options;
+    options.baud = 0;
+    options.address = 250;
+    Board board(options);
+    ASSERT_TRUE(board.Start()) << board.LastError();
+    Result r = Cli({"--device", board.SlavePath(), "scan", "--timeout-ms", "10"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Device address 250: version 2.1, current panel Panel 1\n");
+    board.Stop();
+
+    options.faults.delayMs = 800;   // answers far too late for a probe
+    Board silent(options);
+    ASSERT_TRUE(silent.Start());
+    r = Cli({"--device", silent.SlavePath(), "scan", "--timeout-ms", "10"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("no board answered"), std::string::npos) << r.err;
+    EXPECT_EQ(Cli({"scan", "--timeout-ms", "5"}).code, 2);
+    silent.Stop();
+}
+
+class CliPorts : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        fs::create_directories(dir_ / "vantrel");
+    }
+    nlohmann::json Ports() {
+        Result r = Cli({"--json", "ports"});
+        EXPECT_EQ(r.code, 0) << r.err;
+        err_ = r.err;
+        return nlohmann::json::parse(r.out);
+    }
+    std::string err_;
+};
+
+TEST_F(CliPorts, VariableWinsThenTheFileThenTheDefault) {
+    ScopedEnv config("XDG_CONFIG_HOME", dir_.c_str());
+    ScopedEnv com1("VANTREL_COM1", "/dev/from-variable");
+    ScopedEnv com2("VANTREL_COM2", nullptr);
+    ScopedEnv com3("VANTREL_COM3", "");   // empty counts as not set
+    ScopedEnv com4("VANTREL_COM4", nullptr);
+    WriteText(dir_ / "vantrel" / "ports.conf",
+              "# adapters of the test bench\n"
+              "COM1=/dev/from-file-1\n"
+              "  com3 = /dev/serial/by-id/usb-FTDI first  \n"
+              "\n"
+              "COM3=/dev/serial/by-id/usb-FTDI second\n"
+              "COM5=/dev/ttyUSB9\n"
+              "COM4\n"
+              "COM2=\n");
+
+    auto j = Ports();
+    EXPECT_EQ(j["portsFile"], (dir_ / "vantrel" / "ports.conf").string());
+    EXPECT_EQ(j["ports"][0]["device"], "/dev/from-variable");
+    EXPECT_EQ(j["ports"][0]["source"], "variable");
+    EXPECT_EQ(j["ports"][1]["device"], "/dev/ttyS1");
+    EXPECT_EQ(j["ports"][1]["source"], "default");
+    EXPECT_EQ(j["ports"][2]["device"], "/dev/serial/by-id/usb-FTDI second");   // the later line wins
+    EXPECT_EQ(j["ports"][2]["source"], "file");
+    EXPECT_EQ(j["ports"][2]["line"], 5);
+    EXPECT_EQ(j["ports"][3]["source"], "default");
+    // Each skipped line is named.
+    EXPECT_NE(err_.find("line 6: 'COM5' is not COM1..COM4"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("line 7: no '='"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("line 8: COM2 has no device path"), std::string::npos) << err_;
+
+    // Without XDG_CONFIG_HOME the file is under HOME/.config.
+    ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv home("HOME", (dir_ / "home").c_str());
+    fs::create_directories(dir_ / "home" / ".config" / "vantrel");
+    WriteText(dir_ / "home" / ".config" / "vantrel" / "ports.conf", "COM2=/dev/ttyACM0\n");
+    j = Ports();
+    EXPECT_EQ(j["ports"][1]["device"], "/dev/ttyACM0");
+    EXPECT_EQ(j["ports"][2]["source"], "default");
+}
+
+TEST_F(CliPorts, TheLibraryOpensTheDeviceTheFileNames) {
+    vantrel_board::Options options;
+    options.baud = 0;
+    Board board(options);
+    ASSERT_TRUE(board.Start()) << board.LastError();
+    ScopedEnv config("XDG_CONFIG_HOME", dir_.c_str());
+    ScopedEnv com2("VANTREL_COM2", nullptr);
+    WriteText(dir_ / "vantrel" / "ports.conf", "COM2=" + board.SlavePath() + "\n");
+
+    ASSERT_EQ(OpenSerialCommunication(2, 57600), 1);
+    uint8_t a = 0, b = 0;
+    EXPECT_EQ(Vantrel_Version(0, &a, &b), 0);
+    CloseSerialCommunication();
+    // The text form says where the mapping comes from.
+    Result r = Cli({"ports"});
+    EXPECT_NE(r.out.find("COM2  " + board.SlavePath() + "  (from the ports file, line 1)"), std::string::npos)
+        << r.out;
+    board.Stop();
+}
+
+}  // namespace
