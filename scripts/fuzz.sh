@@ -22,7 +22,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DTOLVANE_SANITIZE=address,undefined -DTOLVANE_FUZZ=ON -DTOLVANE_BUILD_EDITOR=OFF \
         "${launcher[@]}" >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
+# The build's output is shown only when it fails.
+if ! cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log" 2>&1; then
+  cat "$build/build.log"
+  echo "fuzz.sh: the fuzz targets do not build" >&2
+  exit 1
+fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
