@@ -9,6 +9,7 @@
 #include "selection_box.h"
 #include "tab_stop_list.h"
 #include "transfers.h"
+#include "typed_fields.h"
 #include "ui_ModeTableDialog.h"
 #include "write_hotkey.h"
 
@@ -30,19 +31,15 @@ QString FrequencyText(int64_t tenths)
     return QString::fromStdString(FormatScaled(tenths, 1));
 }
 
-std::string FieldText(const QLineEdit *field)
-{
-    return field->text().left(kFieldReadLength).toStdString();
-}
 
 int64_t ReadFrequency(const QLineEdit *field)
 {
-    return ReadTypedScaled(FieldText(field), 1);
+    return ReadTypedScaled(FieldText(field, kFieldReadLength), 1);
 }
 
 int64_t ReadInteger(const QLineEdit *field)
 {
-    return ReadTypedInteger(FieldText(field));
+    return ReadTypedInteger(FieldText(field, kFieldReadLength));
 }
 
 // Redrawing is off while a list is filled.

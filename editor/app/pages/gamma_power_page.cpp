@@ -8,6 +8,7 @@
 #include "pages.h"
 #include "pictures.h"
 #include "tab_stop_list.h"
+#include "typed_fields.h"
 #include "ui_GammaPowerPage.h"
 
 #include <tolvane/editor_state.h>
@@ -26,7 +27,7 @@ constexpr int kDelayUnitMs = 10;
 
 int64_t ReadField(const QLineEdit *edit)
 {
-    return ReadTypedInteger(edit->text().toStdString());
+    return ReadTypedInteger(FieldText(edit));
 }
 
 // A typed delay the board byte can take. The field holds at most four

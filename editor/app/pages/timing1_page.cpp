@@ -3,7 +3,7 @@
 #include "editor_strings.h"
 #include "editor_style.h"
 #include "messages.h"
-#include "timing_fields.h"
+#include "typed_fields.h"
 #include "pages.h"
 #include "pictures.h"
 #include "ui_Timing1Page.h"

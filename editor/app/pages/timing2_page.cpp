@@ -9,7 +9,7 @@
 #include "panel_pages.h"
 #include "pictures.h"
 #include "timing_diagram.h"
-#include "timing_fields.h"
+#include "typed_fields.h"
 #include "ui_Timing2Page.h"
 
 #include <tolvane/editor_state.h>

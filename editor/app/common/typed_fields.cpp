@@ -1,4 +1,4 @@
-#include "timing_fields.h"
+#include "typed_fields.h"
 
 #include <tolvane/timing.h>
 
@@ -7,6 +7,11 @@
 std::string FieldText(const QLineEdit *field)
 {
     return field->text().toStdString();
+}
+
+std::string FieldText(const QLineEdit *field, int maxChars)
+{
+    return field->text().left(maxChars).toStdString();
 }
 
 uint16_t FieldU16(const QLineEdit *field)

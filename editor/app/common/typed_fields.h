@@ -1,4 +1,5 @@
-// Reading and showing the numbers of the timing pages' text fields.
+// Reading and showing the numbers typed into the editor's text fields: the
+// pages and the mode table editor hand the text to the model's readers here.
 #pragma once
 
 #include <QString>
@@ -11,6 +12,8 @@ class QLineEdit;
 // The field's text for the model's readers (digits, signs and points are
 // plain ASCII; anything else stops the number).
 std::string FieldText(const QLineEdit *field);
+// The same, of the first `maxChars` characters only.
+std::string FieldText(const QLineEdit *field, int maxChars);
 
 // The field read as an integer and held as an unsigned 16-bit value.
 uint16_t FieldU16(const QLineEdit *field);
