@@ -12,6 +12,7 @@
 #include "ui_MergePage.h"
 
 #include <tolvane/editor_state.h>
+#include <tolvane/file_io.h>
 #include <tolvane/files.h>
 #include <tolvane/panel.h>
 
@@ -40,22 +41,16 @@ void SetUpPictureButton(BitmapButton *button, const char *faces)
 // The chosen paths are kept as UTF-8 (as the file dialogs store them).
 std::filesystem::path FsPath(const std::string &path)
 {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+    return PathFromUtf8(path);
 }
 
-// Reads a chosen panel file into record. Besides the loader's own checks
-// (at least 512 bytes, the magic), a file of exactly the mode file's length is
-// refused: mode files begin with the same magic, and their first 512 bytes
-// would otherwise pass for a panel.
+// Reads a chosen panel file into record, only when the loader accepts it (a
+// mode file of the same magic is refused there by its length).
 bool ReadMergePanel(const std::string &path, PanelRecord &record)
 {
     PanelRecord scratch{};
     bool wrongFormat = false;
     if (!ReadPanelFile(FsPath(path), scratch, wrongFormat))
-        return false;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(FsPath(path), ec);
-    if (ec || size == kModeFileSize)
         return false;
     record = scratch;
     return true;
