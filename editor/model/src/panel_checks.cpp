@@ -102,7 +102,7 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
     if (r.vFreqMax > 200) Error(out, "vFreqMax", "ERROR: Do not use values over 200 Hz !");
     if (r.vFreqMin >= r.vFreqTyp) Error(out, "vFreqTyp", "ERROR: Min value equal or greater Typ value !");
     if (r.vFreqTyp >= r.vFreqMax) Error(out, "vFreqMax", "ERROR: Typ value equal or greater Max value !");
-    if (r.maxDisplayClock < 15000 || r.maxDisplayClock > 150000)
+    if (r.maxDisplayClock < kMinDisplayClockKHz || r.maxDisplayClock > kMaxDisplayClockKHz)
         Error(out, "maxDisplayClock", "ERROR: Use values between 15 to 150 MHz !");
     // The board keeps the three frequencies in one byte each.
     const struct { const char* field; unsigned v; } bytes[] = {
