@@ -275,10 +275,10 @@ TEST_F(CliFiles, ShowDiffMergeAndGammaCsv) {
     ASSERT_TRUE(WritePanelFile(P("b.PNL"), b));
     Result same = Cli({"diff", P("a.PNL"), P("a.PNL")});
     EXPECT_EQ(same.code, 0);
-    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.out, "no differences\n");
     Result diff = Cli({"diff", P("a.PNL"), P("b.PNL")});
     EXPECT_EQ(diff.code, 1);
-    EXPECT_EQ(diff.out, "hMinTotal: 1184 -> 1200\ngammaTable[5]: 5 -> 9\n");
+    EXPECT_EQ(diff.out, "hMinTotal: 1184 -> 1200\ngammaTable[5]: 5 -> 9\n2 fields differ\n");
 
     // merge: the gamma file's bytes and useGamma; nothing else changes.
     Bytes gamma(256);

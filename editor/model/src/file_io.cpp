@@ -84,7 +84,10 @@ bool WriteAllAt(int fd, const uint8_t* data, std::size_t size) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (n == 0) return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
         data += n;
         offset += n;
         size -= static_cast<std::size_t>(n);
@@ -162,16 +165,17 @@ bool OverwriteInPlace(const fs::path& target, const uint8_t* data, std::size_t s
     const off_t newSize = static_cast<off_t>(size);
     // Room for the whole content before a single byte changes; a file that
     // cannot grow to it is given back its old length and stays as it was.
-    bool ok = oldSize >= newSize || ::posix_fallocate(fd, 0, newSize) == 0;
-    if (!ok) {
+    int why = oldSize >= newSize ? 0 : ::posix_fallocate(fd, 0, newSize);
+    if (why != 0) {
         const int restored = ::ftruncate(fd, oldSize);
         (void)restored;  // nothing was written; the length is all there is to undo
     }
-    if (ok) ok = WriteAllAt(fd, data, size);
-    if (ok && oldSize > newSize) ok = ::ftruncate(fd, newSize) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    return ok;
+    if (why == 0 && !WriteAllAt(fd, data, size)) why = errno;
+    if (why == 0 && oldSize > newSize && ::ftruncate(fd, newSize) != 0) why = errno;
+    if (why == 0 && ::fsync(fd) != 0) why = errno;
+    if (::close(fd) != 0 && why == 0) why = errno;
+    errno = why;
+    return why == 0;
 }
 
 }  // namespace
@@ -197,16 +201,26 @@ long ReadFileStart(const fs::path& path, uint8_t* buffer, std::size_t size, std:
 }
 
 bool WriteWholeFile(const fs::path& requested, const uint8_t* data, std::size_t size) {
-    if (requested.empty()) return false;
+    if (requested.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     // Saving through a symbolic link replaces the file it points to, not the link.
     fs::path target;
-    if (!FollowLinks(requested, target)) return false;
+    if (!FollowLinks(requested, target)) {
+        errno = ELOOP;
+        return false;
+    }
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
     if (!existed && errno != ENOENT) return false;
     // Only a regular file is replaced (never a folder or a device), and a
     // file the user has made read-only stays as it is.
-    if (existed && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+    if (existed && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    if (existed && ::access(target.c_str(), W_OK) != 0) return false;
 
     fs::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
@@ -221,10 +235,18 @@ bool WriteWholeFile(const fs::path& requested, const uint8_t* data, std::size_t 
     bool ok = existed ? TakeOverOwnerAndMode(fd, old) : ::fchmod(fd, 0666 & ~CurrentUmask()) == 0;
     if (ok) ok = WriteAllAt(fd, data, size);
     if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    int why = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
     if (!ok) {
         ::unlink(temp.c_str());
+        errno = why;  // the reason of the failed step, not of the clean-up
         return false;
     }
     SyncFolder(dir);  // makes the rename itself durable

@@ -61,12 +61,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     auto* toJson = fall(app.add_subcommand("to-json", "The JSON form of a file (every byte kept)"));
     toJson->add_option("FILE", file, "File (.PNL, .MOD or .GAM)")->required();
-    toJson->add_option("-o,--output", outFile, "Write the JSON here instead of stdout");
+    toJson->add_option("-o,--output", outFile, "Write the JSON here instead of stdout (-: stdout)");
     AddKind(toJson, kind);
 
     auto* fromJson = fall(app.add_subcommand("from-json", "Turn a JSON form back into its binary file"));
     fromJson->add_option("JSON", file, "JSON form")->required();
-    fromJson->add_option("-o,--output", outFile, "Binary file to write")->required();
+    fromJson->add_option("-o,--output", outFile, "Binary file to write (-: stdout, not a terminal)")->required();
 
     auto* diff = fall(app.add_subcommand("diff", "Compare two files field by field (exit 1 when they differ)"));
     diff->add_option("A", file, "First file")->required();
@@ -78,18 +78,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     AddKind(check, kind);
 
     auto* merge = fall(app.add_subcommand("merge", "Merge a panel file and a gamma table file into a new panel file"));
-    merge->add_option("PANEL", file, "Panel file (.PNL)")->required();
-    merge->add_option("GAMMA", file2, "Gamma table file (.GAM, 256 bytes)")->required();
-    merge->add_option("-o,--output", outFile, "Merged panel file to write")->required();
+    merge->add_option("PANEL", file, "Panel file (.PNL or its JSON form)")->required();
+    merge->add_option("GAMMA", file2, "Gamma table file (.GAM, 256 bytes, or its JSON form)")->required();
+    merge->add_option("-o,--output", outFile, "Merged panel file to write (-: stdout, not a terminal)")
+        ->required();
 
     auto* gamma = fall(app.add_subcommand("gamma", "Gamma tables as CSV"));
     gamma->require_subcommand(1);
     auto* toCsv = fall(gamma->add_subcommand("to-csv", "Gamma table (of a .GAM or a panel file) as CSV"));
     toCsv->add_option("FILE", file, "Gamma table file or panel file")->required();
-    toCsv->add_option("-o,--output", outFile, "Write the CSV here instead of stdout");
+    toCsv->add_option("-o,--output", outFile, "Write the CSV here instead of stdout (-: stdout)");
     auto* fromCsv = fall(gamma->add_subcommand("from-csv", "Gamma table file from CSV lines \"input,output\""));
     fromCsv->add_option("CSV", file, "CSV with 256 lines input,output")->required();
-    fromCsv->add_option("-o,--output", outFile, "Gamma table file to write")->required();
+    fromCsv->add_option("-o,--output", outFile, "Gamma table file to write (-: stdout, not a terminal)")
+        ->required();
 
     auto* plot = fall(app.add_subcommand("plot", "Draw a file as SVG: gamma curve and sync timing of a panel file, "
                                                  "the curve of a gamma table, the frequency map of a mode table"));

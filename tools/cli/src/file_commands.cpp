@@ -1,16 +1,21 @@
 #include "file_commands.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <cerrno>
+#include <charconv>
 
+#include "file_safety.h"
 #include "plot.h"
 #include "show.h"
+#include "text_out.h"
 #include "tolvane/files.h"
+#include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
 
 namespace cli {
 namespace {
+
+// A CSV longer than this is no gamma table (256 short lines and some comments).
+constexpr std::size_t kMaxCsvSize = 1024 * 1024;
 
 int Fail(Output& o, const std::string& message) {
     o.err << "tolvane2-cli: " << message << "\n";
@@ -19,19 +24,49 @@ int Fail(Output& o, const std::string& message) {
 
 bool Load(const std::string& path, std::optional<FileKindId> kind, RecordFile& file, Output& o) {
     std::string error;
-    if (LoadRecordFile(path, kind, file, error)) return true;
-    o.err << "tolvane2-cli: " << error << "\n";
+    if (!LoadRecordFile(path, kind, file, error)) {
+        o.err << "tolvane2-cli: " << error << "\n";
+        return false;
+    }
+    for (const auto& warning : file.warnings) o.err << "tolvane2-cli: " << warning << "\n";
+    return true;
+}
+
+// Refuses, before anything is read or written, an output that is one of the inputs.
+bool OutputCheck(const std::string& outFile, std::initializer_list<std::string_view> inputs, Output& o) {
+    std::string error;
+    if (OutputIsNoInput(outFile, inputs, error)) return true;
+    Fail(o, error);
     return false;
 }
 
 // Text output goes to stdout, or atomically into a file with -o.
 int Emit(const std::string& text, const std::string& outFile, Output& o) {
-    if (outFile.empty() || outFile == "-") {
-        o.out << text;
-        return 0;
-    }
-    if (!WriteFileAtomically(outFile, text.data(), text.size())) return Fail(o, outFile + ": cannot write the file");
+    std::string error;
+    if (!WriteOutput(outFile, text, false, "cannot write the file", o, error)) return Fail(o, error);
     return 0;
+}
+
+// A binary file goes to `outFile`, or to stdout for "-"; the message tells where.
+int EmitBinary(const RecordFile& file, const std::string& outFile, const std::string& what, Output& o) {
+    std::string error;
+    if (!WriteOutput(outFile, RecordFileBytes(file), true, WriteFailureText(file.kind), o, error))
+        return Fail(o, error);
+    if (!o.quiet) o.err << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile)) << "\n";
+    return 0;
+}
+
+// Field paths that end in an index, "gammaTable[17]": the name and the index.
+bool IndexedField(const std::string& field, std::string& name, long& index) {
+    if (field.empty() || field.back() != ']') return false;
+    const auto open = field.rfind('[');
+    if (open == std::string::npos || field.find('.', open) != std::string::npos) return false;
+    const char* first = field.data() + open + 1;
+    const char* last = field.data() + field.size() - 1;
+    const auto [end, ec] = std::from_chars(first, last, index);
+    if (ec != std::errc() || end != last) return false;
+    name = field.substr(0, open);
+    return true;
 }
 
 }  // namespace
@@ -46,38 +81,53 @@ int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) 
 
 int CmdToJson(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!Load(path, kind, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !Load(path, kind, file, o)) return 1;
     return Emit(RecordToJson(file).dump(2) + "\n", outFile, o);
 }
 
 int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!Load(path, std::nullopt, file, o)) return 1;
-    if (!file.fromJson) return Fail(o, path + ": not a JSON form (it does not begin with '{')");
-    std::string error;
-    if (!SaveRecordFile(outFile, file, error)) return Fail(o, error);
-    if (!o.quiet) {
-        std::string kind = KindName(file.kind);
-        kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
-        o.err << kind << " file written to " << outFile << "\n";
-    }
-    return 0;
+    if (!OutputCheck(outFile, {path}, o) || !Load(path, std::nullopt, file, o)) return 1;
+    if (!file.fromJson) return Fail(o, ShownPath(path) + ": not a JSON form (it does not begin with '{')");
+    std::string kind = KindName(file.kind);
+    kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
+    return EmitBinary(file, outFile, kind + " file", o);
 }
 
 int CmdDiff(const std::string& a, const std::string& b, std::optional<FileKindId> kind, Output& o) {
     RecordFile fa, fb;
     if (!Load(a, kind, fa, o) || !Load(b, kind, fb, o)) return 1;
     if (fa.kind != fb.kind)
-        return Fail(o, a + " is a " + KindName(fa.kind) + ", " + b + " a " + KindName(fb.kind) +
-                           "; only files of one kind compare");
+        return Fail(o, ShownPath(a) + " is a " + KindName(fa.kind) + ", " + ShownPath(b) + " a " +
+                           KindName(fb.kind) + "; only files of one kind compare");
     const auto diffs = DiffRecords(fa, fb);
     if (o.json) {
         Json list = Json::array();
         for (const auto& d : diffs) list.push_back(Json{{"field", d.field}, {"a", d.a}, {"b", d.b}});
         o.out << list.dump(2) << "\n";
-    } else {
-        for (const auto& d : diffs) o.out << d.field << ": " << d.a.dump() << " -> " << d.b.dump() << "\n";
+        return diffs.empty() ? 0 : 1;
     }
+    // A run of neighbouring entries of one array (a gamma curve moved) is one line.
+    for (std::size_t i = 0; i < diffs.size();) {
+        std::string name, next;
+        long first = 0, index = 0;
+        std::size_t end = i + 1;
+        if (IndexedField(diffs[i].field, name, first)) {
+            while (end < diffs.size() && IndexedField(diffs[end].field, next, index) && next == name &&
+                   index == first + static_cast<long>(end - i))
+                ++end;
+        }
+        if (end - i >= 3) {
+            o.out << name << "[" << first << ".." << first + static_cast<long>(end - i) - 1 << "]: " << end - i
+                  << " entries differ\n";
+        } else {
+            for (std::size_t k = i; k < end; ++k)
+                o.out << diffs[k].field << ": " << diffs[k].a.dump() << " -> " << diffs[k].b.dump() << "\n";
+        }
+        i = end;
+    }
+    if (diffs.empty()) o.out << "no differences\n";
+    else o.out << diffs.size() << (diffs.size() == 1 ? " field differs\n" : " fields differ\n");
     return diffs.empty() ? 0 : 1;
 }
 
@@ -88,95 +138,107 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
     if (file.kind == FileKindId::Panel) findings = CheckPanelRecord(file.panel);
     else if (file.kind == FileKindId::Modes) findings = CheckModeTable(file.modes);
     const bool failed = HasCheckError(findings);
+    const std::string shown = ShownPath(path);
     if (o.json) {
         Json list = Json::array();
         for (const auto& f : findings)
             list.push_back(Json{{"severity", f.severity == CheckSeverity::Error ? "error" : "warning"},
                                 {"field", f.field},
-                                {"message", f.message}});
-        o.out << Json{{"file", path}, {"kind", KindName(file.kind)}, {"ok", !failed}, {"findings", list}}.dump(2)
+                                {"message", ShownPath(std::string_view(f.message))}});
+        o.out << Json{{"file", shown}, {"kind", KindName(file.kind)}, {"ok", !failed}, {"findings", list}}.dump(2)
               << "\n";
     } else {
         for (const auto& f : findings)
-            o.out << path << ": " << (f.severity == CheckSeverity::Error ? "error" : "warning") << ": " << f.field
+            o.out << shown << ": " << (f.severity == CheckSeverity::Error ? "error" : "warning") << ": " << f.field
                   << ": " << f.message << "\n";
-        if (findings.empty() && !o.quiet) o.err << path << ": no findings\n";
+        if (findings.empty() && !o.quiet) o.err << shown << ": no findings\n";
     }
     return failed ? 1 : 0;
 }
 
 int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const std::string& outFile, Output& o) {
-    PanelRecord panel{};
-    bool wrongFormat = false;
-    if (!ReadPanelFile(panelPath, panel, wrongFormat)) return Fail(o, panelPath + ": ERROR: Wrong format of panel file !");
-    GammaTable gamma{};
-    if (!ReadGammaFile(gammaPath, gamma)) return Fail(o, gammaPath + ": ERROR: Wrong format of gamma table !");
-    panel.gammaTable = gamma;
-    SetPanelFlag(panel, kUseGamma, true);
-    if (!WritePanelFile(outFile, panel)) return Fail(o, outFile + ": ERROR: Can't write panel data !");
-    if (!o.quiet) o.err << "Merged panel written to " << outFile << "\n";
-    return 0;
+    RecordFile panel, gamma;
+    if (!OutputCheck(outFile, {panelPath, gammaPath}, o) || !Load(panelPath, FileKindId::Panel, panel, o) ||
+        !Load(gammaPath, FileKindId::Gamma, gamma, o))
+        return 1;
+    panel.panel.gammaTable = gamma.gamma;
+    SetPanelFlag(panel.panel, kUseGamma, true);
+    return EmitBinary(panel, outFile, "Merged panel", o);
 }
 
 int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!Load(path, std::nullopt, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !Load(path, std::nullopt, file, o)) return 1;
     const GammaTable* g = nullptr;
     if (file.kind == FileKindId::Gamma) g = &file.gamma;
     else if (file.kind == FileKindId::Panel) g = &file.panel.gammaTable;
-    else return Fail(o, path + ": a mode table has no gamma table");
+    else return Fail(o, ShownPath(path) + ": a mode table has no gamma table");
     if (o.json) return Emit(GammaToJson(*g).dump(2) + "\n", outFile, o);
     std::string text = "input,output\n";
     for (int i = 0; i < 256; ++i) text += std::to_string(i) + "," + std::to_string(g->level[i]) + "\n";
     return Emit(text, outFile, o);
 }
 
-int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output& o) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Fail(o, path + ": cannot be opened");
+bool ParseGammaCsv(std::string_view text, GammaTable& out, std::string& error, int& line) {
     GammaTable g{};
     bool seen[256] = {};
-    std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
+    auto number = [](std::string_view s, long& v) {
+        const auto first = s.find_first_not_of(" \t");
+        if (first == std::string_view::npos) return false;
+        s.remove_prefix(first);
+        if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        return ec == std::errc() && end != s.data() &&
+               s.find_first_not_of(" \t", static_cast<std::size_t>(end - s.data())) == std::string_view::npos;
+    };
+    auto fail = [&](std::string message) {
+        error = std::move(message);
+        line = lineNo;
+        return false;
+    };
+    while (!text.empty()) {
+        const auto nl = text.find('\n');
+        std::string_view row = text.substr(0, nl);
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        if (lineNo == 1 && line.find_first_of("0123456789") > line.find(',')) continue;  // a header line
-        const auto comma = line.find(',');
-        auto number = [&](const std::string& s, long& v) {
-            std::size_t used = 0;
-            try {
-                v = std::stol(s, &used);
-            } catch (...) {
-                return false;
-            }
-            return s.find_first_not_of(" \t", used) == std::string::npos;
-        };
+        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+        const auto first = row.find_first_not_of(" \t");
+        if (first == std::string_view::npos || row[first] == '#') continue;
+        const auto comma = row.find(',');
+        if (lineNo == 1 && row.find_first_of("0123456789") > comma) continue;  // a header line
         long input = 0, output = 0;
-        if (comma == std::string::npos || !number(line.substr(0, comma), input) ||
-            !number(line.substr(comma + 1), output))
-            return Fail(o, path + ":" + std::to_string(lineNo) + ": expected \"input,output\", two numbers");
-        if (input < 0 || input > 255) return Fail(o, path + ":" + std::to_string(lineNo) + ": input " +
-                                                         std::to_string(input) + " is not 0..255");
-        if (output < 0 || output > 255) return Fail(o, path + ":" + std::to_string(lineNo) + ": output " +
-                                                           std::to_string(output) + " is not 0..255");
-        if (seen[input]) return Fail(o, path + ":" + std::to_string(lineNo) + ": input " + std::to_string(input) +
-                                            " is given twice");
+        if (comma == std::string_view::npos || !number(row.substr(0, comma), input) ||
+            !number(row.substr(comma + 1), output))
+            return fail("expected \"input,output\", two numbers");
+        if (input < 0 || input > 255) return fail("input " + std::to_string(input) + " is not 0..255");
+        if (output < 0 || output > 255) return fail("output " + std::to_string(output) + " is not 0..255");
+        if (seen[input]) return fail("input " + std::to_string(input) + " is given twice");
         seen[input] = true;
         g.level[input] = static_cast<uint8_t>(output);
     }
+    lineNo = 0;
     for (int i = 0; i < 256; ++i)
-        if (!seen[i]) return Fail(o, path + ": input " + std::to_string(i) + " is missing (all 256 are needed)");
-    if (!WriteGammaFile(outFile, g)) return Fail(o, outFile + ": cannot write the gamma table file");
-    if (!o.quiet) o.err << "Gamma table written to " << outFile << "\n";
-    return 0;
+        if (!seen[i]) return fail("input " + std::to_string(i) + " is missing (all 256 are needed)");
+    out = g;
+    return true;
+}
+
+int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output& o) {
+    std::string text, error;
+    if (!OutputCheck(outFile, {path}, o)) return 1;
+    if (!ReadSmallFile(path, kMaxCsvSize, text, error)) return Fail(o, error);
+    RecordFile file;
+    file.kind = FileKindId::Gamma;
+    int line = 0;
+    if (!ParseGammaCsv(text, file.gamma, error, line))
+        return Fail(o, ShownPath(path) + (line > 0 ? ":" + std::to_string(line) + ": " : ": ") + error);
+    return EmitBinary(file, outFile, "Gamma table", o);
 }
 
 int CmdPlot(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!Load(path, kind, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !Load(path, kind, file, o)) return 1;
     return Emit(PlotSvg(file), outFile, o);
 }
 

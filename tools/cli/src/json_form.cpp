@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 
+#include "text_out.h"
 #include "tolvane/data_lists.h"
 #include "tolvane/panel.h"
 
@@ -10,22 +11,9 @@ namespace cli {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Bytes in JSON: texts as Latin-1 (one code point per byte), other bytes as hex
+// Bytes in JSON: texts as Latin-1 (one code point per byte, Latin1ToUtf8),
+// other bytes as hex
 // ---------------------------------------------------------------------------
-
-std::string Latin1ToUtf8(const uint8_t* bytes, std::size_t n) {
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        const uint8_t b = bytes[i];
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Code points U+0000..U+00FF back to bytes; false for anything else.
 bool Utf8ToLatin1(const std::string& text, std::string& out) {

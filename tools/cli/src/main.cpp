@@ -1,5 +1,6 @@
 // tolvane2-cli: scripted service work on panel files, mode tables and gamma
 // tables, on disk and on a Vantrel-2 board.
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,8 +8,30 @@
 #include <unistd.h>
 
 #include "cli_app.h"
+#include "text_out.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return cli::RunCli(args, std::cout, std::cerr, ::isatty(2) != 0);
+    // Standard output through a buffer that keeps the first failed write: a
+    // result that did not reach its file (full disk, /dev/full) is a failure.
+    cli::CheckedFdBuffer outBuffer(STDOUT_FILENO);
+    std::ostream out(&outBuffer);
+    int code = 1;
+    try {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        code = cli::RunCli(args, out, std::cerr, ::isatty(2) != 0);
+    } catch (const std::exception& e) {
+        std::cerr << "tolvane2-cli: stopped by an unexpected error: " << cli::ShownPath(std::string_view(e.what()))
+                  << "\n";
+        code = 1;
+    } catch (...) {
+        std::cerr << "tolvane2-cli: stopped by an unexpected error\n";
+        code = 1;
+    }
+    out.flush();
+    if (outBuffer.error() != 0) {
+        std::cerr << "tolvane2-cli: cannot write to standard output: " << cli::SystemReason(outBuffer.error())
+                  << "\n";
+        return 1;
+    }
+    return code;
 }

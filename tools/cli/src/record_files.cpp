@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
+#include "file_safety.h"
+#include "text_out.h"
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
 
@@ -15,50 +17,121 @@ namespace fs = std::filesystem;
 namespace cli {
 namespace {
 
-constexpr std::uintmax_t kMaxJsonSize = 4 * 1024 * 1024;
+constexpr std::size_t kMaxJsonSize = 4 * 1024 * 1024;
+constexpr std::size_t kModeCountOffset = 10;
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
-// Returns false with an empty `error` when the file is no JSON but may be a
-// binary file that happens to begin with '{' (a gamma table can).
-bool LoadJsonForm(const fs::path& path, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Json json;
-    try {
-        json = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        const std::size_t n = text.size();
-        if (n != kGammaFileSize && n != kPanelFileSize && n != kModeFileSize)
-            error = path.string() + ": not valid JSON: " + e.what();
+// Where the first character after blanks and a UTF-8 byte-order mark is, or npos.
+std::size_t FirstCharacter(std::string_view text) {
+    std::size_t i = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    return i < text.size() ? i : std::string_view::npos;
+}
+
+// "line 3, column 7" of the byte at `offset` (1-based, as the parser counts).
+std::string LineAndColumn(std::string_view text, std::size_t offset) {
+    const std::size_t end = std::min(offset == 0 ? 0 : offset - 1, text.size());
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;  // a character, not a continuation byte of one
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// The parser's reason without its own prefix and position.
+std::string ParseReason(const std::string& what) {
+    const std::size_t at = what.find("parse error");
+    const std::size_t colon = at == std::string::npos ? std::string::npos : what.find(": ", at);
+    return ShownPath(colon == std::string::npos ? what : what.substr(colon + 2));
+}
+
+// Bytes as a quoted text for messages: printable ASCII as it is, the rest as \xHH.
+std::string Printable(const uint8_t* bytes, std::size_t n) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out(1, '"');
+    for (std::size_t i = 0; i < n; ++i) {
+        if (bytes[i] >= 0x20 && bytes[i] < 0x7F && bytes[i] != '"' && bytes[i] != '\\') {
+            out += static_cast<char>(bytes[i]);
+        } else {
+            out += "\\x";
+            out += digits[bytes[i] >> 4];
+            out += digits[bytes[i] & 15];
+        }
+    }
+    return out + '"';
+}
+
+std::size_t BinarySize(FileKindId kind) {
+    switch (kind) {
+        case FileKindId::Modes: return kModeFileSize;
+        case FileKindId::Gamma: return kGammaFileSize;
+        case FileKindId::Panel:
+        default: return kPanelFileSize;
+    }
+}
+
+// Why the editor's reader refused a binary file, from its first bytes and size.
+std::string RefusalDetail(FileKindId kind, const uint8_t* head, long got, std::uint64_t size) {
+    const std::size_t need = BinarySize(kind);
+    const std::string what = kind == FileKindId::Modes ? "a mode file" : kind == FileKindId::Gamma
+                                                                             ? "a gamma table file"
+                                                                             : "a panel file";
+    if (kind == FileKindId::Gamma || size < need)
+        return what + " is " + std::to_string(need) + " bytes, this one is " + std::to_string(size);
+    if (got >= 8 && !HasRecordMagic(reinterpret_cast<const char*>(head)))
+        return what + " begins with \"VANTRL2\\x00\", this one with " + Printable(head, 8);
+    if (kind == FileKindId::Modes && got >= static_cast<long>(kModeCountOffset + 2)) {
+        const unsigned count = head[kModeCountOffset] | (head[kModeCountOffset + 1] << 8);
+        if (count > kMaxModes)
+            return "its mode count is " + std::to_string(count) + ", at most " + std::to_string(kMaxModes);
+    }
+    if (kind == FileKindId::Panel && size == kModeFileSize) return "it is a mode file (2116 bytes)";
+    return {};
+}
+
+bool LoadBinary(const fs::path& path, FileKindId kind, RecordFile& out, std::string& error) {
+    const std::string shown = ShownPath(path);
+    out = RecordFile{};
+    out.kind = kind;
+    bool wrongFormat = false, ok = false;
+    std::string refusal;
+    switch (kind) {
+        case FileKindId::Panel:
+            ok = ReadPanelFile(path, out.panel, wrongFormat);
+            refusal = wrongFormat ? "ERROR: Wrong format of panel file !" : "ERROR: Can't load panel data !";
+            break;
+        case FileKindId::Modes:
+            ok = ReadModeFile(path, out.modes, wrongFormat);
+            refusal = wrongFormat ? "ERROR: Wrong format of mode file !" : "ERROR: Can't load mode table !";
+            break;
+        case FileKindId::Gamma:
+            ok = ReadGammaFile(path, out.gamma);
+            refusal = "ERROR: Wrong format of gamma table !";
+            break;
+    }
+    uint8_t head[16] = {};
+    std::uint64_t size = 0;
+    const long got = ReadFileStart(path, head, sizeof head, &size);
+    if (!ok) {
+        const std::string detail = got < 0 ? std::string() : RefusalDetail(kind, head, got, size);
+        error = shown + ": " + refusal + (detail.empty() ? "" : " (" + detail + ")");
         return false;
     }
-    try {
-        std::string format;
-        if (json.is_object() && json.contains("format") && json["format"].is_string())
-            format = json["format"].get<std::string>();
-        FileKindId kind;
-        if (format == kPanelFormat) kind = FileKindId::Panel;
-        else if (format == kModesFormat) kind = FileKindId::Modes;
-        else if (format == kGammaFormat) kind = FileKindId::Gamma;
-        else
-            throw JsonFormError("format", std::string("must be \"") + kPanelFormat + "\", \"" + kModesFormat +
-                                              "\" or \"" + kGammaFormat + "\"");
-        if (forced && *forced != kind)
-            throw JsonFormError("format", std::string("is a ") + KindName(kind) + ", not a " + KindName(*forced));
-        out.kind = kind;
-        out.fromJson = true;
-        switch (kind) {
-            case FileKindId::Panel: out.panel = PanelFromJson(json); break;
-            case FileKindId::Modes: out.modes = ModesFromJson(json); break;
-            case FileKindId::Gamma: out.gamma = GammaFromJson(json); break;
-        }
-    } catch (const JsonFormError& e) {
-        error = path.string() + ": " + e.what();
-        return false;
+    const std::size_t need = BinarySize(kind);
+    if (size > need) {
+        const std::uint64_t extra = size - need;
+        out.warnings.push_back(shown + ": warning: the " + std::to_string(extra) +
+                               (extra == 1 ? " byte" : " bytes") + " after the first " + std::to_string(need) +
+                               " (" + KindName(kind) + ") are ignored");
     }
     return true;
 }
@@ -74,47 +147,82 @@ const char* KindName(FileKindId kind) {
     }
 }
 
+bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
+    Json json;
+    try {
+        json = Json::parse(text);
+    } catch (const Json::parse_error& e) {
+        error = "not valid JSON: " + LineAndColumn(text, e.byte) + ": " + ParseReason(e.what());
+        return false;
+    }
+    RecordFile loaded;
+    try {
+        std::string format;
+        if (json.is_object() && json.contains("format") && json["format"].is_string())
+            format = json["format"].get<std::string>();
+        FileKindId kind;
+        if (format == kPanelFormat) kind = FileKindId::Panel;
+        else if (format == kModesFormat) kind = FileKindId::Modes;
+        else if (format == kGammaFormat) kind = FileKindId::Gamma;
+        else
+            throw JsonFormError("format", std::string("must be \"") + kPanelFormat + "\", \"" + kModesFormat +
+                                              "\" or \"" + kGammaFormat + "\"");
+        if (forced && *forced != kind)
+            throw JsonFormError("format", std::string("is a ") + KindName(kind) + ", not a " + KindName(*forced));
+        loaded.kind = kind;
+        loaded.fromJson = true;
+        switch (kind) {
+            case FileKindId::Panel: loaded.panel = PanelFromJson(json); break;
+            case FileKindId::Modes: loaded.modes = ModesFromJson(json); break;
+            case FileKindId::Gamma: loaded.gamma = GammaFromJson(json); break;
+        }
+    } catch (const JsonFormError& e) {
+        error = ShownPath(std::string_view(e.what()));
+        return false;
+    }
+    out = loaded;
+    return true;
+}
+
 bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
+    const std::string shown = ShownPath(path);
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
-        error = path.string() + ": no such file";
+    const auto status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        error = shown + ": no such file";
         return false;
     }
-    if (!fs::is_regular_file(path, ec)) {
-        error = path.string() + ": not a regular file";
+    if (!fs::is_regular_file(status)) {
+        error = shown + ": not a regular file";
         return false;
     }
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) {
-        error = path.string() + ": cannot read its size: " + ec.message();
+    // The kind by content first: JSON begins with '{' (after blanks).
+    uint8_t start[4096];
+    std::uint64_t size = 0;
+    const long got = ReadFileStart(path, start, sizeof start, &size);
+    if (got < 0) {
+        error = shown + ": cannot be opened";
         return false;
     }
-    char first = 0;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            error = path.string() + ": cannot be opened";
+    const std::string_view head(reinterpret_cast<const char*>(start), static_cast<std::size_t>(got));
+    const std::size_t first = FirstCharacter(head);
+    if (first != std::string_view::npos && head[first] == '{') {
+        std::string text;
+        if (!ReadSmallFile(path, kMaxJsonSize, text, error)) return false;
+        if (LoadJsonText(text, forced, out, error)) return true;
+        // A gamma table may begin with the byte '{'; named as one (--kind gamma
+        // or the extension .GAM) it is read so when it is no JSON.
+        const bool parseFailed = error.rfind("not valid JSON", 0) == 0;
+        const bool namedGamma = forced ? *forced == FileKindId::Gamma : Lower(path.extension().string()) == ".gam";
+        if (!(parseFailed && namedGamma && size == kGammaFileSize)) {
+            error = shown + ": " + error;
+            if (parseFailed && size == kGammaFileSize)
+                error += " (a gamma table file that begins with '{' is read as one with --kind gamma)";
             return false;
         }
-        char c;
-        while (in.get(c))
-            if (!std::isspace(static_cast<unsigned char>(c))) {
-                first = c;
-                break;
-            }
-    }
-    if (first == '{' && size <= kMaxJsonSize) {
-        if (LoadJsonForm(path, forced, out, error)) return true;
-        if (!error.empty()) return false;
     }
 
-    char magic[8] = {};
-    {
-        std::ifstream in(path, std::ios::binary);
-        in.read(magic, 8);
-        if (in.gcount() != 8) std::memset(magic, 0, sizeof magic);
-    }
-    const bool hasMagic = HasRecordMagic(magic);
+    const bool hasMagic = got >= 8 && HasRecordMagic(reinterpret_cast<const char*>(start));
     // Magic and exact size leave no doubt; a command that needs another kind
     // refuses the file instead of taking part of it (the editor would load the
     // first 512 bytes of a mode file as a panel).
@@ -122,8 +230,7 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
     if (hasMagic && size == kModeFileSize) certain = FileKindId::Modes;
     else if (hasMagic && size == kPanelFileSize) certain = FileKindId::Panel;
     if (forced && certain && *forced != *certain) {
-        error = path.string() + ": is a " + std::string(KindName(*certain)) + " file, not a " + KindName(*forced) +
-                " file";
+        error = shown + ": is a " + std::string(KindName(*certain)) + " file, not a " + KindName(*forced) + " file";
         return false;
     }
     std::optional<FileKindId> kind = forced;
@@ -137,54 +244,47 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
         else if (hasMagic && size > kModeFileSize) kind = FileKindId::Modes;
         else if (hasMagic && size > kPanelFileSize) kind = FileKindId::Panel;
         else {
-            error = path.string() + ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
-                                    "(256 bytes); name its kind with --kind";
+            error = shown + ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
+                            "(256 bytes), nor a JSON form; it is " + std::to_string(size) +
+                    " bytes; name its kind with --kind";
             return false;
         }
     }
-    out = RecordFile{};
-    out.kind = *kind;
-    bool wrongFormat = false;
-    switch (*kind) {
-        case FileKindId::Panel:
-            if (!ReadPanelFile(path, out.panel, wrongFormat)) {
-                error = path.string() + ": " +
-                        (wrongFormat ? "ERROR: Wrong format of panel file !" : "ERROR: Can't load panel data !");
-                return false;
-            }
-            break;
-        case FileKindId::Modes:
-            if (!ReadModeFile(path, out.modes, wrongFormat)) {
-                error = path.string() + ": " +
-                        (wrongFormat ? "ERROR: Wrong format of mode file !" : "ERROR: Can't load mode table !");
-                return false;
-            }
-            break;
+    return LoadBinary(path, *kind, out, error);
+}
+
+std::string RecordFileBytes(const RecordFile& file) {
+    switch (file.kind) {
+        case FileKindId::Modes: {
+            uint8_t bytes[kModeFileSize];
+            ModeTableToFileBytes(file.modes, bytes);
+            return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        }
         case FileKindId::Gamma:
-            if (!ReadGammaFile(path, out.gamma)) {
-                error = path.string() + ": ERROR: Wrong format of gamma table !";
-                return false;
-            }
-            break;
+            return std::string(reinterpret_cast<const char*>(file.gamma.level), sizeof file.gamma.level);
+        case FileKindId::Panel:
+        default: {
+            uint8_t bytes[kPanelFileSize];
+            PanelRecordToFileBytes(file.panel, bytes);
+            return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        }
     }
-    return true;
+}
+
+std::string WriteFailureText(FileKindId kind) {
+    switch (kind) {
+        case FileKindId::Modes: return "ERROR: Can't write mode table !";
+        case FileKindId::Gamma: return "cannot write the gamma table file";
+        case FileKindId::Panel:
+        default: return "ERROR: Can't write panel data !";
+    }
 }
 
 bool SaveRecordFile(const fs::path& path, const RecordFile& file, std::string& error) {
-    bool ok = false;
-    switch (file.kind) {
-        case FileKindId::Panel: ok = WritePanelFile(path, file.panel); break;
-        case FileKindId::Modes: ok = WriteModeFile(path, file.modes); break;
-        case FileKindId::Gamma: ok = WriteGammaFile(path, file.gamma); break;
-    }
-    if (!ok) {
-        switch (file.kind) {
-            case FileKindId::Panel: error = path.string() + ": ERROR: Can't write panel data !"; break;
-            case FileKindId::Modes: error = path.string() + ": ERROR: Can't write mode table !"; break;
-            case FileKindId::Gamma: error = path.string() + ": cannot write the gamma table file"; break;
-        }
-    }
-    return ok;
+    const std::string bytes = RecordFileBytes(file);
+    if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
+    error = WriteFailure(path, WriteFailureText(file.kind), errno);
+    return false;
 }
 
 Json RecordToJson(const RecordFile& file) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "text_out.h"
 #include "tolvane/data_lists.h"
 #include "tolvane/timing.h"
 #include "tolvane/panel.h"
@@ -31,7 +32,7 @@ std::string Line(const char* label, const std::string& value) {
 std::string Name(const PanelRecord& r) {
     std::size_t len = 0;
     while (len < 16 && r.displayName[len] != '\0') ++len;
-    return std::string(r.displayName, len);
+    return Latin1ToUtf8(std::string_view(r.displayName, len));
 }
 
 std::string Drive(unsigned step) {

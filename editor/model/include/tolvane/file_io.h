@@ -41,5 +41,8 @@ long ReadFileStart(const std::filesystem::path& path, uint8_t* buffer, std::size
 // save is not atomic: a crash in the middle of it can leave a mixed file.
 //
 // Returns true when the whole content was written; on false the old file is
-// as it was and no temporary file is left.
+// as it was and no temporary file is left, and errno tells why (EISDIR for a
+// folder, EINVAL for another file that is no regular file, EACCES or EROFS
+// for a file or folder that cannot be written, ENOENT for a missing folder,
+// ENOSPC for a full disk). The writers of files.h return with the same errno.
 bool WriteWholeFile(const std::filesystem::path& path, const uint8_t* data, std::size_t size);
