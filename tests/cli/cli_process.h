@@ -1,0 +1,89 @@
+// Running the built tolvane2-cli program as a child process: its exit code,
+// what it wrote to stdout and stderr, with stdout optionally pointed at a
+// file, /dev/full or a pseudo-terminal, in a chosen working folder.
+#pragma once
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef TOLVANE2_CLI_PROGRAM
+#error "TOLVANE2_CLI_PROGRAM must name the built tolvane2-cli"
+#endif
+
+namespace clitest {
+
+struct ProcessResult {
+    int code = -1;       // exit code; 128 + n when killed by signal n
+    std::string out;     // stdout, when it was captured
+    std::string err;
+};
+
+inline std::string SlurpFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// stdoutTo: "" captures stdout, ":pty" points it at a pseudo-terminal, any
+// other text is a file opened for writing (e.g. /dev/full). The child is
+// killed after `timeoutSeconds` (a reader that blocks shows up as 128 + 9).
+inline ProcessResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
+                                const std::string& stdoutTo = "", unsigned timeoutSeconds = 20) {
+    char outName[] = "/tmp/tolvane_cli_out_XXXXXX";
+    char errName[] = "/tmp/tolvane_cli_err_XXXXXX";
+    const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
+    int ptyMaster = -1, target = -1;
+    if (stdoutTo == ":pty") {
+        ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (ptyMaster >= 0 && ::grantpt(ptyMaster) == 0 && ::unlockpt(ptyMaster) == 0)
+            target = ::open(::ptsname(ptyMaster), O_RDWR | O_NOCTTY);
+    } else if (!stdoutTo.empty()) {
+        target = ::open(stdoutTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    } else {
+        target = outFd;
+    }
+    ProcessResult r;
+    if (outFd < 0 || errFd < 0 || target < 0) {
+        r.err = "the test could not set up the child's output";
+        return r;
+    }
+    std::vector<char*> argv;
+    std::string program = TOLVANE2_CLI_PROGRAM;
+    argv.push_back(program.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(target, 1) < 0 || ::dup2(errFd, 2) < 0 ||
+            (!cwd.empty() && ::chdir(cwd.c_str()) != 0))
+            ::_exit(126);
+        ::alarm(timeoutSeconds);  // kept across exec: SIGALRM ends a child that hangs
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    r.code = pid < 0 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = SlurpFile(outName);
+    r.err = SlurpFile(errName);
+    if (target != outFd) ::close(target);
+    if (ptyMaster >= 0) ::close(ptyMaster);
+    ::close(outFd);
+    ::close(errFd);
+    ::unlink(outName);
+    ::unlink(errName);
+    return r;
+}
+
+}  // namespace clitest
