@@ -8,11 +8,15 @@
 # ends with status 1 when any target found something.
 #   scripts/fuzz.sh            one minute per target
 #   scripts/fuzz.sh 3600       an hour per target
+#   scripts/fuzz.sh 300 fuzz_json_reader fuzz_gamma_csv   five minutes for these two
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build/fuzz
-targets=(fuzz_frame_parser fuzz_file_loaders fuzz_typed_numbers)
+all_targets=(fuzz_frame_parser fuzz_file_loaders fuzz_typed_numbers fuzz_json_reader fuzz_gamma_csv)
+# Targets may be named after the seconds: scripts/fuzz.sh 300 fuzz_json_reader
+targets=("${@:2}")
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   launcher=()
@@ -48,7 +52,7 @@ for target in "${targets[@]}"; do
   printf '%-20s %12s %9s %s\n' "$target" "${runs:-?}" "$found" "$log"
   if [ "$found" -ne 0 ] || [ -z "$runs" ]; then
     status=1
-    grep -m5 -E 'ERROR|SUMMARY|differs|loader:|typed numbers:' "$log" || tail -20 "$log"
+    grep -m5 -E 'ERROR|SUMMARY|differs|loader:|typed numbers:|json reader:|gamma csv:' "$log" || tail -20 "$log"
   fi
 done
 exit $status

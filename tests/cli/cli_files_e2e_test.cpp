@@ -146,11 +146,19 @@ TEST_F(CliProgram, NoOutputOverwritesAnInputAndEveryFailedWriteSaysWhy) {
         {{"gamma", "from-csv", P("fifo"), "-o", bin}, 1, "fifo: not a regular file", "", "", bin},
         {{"gamma", "from-csv", P("big.csv"), "-o", bin}, 1, "big.csv: is 2097152 bytes; at most", "", "", bin},
     });
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root: the read-only folder is not tried";
+}
+
+TEST_F(CliProgram, AFolderThatRefusesTheFileIsNamedWithTheReason) {
+    // Permissions do not bind root: root runs the program as nobody.
+    const long user = ::geteuid() == 0 ? 65534 : -1;
     fs::create_directory(P("ro"));
     ::chmod(P("ro").c_str(), 0555);
-    Run({{{"to-json", P("p.PNL"), "-o", P("ro/p.json")}, 1, "ro/p.json: cannot write the file: Permission denied"}});
+    ::chmod(dir_.c_str(), 0755);
+    const ProcessResult r = RunProgram({"to-json", P("p.PNL"), "-o", P("ro/p.json")}, dir_.string(), "", 20, user);
     ::chmod(P("ro").c_str(), 0755);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("ro/p.json: cannot write the file: Permission denied"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(P("ro/p.json")));
 }
 
 TEST_F(CliProgram, DashIsStandardOutputForEveryWritingCommand) {

@@ -35,8 +35,9 @@ inline std::string SlurpFile(const std::string& path) {
 // stdoutTo: "" captures stdout, ":pty" points it at a pseudo-terminal, any
 // other text is a file opened for writing (e.g. /dev/full). The child is
 // killed after `timeoutSeconds` (a reader that blocks shows up as 128 + 9).
+// `asUser` >= 0 runs it as that user (for root, whom permissions do not bind).
 inline ProcessResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
-                                const std::string& stdoutTo = "", unsigned timeoutSeconds = 20) {
+                                const std::string& stdoutTo = "", unsigned timeoutSeconds = 20, long asUser = -1) {
     char outName[] = "/tmp/tolvane_cli_out_XXXXXX";
     char errName[] = "/tmp/tolvane_cli_err_XXXXXX";
     const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
@@ -65,7 +66,8 @@ inline ProcessResult RunProgram(const std::vector<std::string>& args, const std:
     if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
         if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(target, 1) < 0 || ::dup2(errFd, 2) < 0 ||
-            (!cwd.empty() && ::chdir(cwd.c_str()) != 0))
+            (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ||
+            (asUser >= 0 && (::setgid(static_cast<gid_t>(asUser)) != 0 || ::setuid(static_cast<uid_t>(asUser)) != 0)))
             ::_exit(126);
         ::alarm(timeoutSeconds);  // kept across exec: SIGALRM ends a child that hangs
         ::execv(argv[0], argv.data());

@@ -3,7 +3,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "board_commands.h"
 #include "record_files.h"
@@ -18,11 +17,6 @@ int CmdCheck(const std::string& file, std::optional<FileKindId> kind, Output& o)
 int CmdMerge(const std::string& panel, const std::string& gamma, const std::string& outFile, Output& o);
 int CmdGammaToCsv(const std::string& file, const std::string& outFile, Output& o);
 int CmdGammaFromCsv(const std::string& csv, const std::string& outFile, Output& o);
-// The CSV of `gamma from-csv`: 256 lines "input,output" in any order, blank
-// lines, '#' comments and one header line allowed. On failure false with a
-// message in `error` and the 1-based line it is about in `line` (0: the whole text).
-bool ParseGammaCsv(std::string_view text, GammaTable& out, std::string& error, int& line);
-
 int CmdPlot(const std::string& file, std::optional<FileKindId> kind, const std::string& outFile, Output& o);
 
 }  // namespace cli

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "file_safety.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
@@ -282,6 +284,22 @@ std::string WriteFailureText(FileKindId kind) {
 
 bool SaveRecordFile(const fs::path& path, const RecordFile& file, std::string& error) {
     const std::string bytes = RecordFileBytes(file);
+    if (path == "-") {
+        if (::isatty(STDOUT_FILENO)) {
+            error = "a binary file is not written to a terminal; redirect standard output or name a file with -o";
+            return false;
+        }
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = "cannot write to standard output: " + SystemReason(n < 0 ? errno : EIO);
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
     if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
     error = WriteFailure(path, WriteFailureText(file.kind), errno);
     return false;

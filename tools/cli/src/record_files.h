@@ -48,7 +48,8 @@ bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, Recor
 std::string RecordFileBytes(const RecordFile& file);
 
 // Writes the binary file through the model's atomic replacement; the message
-// names the path and the system's reason.
+// names the path and the system's reason. "-" is standard output (written
+// directly, not through a stream; never a terminal).
 bool SaveRecordFile(const std::filesystem::path& path, const RecordFile& file, std::string& error);
 
 // The editor's text for a failed write of this kind ("ERROR: Can't write panel data !").
