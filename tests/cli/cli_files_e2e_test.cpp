@@ -79,6 +79,7 @@ protected:
         // Broken JSON the size of a gamma table and of a panel file.
         std::string broken = "{\n  \"format\": \"tolvane2-gamma\",\n  \"gammaTable\": [0, 1,, 2]";
         WriteText(P("broken256.json"), broken + std::string(256 - broken.size(), ' '));
+        WriteText(P("overflow.json"), "{\"format\": \"tolvane2-gamma\",\n \"gammaTable\": [1e999]}");
         WriteText(P("broken512.PNL"), "\xEF\xBB\xBF" + broken + std::string(512 - 3 - broken.size(), '\n'));
     }
 
@@ -176,6 +177,7 @@ TEST_F(CliProgram, KindByContentAndMessagesThatSayWhatWasExpected) {
     Run({
         {{"check", "broken256.json"}, 1, "broken256.json: not valid JSON: line 3, column 23: syntax error"},
         {{"show", "broken512.PNL"}, 1, "broken512.PNL: not valid JSON: line 3, column 23"},
+        {{"show", "overflow.json"}, 1, "overflow.json: not valid JSON: line 2, column 21: number overflow"},
         {{"merge", "p.json", "g.json", "-o", "merged.PNL"}, 0, "Merged panel written to merged.PNL"},
         {{"merge", "nope.PNL", "g.GAM", "-o", "merged2.PNL"}, 1, "nope.PNL: no such file", "", "", P("merged2.PNL")},
         {{"merge", "p.PNL", "nope.GAM", "-o", "merged2.PNL"}, 1, "nope.GAM: no such file", "", "", P("merged2.PNL")},

@@ -49,10 +49,28 @@ std::string LineAndColumn(std::string_view text, std::size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// The JSON parser keeping where it stopped for any error: a number too big
+// for a double is no parse_error and carries no position of its own.
+struct JsonReader : nlohmann::detail::json_sax_dom_parser<Json> {
+    explicit JsonReader(Json& into) : json_sax_dom_parser(into, false) {}
+    template <class Exception>
+    bool parse_error(std::size_t at, const std::string& /*token*/, const Exception& e) {
+        errorAt = at;
+        reason = e.what();
+        return false;
+    }
+    std::size_t errorAt = 0;
+    std::string reason;
+};
+
 // The parser's reason without its own prefix and position.
 std::string ParseReason(const std::string& what) {
     const std::size_t at = what.find("parse error");
-    const std::size_t colon = at == std::string::npos ? std::string::npos : what.find(": ", at);
+    if (at == std::string::npos) {
+        const std::size_t bracket = what.find("] ");  // "[json.exception.out_of_range.406] number overflow ..."
+        return ShownPath(bracket == std::string::npos ? what : what.substr(bracket + 2));
+    }
+    const std::size_t colon = what.find(": ", at);
     return ShownPath(colon == std::string::npos ? what : what.substr(colon + 2));
 }
 
@@ -151,10 +169,9 @@ const char* KindName(FileKindId kind) {
 
 bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
     Json json;
-    try {
-        json = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        error = "not valid JSON: " + LineAndColumn(text, e.byte) + ": " + ParseReason(e.what());
+    JsonReader reader(json);
+    if (!Json::sax_parse(text, &reader)) {
+        error = "not valid JSON: " + LineAndColumn(text, reader.errorAt) + ": " + ParseReason(reader.reason);
         return false;
     }
     RecordFile loaded;
@@ -180,6 +197,9 @@ bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, Recor
         }
     } catch (const JsonFormError& e) {
         error = ShownPath(std::string_view(e.what()));
+        return false;
+    } catch (const Json::exception& e) {
+        error = "not a JSON form the tool reads: " + ShownPath(std::string_view(e.what()));
         return false;
     }
     out = loaded;
