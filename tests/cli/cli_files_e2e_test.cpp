@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "record_files.h"
 #include "tolvane/files.h"
@@ -98,6 +99,9 @@ protected:
                 EXPECT_EQ(static_cast<long>(r.out.size()), c.outSize);
             }
             EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << r.err;
+            std::istringstream lines(r.err);
+            for (std::string message; std::getline(lines, message);)
+                EXPECT_EQ(message.rfind("tolvane2-cli:", 0), 0u) << "every message is the tool's:\n" << r.err;
             if (!c.unchanged.empty()) {
                 EXPECT_EQ(fs::exists(c.unchanged), existed) << c.unchanged;
                 if (existed) {

@@ -53,7 +53,7 @@ int EmitBinary(const RecordFile& file, const std::string& outFile, const std::st
     std::string error;
     if (!WriteOutput(outFile, RecordFileBytes(file), true, WriteFailureText(file.kind), o, error))
         return Fail(o, error);
-    if (!o.quiet) o.err << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile)) << "\n";
+    if (!o.quiet) o.err << "tolvane2-cli: " << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile)) << "\n";
     return 0;
 }
 
@@ -152,7 +152,7 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
         for (const auto& f : findings)
             o.out << shown << ": " << (f.severity == CheckSeverity::Error ? "error" : "warning") << ": " << f.field
                   << ": " << f.message << "\n";
-        if (findings.empty() && !o.quiet) o.err << shown << ": no findings\n";
+        if (findings.empty() && !o.quiet) o.err << "tolvane2-cli: " << shown << ": no findings\n";
     }
     return failed ? 1 : 0;
 }
