@@ -101,6 +101,22 @@ TEST_F(Quiet, TheWaitCostsNothingLaterAndAtMostTheFailedTimeOut) {
     EXPECT_LT(ms, 800.0);
 }
 
+TEST_F(Quiet, ALineThatDiesDuringTheWaitFailsAtOnce) {
+    Open();
+    vantrel_board::Faults f;
+    f.dropAnswerFrame = NextFrame();
+    board_->SetFaults(f);
+    EXPECT_EQ(Vantrel_ReadRegister(0, 0), -1);
+    std::thread gone([this] {
+        std::this_thread::sleep_for(30ms);
+        board_->Stop();   // the other end closes while the next request waits for quiet
+    });
+    auto t0 = Clock::now();
+    EXPECT_EQ(Vantrel_ReadRegister(0, 0), -1);
+    EXPECT_LT(MsSince(t0), 150.0) << "not the quiet time, nor a time-out";
+    gone.join();
+}
+
 TEST_F(Quiet, CloseWakesTheReceiveThreadAtOnce) {
     // The receive thread waits for the line with no period of its own; Close
     // must wake it rather than wait for the wait to end. The bound is far
