@@ -42,6 +42,7 @@ struct Case {
     const char *name;
     std::function<bool()> run;   // true: transferred (and verified)
     Limit limit;
+    std::function<bool()> before = nullptr;   // not timed
 };
 
 bool OpenPort() { return OpenSerialCommunication(1, kBaud) == 1; }
@@ -52,6 +53,8 @@ Result Measure(vantrel_board::Board &board, const Case &c, int runs, bool &ok)
     for (int run = 0; run < runs; ++run) {
         board.WaitUntilSent(std::chrono::seconds(2));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));   // the last reset is taken in
+        if (c.before && !c.before())
+            ok = false;
         board.ClearRecord();
         const std::uint64_t sentBefore = board.SentByteCount();
         const auto start = Clock::now();
@@ -113,6 +116,12 @@ int main(int argc, char **argv)
     };
     const Case cases[] = {
         {"open + close", command([] { return true; }), {0, 5.0}},
+        {"close of an idle open link", [] { CloseSerialCommunication(); return true; }, {0, 2.0},
+         [] {
+             bool ok = OpenPort();
+             std::this_thread::sleep_for(std::chrono::milliseconds(20));   // the receive thread waits
+             return ok;
+         }},
         {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
         {"panel write, no gamma, verify", command([&] {
              bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
