@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         {"close of an idle open link", [] { CloseSerialCommunication(); return true; }, {0, 2.0},
          [] {
              bool ok = OpenPort();
-             std::this_thread::sleep_for(std::chrono::milliseconds(20));   // the receive thread waits
+             std::this_thread::sleep_for(std::chrono::milliseconds(23));   // the receive thread waits, mid-period for a poller
              return ok;
          }},
         {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
