@@ -28,10 +28,27 @@
  * still hold the request's own bytes, so a write answered without data returns
  * the value sent and passes the echo comparison.
  *
+ * After a failed transaction. A transaction that fails for want of a good
+ * answer (time-out, wrong checksum, an answer too short; a probe that finds
+ * nobody) leaves the line suspect: its answer may still be on the way. From
+ * then on whatever arrives is discarded (not parsed, not passed to the receive
+ * handler), and the next transaction first waits until no byte has arrived for
+ * 250 ms, counted from the failure or the last byte discarded, but never longer
+ * than the failed transaction's own time-out; then the frame parser starts
+ * afresh and the request goes out. The cost: up to 250 ms once after a failure
+ * (up to the failed time-out on a line that keeps sending), nothing when the
+ * caller spent that long anyway, and nothing at all after a success. A reset
+ * (which awaits no answer) and a probe (which checks the answer's sender) do
+ * not wait. An answer later than that still completes the next transaction:
+ * the library takes the first complete answer after a request whatever its
+ * address and command bytes say, and never retries.
+ *
  * A line that hangs up or fails (an adapter pulled, the other end gone) is no
  * longer polled, and every transaction on it fails at once until Close; Close
  * and a new Open then work as usual. Every Open starts with an empty frame
- * parser and drops what the line still held.
+ * parser and drops what the line still held. The receive thread waits for the
+ * line without a polling period, so an idle open link costs no processor time
+ * and Close returns within a few milliseconds.
  *
  * The receive handler may call CloseSerialCommunication: the link is closed at
  * once and the receive thread ends when the handler returns (the next Open or

@@ -51,43 +51,53 @@ void MarkDone(Session &session)
     session.doneChanged.notify_all();
 }
 
+// Takes in the bytes one Receive brought: through the frame parser, and the
+// bytes outside frames to the receive handler; or, while the line is suspect
+// after a failed transaction, nowhere.
+void TakeIn(LinkState &link, Session &session, long count)
+{
+    bool discarded = false;
+    for (long i = 0; i < count; ++i) {
+        if (session.stop.load(std::memory_order_acquire))
+            break;
+        const std::uint32_t epoch = link.parserEpoch.load(std::memory_order_acquire);
+        if (epoch != session.parserEpoch) {
+            link.parser = FrameParser{};
+            session.parserEpoch = epoch;
+        }
+        if (link.discarding.load(std::memory_order_acquire)) {
+            discarded = true;
+            continue;
+        }
+        int outside = FeedReceivedByte(session.readBuffer[static_cast<std::size_t>(i)]);
+        if (outside < 0)
+            continue;
+        if (VantrelReceiveHandler handler = link.receiveHandler.load(std::memory_order_acquire))
+            handler(static_cast<std::uint8_t>(outside));
+    }
+    if (discarded)
+        link.discardedAt.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                               std::memory_order_release);
+}
+
 void ReceiveLoop(std::shared_ptr<Session> session)
 {
     tServedSession = session.get();
     LinkState &link = Link();
     SerialDevice &device = *session->device;
     while (!session->stop.load(std::memory_order_acquire)) {
-        // Waits at most one poll interval; returns early when bytes arrive so
-        // that answers are taken in without the interval's delay.
-        bool trouble = !device.WaitForInput(kPollIntervalMs);
+        // Returns as soon as bytes arrive, the line fails or Close wakes it.
+        long got = device.Receive(session->readBuffer.data(), kReadChunk, kReceiveWaitMs);
         if (session->stop.load(std::memory_order_acquire))
             break;
-        long waiting = device.BytesWaiting();
-        if (waiting < 0)
-            trouble = true;   // the driver cannot tell: that is no "0 bytes"
-        if (waiting == 0 && !trouble)
-            continue;
-        // On trouble, read what is still buffered; a line that has nothing
-        // left and still reports the hang-up, or that fails to read, is dead.
-        const std::size_t want = waiting > 0 ? std::min<std::size_t>(static_cast<std::size_t>(waiting), kReadChunk)
-                                             : kReadChunk;
-        long got = device.Read(session->readBuffer.data(), want);
-        if (got < 0 || (got == 0 && trouble)) {
-            // Stop polling: a dead line would report itself at once on every
-            // poll. Transactions on it fail at once until Close.
+        if (got < 0) {
+            // Stop waiting: a dead line would report itself at once on every
+            // wait. Transactions on it fail at once until Close.
             session->lineDead.store(true, std::memory_order_release);
             WakeWaitingCaller();
             break;
         }
-        for (long i = 0; i < got; ++i) {
-            if (session->stop.load(std::memory_order_acquire))
-                break;
-            int outside = FeedReceivedByte(session->readBuffer[static_cast<std::size_t>(i)]);
-            if (outside < 0)
-                continue;
-            if (VantrelReceiveHandler handler = link.receiveHandler.load(std::memory_order_acquire))
-                handler(static_cast<std::uint8_t>(outside));
-        }
+        TakeIn(link, *session, got);
     }
     tServedSession = nullptr;
     MarkDone(*session);
@@ -104,6 +114,7 @@ void FinishSession(LinkState &link)
     if (!session)
         return;
     session->stop.store(true, std::memory_order_release);
+    session->device->Interrupt();
     bool done;
     {
         std::unique_lock<std::mutex> lock(session->doneMutex);
@@ -136,6 +147,7 @@ void RequestStopFromReceiveThread(LinkState &link)
 {
     Session *served = tServedSession;
     served->stop.store(true, std::memory_order_release);
+    served->device->Interrupt();
     if (link.current.load(std::memory_order_acquire) == served)
         link.open.store(false, std::memory_order_release);
     WakeWaitingCaller();
@@ -187,6 +199,9 @@ VANTREL_API int32_t VANTREL_CALL OpenSerialCommunication(uint16_t port, uint32_t
     link.parser = FrameParser{};
     link.completion.store(kNoAnswer, std::memory_order_release);
     link.answerLength.store(0, std::memory_order_release);
+    link.discarding.store(false, std::memory_order_release);
+    link.quietDue = false;
+    session->parserEpoch = link.parserEpoch.load(std::memory_order_acquire);
     try {
         link.receiveThread = std::thread(ReceiveLoop, session);
     } catch (...) {

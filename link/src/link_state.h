@@ -24,7 +24,12 @@ namespace vantrel {
 
 constexpr std::size_t kExchangeSize = 32;
 constexpr std::size_t kReadChunk = 256;
-constexpr int kPollIntervalMs = 10;
+// The receive thread waits for the line without a period of its own: bytes,
+// a hang-up and Close's wake-up end the wait. This limit only bounds one wait.
+constexpr int kReceiveWaitMs = 1000;
+// After a failed transaction the next one waits until no byte has arrived for
+// this long (and at most the failed one's time-out), discarding what comes.
+constexpr int kQuietMs = 250;
 
 enum class ParserState : std::uint8_t { Idle, Address, Command, Length, Data, Checksum };
 
@@ -47,6 +52,7 @@ struct Session {
     std::array<std::uint8_t, kReadChunk> readBuffer{};
     std::atomic<bool> stop{false};       // set by Close; the thread ends at its next step
     std::atomic<bool> lineDead{false};   // the line hung up or failed: no more polling
+    std::uint32_t parserEpoch = 0;       // the receive thread's copy of LinkState::parserEpoch
     std::mutex doneMutex;
     std::condition_variable doneChanged;
     bool done = false;                   // the thread touches nothing of the link any more
@@ -65,6 +71,20 @@ struct LinkState {
     std::atomic<VantrelProgressCallback> progressCallback{nullptr};
 
     FrameParser parser;
+    // A failed transaction leaves the line suspect: what arrives after it is
+    // discarded (not parsed, not handed to the receive handler) until the
+    // next transaction has seen the line go quiet. parserEpoch counts the
+    // requests to start the frame parser afresh; the receive thread does so
+    // before its next byte. discardedAt: the steady clock's count when the
+    // last discarded bytes came (or the failure happened).
+    std::atomic<bool> discarding{false};
+    std::atomic<std::uint32_t> parserEpoch{0};
+    std::atomic<std::int64_t> discardedAt{0};
+    // The caller's thread alone: a quiet wait is due before the next request,
+    // bounded by the failed transaction's time-out.
+    bool quietDue = false;
+    std::uint32_t quietBoundMs = 0;
+
     std::atomic<std::uint8_t> completion{kNoAnswer};
     std::atomic<std::uint8_t> answerLength{0};   // of the last complete answer, stored before completion
     std::array<std::atomic<std::uint8_t>, kExchangeSize> exchange{};
@@ -105,6 +125,9 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
 // version answer of that same device; other frames that arrive meanwhile are
 // ignored. true: it answered, its two version bytes are in version.
 bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t version[2]);
+
+// Takes bytes in again after a failed transaction (see LinkState::discarding).
+void EndQuiet(LinkState &link);
 
 // Wakes a caller that waits for an answer, to look at the line again.
 void WakeWaitingCaller();

@@ -1,6 +1,6 @@
 // The serial port behind one small interface, so that the link logic is the
 // same on every platform. Backends: serial_posix.cpp (termios) and
-// serial_win32.cpp (Win32 communications API).
+// serial_win32.cpp (Win32 communications API, overlapped I/O).
 #pragma once
 
 #include <cstddef>
@@ -14,18 +14,19 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
-    // Bytes waiting in the driver, or -1 when the driver cannot tell (a
-    // removed adapter, a hung-up line). Also clears a pending line error.
-    virtual long BytesWaiting() = 0;
-    // Reads up to max bytes that are already buffered; never blocks. 0 when
-    // nothing is there, -1 on a read error.
-    virtual long Read(std::uint8_t *buffer, std::size_t max) = 0;
+    // Waits until bytes arrive, Interrupt is called, the line fails or
+    // timeoutMs milliseconds pass, then reads up to max of the bytes that are
+    // buffered. Returns how many it read; 0 when none came in time or the
+    // wait was interrupted; -1 when the line is dead (hung up with nothing
+    // left to read, a removed adapter, a read error). Pending line errors are
+    // cleared on the way. Called by the receive thread alone.
+    virtual long Receive(std::uint8_t *buffer, std::size_t max, int timeoutMs) = 0;
     // One synchronous write; the outcome is not reported (a lost request
     // shows up as the transaction's time-out).
     virtual void Write(const std::uint8_t *bytes, std::size_t count) = 0;
-    // Waits until input may be waiting, at most timeoutMs milliseconds.
-    // false: the line reports a hang-up or an error instead.
-    virtual bool WaitForInput(int timeoutMs) = 0;
+    // Makes a waiting Receive return at once, and every later one as well:
+    // the receive thread is about to stop. Safe from any thread.
+    virtual void Interrupt() = 0;
     // Gives the device back to the system while another thread may still be
     // about to call the functions above: they keep working on a harmless
     // stand-in (and fail or read nothing) until this object is destroyed.

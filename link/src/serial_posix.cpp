@@ -27,36 +27,51 @@ bool SpeedFor(std::uint32_t baud, speed_t &speed)
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    explicit PosixSerialDevice(int fd) : fd_(fd) {}
+    // wakeRead and wakeWrite: the two ends of a pipe that Interrupt writes
+    // to; Receive waits on it beside the port.
+    PosixSerialDevice(int fd, int wakeRead, int wakeWrite) : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
 
     ~PosixSerialDevice() override
     {
         if (!released_.load(std::memory_order_acquire))
             GiveUpExclusiveUse();
         close(fd_);
+        close(wakeRead_);
+        close(wakeWrite_);
     }
 
-    long BytesWaiting() override
+    long Receive(std::uint8_t *buffer, std::size_t max, int timeoutMs) override
     {
-        int waiting = 0;
-        int result;
-        do {
-            result = ioctl(fd_, FIONREAD, &waiting);
-        } while (result != 0 && errno == EINTR);
-        if (result != 0 || waiting < 0)
-            return -1;
-        return waiting;
-    }
-
-    long Read(std::uint8_t *buffer, std::size_t max) override
-    {
+        pollfd p[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        int result = poll(p, 2, timeoutMs);
+        if (result < 0 && errno != EINTR)
+            p[0].revents = POLLERR;   // poll itself fails: look at the port as a troubled line
+        else if (result <= 0)
+            return 0;
+        if (p[1].revents != 0)
+            return 0;   // interrupted: the pipe stays readable, so later waits end at once too
+        // A hung-up line (adapter pulled, other end gone) reports itself at
+        // once on every poll, often together with POLLIN. What it still holds
+        // is read; once nothing is left, or a read fails, the line is dead.
+        const bool trouble = (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
         ssize_t got;
         do {
             got = read(fd_, buffer, max);
         } while (got < 0 && errno == EINTR);
-        if (got < 0)
-            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            got = 0;
+        else if (got < 0)
+            return -1;
+        if (got == 0 && trouble)
+            return -1;
         return static_cast<long>(got);
+    }
+
+    void Interrupt() override
+    {
+        const char byte = 1;
+        // Non-blocking; a full pipe is already readable, which is all that counts.
+        [[maybe_unused]] ssize_t put = write(wakeWrite_, &byte, 1);
     }
 
     void Write(const std::uint8_t *bytes, std::size_t count) override
@@ -88,18 +103,6 @@ public:
         }
     }
 
-    bool WaitForInput(int timeoutMs) override
-    {
-        pollfd p{fd_, POLLIN, 0};
-        int result = poll(&p, 1, timeoutMs);
-        if (result < 0)
-            return errno == EINTR;
-        // A hung-up line (adapter pulled, other end gone) reports itself at
-        // once on every poll, often together with POLLIN: say so, so that the
-        // caller stops polling instead of spinning.
-        return result == 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-    }
-
     void Release() override
     {
         if (released_.exchange(true, std::memory_order_acq_rel))
@@ -125,6 +128,8 @@ private:
     }
 
     int fd_;
+    int wakeRead_;
+    int wakeWrite_;
     std::atomic<bool> released_{false};
 };
 
@@ -177,7 +182,10 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uin
     // first transaction of this one. (A pseudo-terminal keeps such bytes.)
     tcflush(fd, TCIFLUSH);
 
-    return std::make_unique<PosixSerialDevice>(fd);
+    int wake[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail();
+    return std::make_unique<PosixSerialDevice>(fd, wake[0], wake[1]);
 }
 
 }  // namespace vantrel

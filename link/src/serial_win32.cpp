@@ -1,11 +1,19 @@
-// Win32 backend: the communications API with the link's DCB items and read
-// time-outs that make ReadFile return at once with what is buffered.
+// Win32 backend: the communications API with the link's DCB items, and
+// overlapped I/O so that the receive thread waits for the line without a
+// polling loop, together with a stop event that Interrupt sets.
+//
+// Reads use the time-outs MAXDWORD, 0, 0: "return at once with what is
+// buffered". Windows does so also when nothing is buffered; the receive
+// thread then waits for a character with WaitCommEvent (EV_RXCHAR). Wine
+// leaves such a read pending until the first bytes arrive instead, which is
+// just as good a wait; there WaitCommEvent is never needed. (Wine's other
+// read modes do not serve: with MAXDWORD, MAXDWORD, T an overlapped read on a
+// pseudo-terminal waits until its buffer is full, ignoring T.)
 #include "serial_device.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 
 namespace vantrel {
@@ -13,62 +21,137 @@ namespace {
 
 class Win32SerialDevice final : public SerialDevice {
 public:
-    explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
+    // Takes the port and the four manual-reset events.
+    Win32SerialDevice(HANDLE handle, HANDLE stop, HANDLE readDone, HANDLE writeDone, HANDLE charArrived)
+        : handle_(handle), stop_(stop), readDone_(readDone), writeDone_(writeDone), charArrived_(charArrived)
+    {
+    }
     ~Win32SerialDevice() override
     {
-        HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
+        Release();
+        CloseHandle(stop_);
+        CloseHandle(readDone_);
+        CloseHandle(writeDone_);
+        CloseHandle(charArrived_);
     }
 
-    long BytesWaiting() override
+    long Receive(std::uint8_t *buffer, std::size_t max, int timeoutMs) override
     {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!ClearCommError(handle_.load(), &errors, &status))
-            return -1;   // the device is gone (adapter removed) or released
-        return static_cast<long>(status.cbInQue);
-    }
-
-    long Read(std::uint8_t *buffer, std::size_t max) override
-    {
-        DWORD got = 0;
-        if (!ReadFile(handle_.load(), buffer, static_cast<DWORD>(max), &got, nullptr))
-            return -1;
-        return static_cast<long>(got);
+        const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+        for (;;) {
+            HANDLE handle = handle_.load();
+            OVERLAPPED overlapped{};
+            overlapped.hEvent = readDone_;
+            DWORD got = 0;
+            if (!ReadFile(handle, buffer, static_cast<DWORD>(max), &got, &overlapped)) {
+                if (GetLastError() != ERROR_IO_PENDING)
+                    return Failed(handle);
+                // Pending until bytes come (Wine).
+                HANDLE events[2] = {readDone_, stop_};
+                if (WaitForMultipleObjects(2, events, FALSE, wait) != WAIT_OBJECT_0)
+                    CancelIoEx(handle, &overlapped);   // stop requested or time over
+                // The read must be over before its OVERLAPPED goes out of scope.
+                if (!GetOverlappedResult(handle, &overlapped, &got, TRUE))
+                    return GetLastError() == ERROR_OPERATION_ABORTED ? static_cast<long>(got) : Failed(handle);
+                return static_cast<long>(got);
+            }
+            if (got > 0)
+                return static_cast<long>(got);
+            // Nothing buffered and the read did not wait (Windows): wait for
+            // a character, then read again.
+            switch (WaitForCharacter(handle, wait)) {
+            case kCharacter: continue;
+            case kNothing: return 0;
+            case kGone: return -1;
+            }
+        }
     }
 
     void Write(const std::uint8_t *bytes, std::size_t count) override
     {
+        HANDLE handle = handle_.load();
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = writeDone_;
         DWORD put = 0;
-        WriteFile(handle_.load(), bytes, static_cast<DWORD>(count), &put, nullptr);
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(count), &put, &overlapped) &&
+            GetLastError() == ERROR_IO_PENDING)
+            GetOverlappedResult(handle, &overlapped, &put, TRUE);
     }
 
-    bool WaitForInput(int timeoutMs) override
-    {
-        // Without overlapped I/O there is no waiting with a time-out on a
-        // port; look in 1 ms steps so an answer is seen soon after it lands.
-        for (int waited = 0; waited < timeoutMs; ++waited) {
-            long waiting = BytesWaiting();
-            if (waiting < 0)
-                return false;
-            if (waiting > 0)
-                return true;
-            Sleep(1);
-        }
-        return true;
-    }
+    void Interrupt() override { SetEvent(stop_); }
 
     void Release() override
     {
+        SetEvent(stop_);
         // Calls that still come in fail on the invalid handle.
         HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
+        if (handle == INVALID_HANDLE_VALUE)
+            return;
+        if (eventArmed_.load()) {
+            // The character wait is left armed between reads; its OVERLAPPED
+            // belongs to this object and must be done with before it goes.
+            CancelIoEx(handle, &eventWait_);
+            WaitForSingleObject(charArrived_, 1000);
+        }
+        CloseHandle(handle);
     }
 
 private:
+    enum WaitResult { kCharacter, kNothing, kGone };
+
+    WaitResult WaitForCharacter(HANDLE handle, DWORD wait)
+    {
+        if (!eventArmed_.load()) {
+            eventWait_ = OVERLAPPED{};
+            eventWait_.hEvent = charArrived_;
+            if (WaitCommEvent(handle, &eventMask_, &eventWait_))
+                return kCharacter;
+            if (GetLastError() != ERROR_IO_PENDING) {
+                // No character events on this port: look again shortly.
+                if (Failed(handle) < 0)
+                    return kGone;
+                return WaitForSingleObject(stop_, 10) == WAIT_OBJECT_0 ? kNothing : kCharacter;
+            }
+            eventArmed_.store(true);
+        }
+        // Characters that came before the wait was armed signal nothing.
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(handle, &errors, &status))
+            return kGone;
+        if (status.cbInQue > 0)
+            return kCharacter;
+        HANDLE events[2] = {charArrived_, stop_};
+        if (WaitForMultipleObjects(2, events, FALSE, wait) != WAIT_OBJECT_0)
+            return kNothing;   // the wait stays armed for the next call
+        DWORD ignored = 0;
+        eventArmed_.store(false);
+        if (!GetOverlappedResult(handle, &eventWait_, &ignored, FALSE))
+            return Failed(handle) < 0 ? kGone : kCharacter;
+        return kCharacter;
+    }
+
+    // A call on the port failed: a line error stops nothing (the errors are
+    // cleared and reading goes on); a port that cannot report its state, or
+    // that reports no error, is gone.
+    long Failed(HANDLE handle)
+    {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(handle, &errors, &status) || errors == 0)
+            return -1;
+        return 0;
+    }
+
     std::atomic<HANDLE> handle_;
+    HANDLE stop_;
+    HANDLE readDone_;
+    HANDLE writeDone_;
+    HANDLE charArrived_;
+    // The receive thread's character wait (Windows only ever arms it).
+    OVERLAPPED eventWait_{};
+    DWORD eventMask_ = 0;
+    std::atomic<bool> eventArmed_{false};
 };
 
 }  // namespace
@@ -79,7 +162,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uin
         return nullptr;
 
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr,
-                                OPEN_EXISTING, 0 /* no overlapped I/O */, nullptr);
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
 
@@ -111,17 +194,32 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uin
         return nullptr;
     }
 
-    // Reads return at once with whatever is buffered; the write time-outs
-    // stay as the port had them. The results are not needed: a port that
-    // keeps other read time-outs still works, only slower.
+    // Reads return at once with what is buffered (see above); the write
+    // time-outs stay as the port had them.
     COMMTIMEOUTS timeouts{};
     GetCommTimeouts(handle, &timeouts);
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
-    SetCommTimeouts(handle, &timeouts);
+    if (!SetCommTimeouts(handle, &timeouts) || !SetCommMask(handle, EV_RXCHAR)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    // Drop what arrived while nobody had the port open.
+    PurgeComm(handle, PURGE_RXCLEAR);
 
-    return std::make_unique<Win32SerialDevice>(handle);
+    HANDLE events[4] = {};
+    for (HANDLE &event : events) {
+        event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (event == nullptr) {
+            for (HANDLE made : events)
+                if (made != nullptr)
+                    CloseHandle(made);
+            CloseHandle(handle);
+            return nullptr;
+        }
+    }
+    return std::make_unique<Win32SerialDevice>(handle, events[0], events[1], events[2], events[3]);
 }
 
 }  // namespace vantrel

@@ -4,6 +4,7 @@
 // checksum = (address + command + length + data) mod 256. No escaping.
 #include "link_state.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace vantrel {
@@ -79,7 +80,46 @@ bool LineLost(const Session *session)
     return !IsLinkOpen() || session->lineDead.load(std::memory_order_acquire);
 }
 
+using Clock = std::chrono::steady_clock;
+
+// A transaction failed: an answer to it may still be on its way, or the rest
+// of a garbled one. From now on the receive thread discards what arrives and
+// starts its frame parser afresh; the next transaction first waits for quiet.
+// discarding is set before the epoch moves, so a receive thread that sees
+// the new epoch also sees that it has to discard.
+void LineSuspect(LinkState &link, std::uint32_t timeoutMs)
+{
+    link.discardedAt.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+    link.discarding.store(true, std::memory_order_release);
+    link.parserEpoch.fetch_add(1, std::memory_order_acq_rel);
+    link.quietDue = true;
+    link.quietBoundMs = timeoutMs;
+}
+
+// Lets the line go quiet after a failed transaction: waits until no byte has
+// come for kQuietMs, at most the failed transaction's time-out, then takes
+// bytes in again. Costs nothing when the caller took that long anyway.
+void WaitForQuiet(LinkState &link, const Session *session)
+{
+    const Clock::time_point bound = Clock::now() + std::chrono::milliseconds(link.quietBoundMs);
+    for (;;) {
+        const Clock::time_point last{Clock::duration(link.discardedAt.load(std::memory_order_acquire))};
+        const Clock::time_point until = std::min(bound, last + std::chrono::milliseconds(kQuietMs));
+        if (Clock::now() >= until || LineLost(session))
+            break;
+        std::unique_lock<std::mutex> lock(link.answerMutex);
+        link.answerArrived.wait_until(lock, until, [session] { return LineLost(session); });
+    }
+    EndQuiet(link);
+}
+
 }  // namespace
+
+void EndQuiet(LinkState &link)
+{
+    link.discarding.store(false, std::memory_order_release);
+    link.quietDue = false;
+}
 
 bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t length, std::uint32_t timeoutMs,
                     std::uint8_t answerNeeded)
@@ -92,6 +132,12 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
         return false;
     if (length > kExchangeSize)
         length = kExchangeSize;
+    // A reset awaits no answer, so nothing can complete it: it need not wait.
+    if (link.quietDue && command != 0) {
+        WaitForQuiet(link, session);
+        if (LineLost(session))
+            return false;
+    }
 
     std::uint8_t frame[kExchangeSize + 5];
     frame[0] = 0xBB;
@@ -113,26 +159,29 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
     if (command == 0)
         return true;
 
-    using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         std::uint8_t done = link.completion.load(std::memory_order_acquire);
         if (done != kNoAnswer) {
             // A command that reads data must not take the request's own
             // bytes, left where a short answer did not reach, as its result.
-            return done == kGoodAnswer && link.answerLength.load(std::memory_order_relaxed) >= answerNeeded;
+            if (done == kGoodAnswer && link.answerLength.load(std::memory_order_relaxed) >= answerNeeded)
+                return true;
+            LineSuspect(link, timeoutMs);
+            return false;
         }
         if (LineLost(session))
             return false;
         Clock::time_point now = Clock::now();
         if (now >= deadline) {
             link.completion.store(kNoAnswer, std::memory_order_release);
+            LineSuspect(link, timeoutMs);
             return false;
         }
-        // Wait in slices of at most one poll interval.
-        Clock::time_point until = std::min(deadline, now + std::chrono::milliseconds(kPollIntervalMs));
+        // The receive thread wakes this wait when an answer is complete or
+        // the line is lost.
         std::unique_lock<std::mutex> lock(link.answerMutex);
-        link.answerArrived.wait_until(lock, until, [&link, session] {
+        link.answerArrived.wait_until(lock, deadline, [&link, session] {
             return link.completion.load(std::memory_order_acquire) != kNoAnswer || LineLost(session);
         });
     }
@@ -147,6 +196,11 @@ bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t versio
     if (session == nullptr || LineLost(session))
         return false;
 
+    // The probe takes only its own device's version answer, so it need not
+    // wait for quiet after a failure; the parser was started afresh then.
+    if (link.quietDue)
+        EndQuiet(link);
+
     // Two placeholder data bytes, as the version command sends them.
     std::uint8_t frame[7] = {0xBB, address, kProbeCommand, 2, GetByte(0), GetByte(1), 0};
     frame[6] = static_cast<std::uint8_t>(address + kProbeCommand + 2 + frame[4] + frame[5]);
@@ -155,7 +209,6 @@ bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t versio
     link.probeAddress.store(address, std::memory_order_release);
     SerialSendBuffer(frame, sizeof frame);
 
-    using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     bool hit = false;
     {
@@ -166,8 +219,11 @@ bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t versio
         hit = link.probeHit.load(std::memory_order_acquire);
     }
     link.probeAddress.store(-1, std::memory_order_release);
-    if (!hit)
+    if (!hit) {
+        // Its answer may still come and would complete the next transaction.
+        LineSuspect(link, timeoutMs);
         return false;
+    }
     version[0] = link.probeVersion[0].load(std::memory_order_relaxed);
     version[1] = link.probeVersion[1].load(std::memory_order_relaxed);
     return true;

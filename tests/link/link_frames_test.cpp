@@ -80,24 +80,6 @@ TEST_F(Frames, StartByteInsideAFrameIsData) {
     EXPECT_EQ(Vantrel_ReadRegister(0, 0x00BB), 0xBBBB) << "the parser is back in step";
 }
 
-TEST_F(Frames, LateAnswerCompletesTheNextTransaction) {
-    Open();
-    board_->SetRegister(0x0040, 0x1111);
-    board_->SetRegister(0x0041, 0x2222);
-    vantrel_board::Faults f;
-    f.delayFrame = NextFrame();
-    f.delayMs = 700;
-    f.dropAnswerFrame = NextFrame() + 1;   // only the late answer comes back to the second request
-    board_->SetFaults(f);
-    auto t0 = Clock::now();
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0040), -1);
-    EXPECT_GE(MsSince(t0), 480.0);
-    // The answer to the first request arrives while the second one waits.
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0041), 0x1111);
-    EXPECT_LT(MsSince(t0), 950.0);
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0041), 0x2222);
-}
-
 TEST_F(Frames, OversizeAnswerFailsWithoutOverrunningTheBuffer) {
     Open();
     Vantrel_SetProgressCallback(RecordProgress);
@@ -123,22 +105,6 @@ TEST_F(Frames, OversizeAnswerFailsWithoutOverrunningTheBuffer) {
     EXPECT_EQ(Vantrel_ReadFlash(0, 0x2000, 16, buffer), 0);
     EXPECT_EQ(Bytes(buffer, buffer + 16), Bytes(data.begin(), data.begin() + 16));
     EXPECT_TRUE(HandledBytes().empty()) << "the excess bytes are no noise";
-}
-
-TEST_F(Frames, HalfFrameStaysHalfAcrossTransactions) {
-    Open();
-    board_->SetRegister(0x0060, 0x0606);
-    // A frame that stops after its length byte: its data come with the next answer.
-    board_->QueueRawAnswer({0xBB, 0x00, 0x01, 0x04});
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0060), -1);
-    // The next answer's first bytes complete the old frame, whose checksum is then
-    // wrong; the rest of that answer arrives outside a frame.
-    SetSerialReceiveHandler(RecordByte);
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0060), -1);
-    ASSERT_TRUE(WaitForHandled(4));
-    Bytes rest = EncodeFrame(0, 1, {0x00, 0x60, 0x06, 0x06});
-    EXPECT_EQ(HandledBytes(), Bytes(rest.begin() + 5, rest.end()));
-    EXPECT_EQ(Vantrel_ReadRegister(0, 0x0060), 0x0606);
 }
 
 TEST_F(Frames, NoAnswerTimesOut) {

@@ -1,7 +1,13 @@
-// vantrel-bench: how close the block transfers come to the time the bytes
-// need on the wire. Runs each transfer against the emulated board paced at
-// 57600 baud and prints the median of several runs beside the wire time of
-// all request and answer frames (10 bits a byte).
+// vantrel-bench: how close whole board commands come to the time their bytes
+// need on the wire. Each case runs as the command-line tool runs it: open the
+// port, transfer (and read back to verify, where the tool offers that), reset
+// the board after a write, close the port. The emulated board paces its line
+// at 57600 baud; the wire time of a run is all bytes it received and sent
+// (10 bits a byte), counted in that same run. Prints the median of several
+// runs beside its limit and as a ratio to the wire time.
+//   vantrel-bench [runs]
+// Exit status 0 when every case is within its limit, 3 when one is not, 1
+// when a transfer failed, 2 when the board or the port could not be set up.
 #include "vantrel.h"
 #include "vantrel_board/board.h"
 
@@ -11,35 +17,59 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr std::uint32_t kBaud = 57600;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
 
 struct Result {
     double measuredMs;
     double wireMs;
 };
 
-Result Measure(vantrel_board::Board &board, const std::function<int()> &transfer, int runs, bool &ok)
+// Limits: a ratio to the wire time, or, for the cases that are mostly the
+// port's own opening and closing, the wire time plus a fixed allowance.
+struct Limit {
+    double ratio;   // 0: none
+    double plusMs;  // used when ratio is 0
+};
+
+struct Case {
+    const char *name;
+    std::function<bool()> run;   // true: transferred (and verified)
+    Limit limit;
+    std::function<bool()> before = nullptr;   // not timed
+};
+
+bool OpenPort() { return OpenSerialCommunication(1, kBaud) == 1; }
+
+Result Measure(vantrel_board::Board &board, const Case &c, int runs, bool &ok)
 {
-    std::vector<double> times;
-    double wireMs = 0;
+    std::vector<double> times, wires;
     for (int run = 0; run < runs; ++run) {
         board.WaitUntilSent(std::chrono::seconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));   // the last reset is taken in
+        if (c.before && !c.before())
+            ok = false;
         board.ClearRecord();
         const std::uint64_t sentBefore = board.SentByteCount();
-        const auto start = std::chrono::steady_clock::now();
-        if (transfer() != 0)
+        const auto start = Clock::now();
+        if (!c.run())
             ok = false;
-        const auto end = std::chrono::steady_clock::now();
+        const auto end = Clock::now();
+        board.WaitUntilSent(std::chrono::seconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const std::uint64_t bytes = board.ReceivedBytes().size() + (board.SentByteCount() - sentBefore);
-        wireMs = static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
+        wires.push_back(static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud);
         times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
     std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], wireMs};
+    std::sort(wires.begin(), wires.end());
+    return {times[times.size() / 2], wires[wires.size() / 2]};
 }
 
 }  // namespace
@@ -59,41 +89,90 @@ int main(int argc, char **argv)
         return 2;
     }
     setenv("VANTREL_COM1", board.SlavePath().c_str(), 1);
-    if (OpenSerialCommunication(1, kBaud) != 1) {
+    if (!OpenPort()) {
         std::fprintf(stderr, "vantrel-bench: cannot open %s\n", board.SlavePath().c_str());
         return 2;
     }
+    CloseSerialCommunication();
 
-    std::vector<std::uint8_t> modes = board.Flash(vantrel_board::kModeTableAddress, vantrel_board::kModeTableSize);
-    std::vector<std::uint8_t> panel = board.Flash(vantrel_board::kPanelImageBase, vantrel_board::kPanelImageSize);
-    std::vector<std::uint8_t> buffer(768);
+    Bytes panel(64), gamma(256), modes(768), back(768);
+    for (std::size_t i = 0; i < panel.size(); ++i) panel[i] = static_cast<std::uint8_t>(i * 5 + 1);
+    for (std::size_t i = 0; i < gamma.size(); ++i) gamma[i] = static_cast<std::uint8_t>(255 - i);
+    for (std::size_t i = 0; i < modes.size(); ++i) modes[i] = static_cast<std::uint8_t>(i * 3 + 7);
+    const int slot = 1;
 
-    struct Case {
-        const char *name;
-        std::function<int()> run;
-        double limit;   // ratio the transfer must stay within; 0 = reported only
+    // Each case opens and closes the port itself, as one tool command does.
+    auto command = [](const std::function<bool()> &body) {
+        return [body] {
+            if (!OpenPort())
+                return false;
+            bool ok = body();
+            CloseSerialCommunication();
+            return ok;
+        };
+    };
+    auto same = [&back](const Bytes &written, std::size_t count) {
+        return std::equal(written.begin(), written.begin() + static_cast<long>(count), back.begin());
     };
     const Case cases[] = {
-        {"Vantrel_WriteModeTable", [&] { return Vantrel_WriteModeTable(0, modes.data()); }, 1.25},
-        {"Vantrel_GetModeTable", [&] { return Vantrel_GetModeTable(0, buffer.data()); }, 0},
-        {"Vantrel_WritePanelData", [&] { return Vantrel_WritePanelData(0, 0, panel.data()); }, 0},
+        {"open + close", command([] { return true; }), {0, 5.0}},
+        {"close of an idle open link", [] { CloseSerialCommunication(); return true; }, {0, 2.0},
+         [] {
+             bool ok = OpenPort();
+             std::this_thread::sleep_for(std::chrono::milliseconds(23));   // the receive thread waits, mid-period for a poller
+             return ok;
+         }},
+        {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
+        {"panel write, no gamma, verify", command([&] {
+             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
+                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.15, 0}},
+        {"panel write, gamma, verify", command([&] {
+             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
+                       Vantrel_WritePanelGamma(0, slot, gamma.data()) == 0 &&
+                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64) &&
+                       Vantrel_GetPanelGamma(0, slot, back.data()) == 0 && same(gamma, 256);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.05, 0}},
+        {"mode table write, verify", command([&] {
+             bool ok = Vantrel_WriteModeTable(0, modes.data()) == 0 && Vantrel_GetModeTable(0, back.data()) == 0 &&
+                       same(modes, 768);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.05, 0}},
+        {"mode table read", command([&] { return Vantrel_GetModeTable(0, back.data()) == 0; }), {1.05, 0}},
     };
 
+    std::printf("vantrel-bench: median of %d runs at %u baud; port opened and closed in every run\n", runs, kBaud);
+    std::printf("%-32s %10s %10s %8s  %-14s\n", "case", "measured", "wire", "ratio", "limit");
     bool allOk = true;
     bool withinLimit = true;
     for (const Case &c : cases) {
         bool ok = true;
-        Result r = Measure(board, c.run, runs, ok);
-        double ratio = r.measuredMs / r.wireMs;
-        std::printf("%s measured_ms=%.1f wire_ms=%.1f ratio=%.3f", c.name, r.measuredMs, r.wireMs, ratio);
-        if (c.limit > 0) {
-            std::printf(" limit=%.2f", c.limit);
-            withinLimit = withinLimit && ratio <= c.limit;
+        Result r = Measure(board, c, runs, ok);
+        char ratio[16] = "-";
+        if (r.wireMs > 0)
+            std::snprintf(ratio, sizeof ratio, "%.3f", r.measuredMs / r.wireMs);
+        char limit[32];
+        bool within;
+        if (c.limit.ratio > 0) {
+            std::snprintf(limit, sizeof limit, "%.2f x wire", c.limit.ratio);
+            within = r.measuredMs <= c.limit.ratio * r.wireMs;
+        } else {
+            std::snprintf(limit, sizeof limit, "wire + %.1f ms", c.limit.plusMs);
+            within = r.measuredMs <= r.wireMs + c.limit.plusMs;
         }
-        std::printf("%s\n", ok ? "" : " FAILED");
+        std::printf("%-32s %7.2f ms %7.2f ms %8s  %-14s %s%s\n", c.name, r.measuredMs, r.wireMs, ratio, limit,
+                    within ? "ok" : "OVER", ok ? "" : " FAILED");
         allOk = allOk && ok;
+        withinLimit = withinLimit && within;
     }
-    CloseSerialCommunication();
     board.Stop();
     if (!allOk)
         return 1;
