@@ -75,7 +75,7 @@ dpkg-deb -c "$tools_dbgsym" > "$tmp/dbgsym.list"
 for program in tolvane2-cli vantrel-board; do
   [ -x "$root/usr/bin/$program" ] || fail "$program not installed"
   gzip -t "$root/usr/share/man/man1/$program.1.gz" 2>/dev/null || fail "no compressed man page for $program"
-  file -L "$root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+  [[ $(file -L "$root/usr/bin/$program") == *", stripped"* ]] || fail "$program is not stripped"
   # Its debug symbols are in the -dbgsym package, under its build id.
   id=$(readelf -n "$root/usr/bin/$program" | awk '/Build ID/ {print $3}')
   grep -q "usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" "$tmp/dbgsym.list" \
