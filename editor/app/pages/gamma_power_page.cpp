@@ -155,9 +155,10 @@ void GammaPowerPage::UpdateGammaEntry()
         return;
     const int64_t value = ReadField(ui_->valueEdit);
     if (value < 0 || value > kMaxGammaValue) {
-        // The nearest value that fits goes back into the field; the entry
+        // The field is read unsigned: a negative number is as far out of
+        // range as any other, and 255 goes back into the field. The entry
         // keeps its value until "&Update" is pressed again.
-        ui_->valueEdit->setText(QString::number(value < 0 ? 0 : kMaxGammaValue));
+        ui_->valueEdit->setText(QString::number(kMaxGammaValue));
         ShowWarning(kGammaValueRangeText);
         ui_->valueEdit->setFocus();
         return;
