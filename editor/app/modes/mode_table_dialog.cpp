@@ -106,6 +106,8 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
     SetCaptionFont({ui_->addButton, ui_->delButton, ui_->upButton, ui_->downButton, ui_->updateButton,
                     ui_->modeFrame, ui_->okButton, ui_->cancelButton});
     ui_->columnHeading->setFont(headingFont());
+    // A list takes no name from its label: it is announced by its columns.
+    ui_->modeList->setAccessibleName(ui_->columnHeading->text().simplified());
 
     for (const FieldLimit &limit : fieldLimits())
         limit.field->setMaxLength(limit.length);
