@@ -226,6 +226,36 @@ TEST_F(CliFiles, CheckReportsTheEditorsPageChecksAndTheEngineersOwn) {
     EXPECT_FALSE(HasFinding(CheckPanel(r), "warning", "hMinTotal", ""));
 }
 
+// A custom resolution is its own display period: with totals exactly
+// display period + pulse width + back-porch nothing is short, not for
+// `check` and not for `plot` (the class's standard pair would be 1024 x 768).
+TEST_F(CliFiles, CustomResolutionWithExactTotalsIsNotShort) {
+    PanelRecord r = GoodPanel();
+    SetResolutionClass(r, kClassXGA);
+    SetCustomResolution(r, true);
+    r.hResolution = 1024;
+    r.vResolution = 600;
+    r.hMinTotal = static_cast<uint16_t>(1024 + r.hPulseWidth + r.hBackPorch);
+    r.vMinTotal = static_cast<uint16_t>(600 + r.vPulseWidth + r.vBackPorch);
+    r.maxDisplayClock = 150000;
+    Result check = CheckPanel(r);
+    EXPECT_EQ(check.code, 0) << check.out;
+    EXPECT_TRUE(Findings(check).empty()) << check.out;
+    Result plot = Cli({"plot", P("c.PNL"), "-o", P("c.svg")});
+    ASSERT_EQ(plot.code, 0) << plot.err;
+    EXPECT_EQ(ReadText(P("c.svg")).find("class=\"overrun\""), std::string::npos);
+}
+
+// A gamma table is known by its 256 bytes, whatever its name.
+TEST_F(CliFiles, ShowTakesAnyFileOf256BytesForAGammaTable) {
+    Bytes curve(256);
+    for (int i = 0; i < 256; ++i) curve[i] = static_cast<uint8_t>(255 - i);
+    WriteBytes(P("curve.bin"), curve);
+    Result show = Cli({"show", P("curve.bin")});
+    EXPECT_EQ(show.code, 0) << show.err;
+    EXPECT_NE(show.out.find("Gamma table, corrected"), std::string::npos) << show.out;
+}
+
 TEST_F(CliFiles, CheckFindsBadModesOverlapsAndLineRates) {
     EXPECT_EQ(CheckModes(FactoryModes()).code, 0);
 

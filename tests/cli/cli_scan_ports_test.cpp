@@ -148,6 +148,24 @@ TEST_F(CliPorts, VariableWinsThenTheFileThenTheDefault) {
     EXPECT_EQ(j["ports"][2]["source"], "default");
 }
 
+TEST_F(CliPorts, EachOfTheFourPortsTakesItsLine) {
+    ScopedEnv config("XDG_CONFIG_HOME", dir_.c_str());
+    ScopedEnv com1("VANTREL_COM1", nullptr);
+    ScopedEnv com2("VANTREL_COM2", nullptr);
+    ScopedEnv com3("VANTREL_COM3", nullptr);
+    ScopedEnv com4("VANTREL_COM4", nullptr);
+    WriteText(dir_ / "vantrel" / "ports.conf",
+              "COM4=/dev/ttyUSB4\nCOM1=/dev/ttyUSB1\nCOM3=/dev/ttyUSB3\nCOM2=/dev/ttyUSB2\n");
+    auto j = Ports();
+    const int lines[] = {2, 4, 3, 1};
+    for (int port = 1; port <= 4; ++port) {
+        EXPECT_EQ(j["ports"][port - 1]["device"], "/dev/ttyUSB" + std::to_string(port)) << port;
+        EXPECT_EQ(j["ports"][port - 1]["source"], "file") << port;
+        EXPECT_EQ(j["ports"][port - 1]["line"], lines[port - 1]) << port;
+    }
+    EXPECT_EQ(err_.find("line"), std::string::npos) << err_;
+}
+
 TEST_F(CliPorts, TheLibraryOpensTheDeviceTheFileNames) {
     vantrel_board::Options options;
     options.baud = 0;

@@ -182,13 +182,13 @@ private slots:
         QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(17)});
         QVERIFY(list->hasFocus());
 
-        // A negative value is refused too (it must not wrap into 255); the
-        // field gets the nearest value that fits.
+        // The field is read unsigned: a negative value is refused like any
+        // other over 255, and 255 goes back into the field.
         selectRow(page.get(), 40);
         type(page.get(), "valueEdit", QStringLiteral("-1"));
         update->click();
         QCOMPARE(warnings_.size(), 2);
-        QCOMPARE(value->text(), QStringLiteral("0"));
+        QCOMPARE(value->text(), QStringLiteral("255"));
         QCOMPARE(state_.editPanel.gammaTable.level[40], uint8_t(40));
     }
 

@@ -354,9 +354,10 @@ private slots:
         QCOMPARE(Rows(*dialog), (QStringList{"\t0\t701 x 600\t72.0", "\t1\t702 x 600\t72.0"}));
         QCOMPARE(dialog->selectedRow(), -1);
         QVERIFY(SameBytes(state_.editModeTable.entries[2], ModeEntry{}));
-        // The fields still show the deleted entry.
-        QCOMPARE(ui->widthEdit->text(), QStringLiteral("700"));
-        QCOMPARE(ui->modeFrame->title(), QStringLiteral(" Mode 0 "));
+        // No row is selected: no entry is shown.
+        QVERIFY(ui->widthEdit->text().isEmpty());
+        QVERIFY(ui->hFreqEdit->text().isEmpty());
+        QVERIFY(ui->modeFrame->title().isEmpty());
 
         // No row selected: Update, Add, Up, Down and Del do nothing.
         const ModeTable two = state_.editModeTable;
@@ -373,6 +374,51 @@ private slots:
         ui->delButton->click();
         QCOMPARE(takeWarning(), QStringLiteral("ERROR: It's necessary to implement one entry !"));
         QVERIFY(SameBytes(state_.editModeTable, one));
+    }
+
+    // After a delete the fields show the entry now selected, so "&Update"
+    // stores that entry's own values, never the deleted one's over it.
+    void deleteThenUpdateKeepsTheNeighbour()
+    {
+        useTable(3);
+        auto dialog = open();
+        Ui::ModeTableDialog *ui = dialog->ui();
+        select(*dialog, 2);
+        ui->delButton->click();
+        QCOMPARE(dialog->selectedRow(), 1);
+        QCOMPARE(ui->modeFrame->title(), QStringLiteral(" Mode 1 "));
+        QCOMPARE(ui->widthEdit->text(), QStringLiteral("701"));
+        ui->updateButton->click();
+        QVERIFY(warnings_.isEmpty());
+        QVERIFY(SameBytes(state_.editModeTable.entries[1], Entry(701)));
+        QCOMPARE(Rows(*dialog), (QStringList{"\t0\t700 x 600\t72.0", "\t1\t701 x 600\t72.0"}));
+    }
+
+    // Values past a field's limit (from a board or a file) are shown whole and
+    // refused by their check, not cut into a value that passes it.
+    void storedValuesLongerThanTheLimitAreShownWhole()
+    {
+        useTable(2);
+        ModeEntry &wide = state_.editModeTable.entries[0];
+        wide.activeWidth = 16000;
+        wide.hFreq = 65535;
+        auto dialog = open();
+        Ui::ModeTableDialog *ui = dialog->ui();
+        QCOMPARE(ui->widthEdit->text(), QStringLiteral("16000"));
+        QCOMPARE(ui->hFreqEdit->text(), QStringLiteral("6553.5"));
+        const ModeTable before = state_.editModeTable;
+        ui->updateButton->click();
+        QCOMPARE(takeWarning(), QStringLiteral("ERROR: Unvalid horizontal frequency !"));
+        ui->hFreqEdit->setText(QStringLiteral("48.0"));
+        ui->updateButton->click();
+        QCOMPARE(takeWarning(), QStringLiteral("ERROR: Unvalid horizontal active window !"));
+        QVERIFY(SameBytes(state_.editModeTable, before));
+
+        // The next entry fits: the field takes its own limit again.
+        select(*dialog, 1);
+        QCOMPARE(ui->widthEdit->text(), QStringLiteral("701"));
+        QCOMPARE(ui->widthEdit->maxLength(), 4);
+        QCOMPARE(ui->hFreqEdit->maxLength(), 5);
     }
 
     void upAndDownAtTheEndsDoNothing()

@@ -4,6 +4,7 @@
 // the key goes through the application-wide shortcut; the same program run
 // under Xvfb (ctest: tst_panel_hotkey_xvfb) presses it with xdotool on the
 // X server, where the editor holds a real key grab.
+#include "help_box.h"
 #include "interface1_page.h"
 #include "interface2_page.h"
 #include "messages.h"
@@ -193,6 +194,63 @@ private slots:
 
         sheet.reject();
         board.Stop();
+        SetWarningSink({});
+    }
+
+    // A press that comes while a page's refusal message or a help box is
+    // open over the sheet is ignored: no selection box on top, no write in
+    // the middle of a failed check. The press is posted as the key layer
+    // posts it, so this holds for every backend.
+    void pressUnderAMessageOrDialogIsIgnored()
+    {
+        EditorState state;
+        SetPanelDefaults(state.panel);  // no display name: Interface I refuses to be left
+        state.editPanel = state.panel;
+        PanelDataSheet sheet(state, nullptr);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        auto *page1 = static_cast<Interface1Page *>(sheet.page(0));
+
+        int boxes = 0;  // selection boxes the press opened (each one cancelled)
+        QTimer watcher;
+        watcher.setInterval(10);
+        connect(&watcher, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<SelectionBox *>(QApplication::activeModalWidget())) {
+                ++boxes;
+                box->reject();
+            }
+        });
+        watcher.start();
+        const auto press = [&] {
+            QCoreApplication::postEvent(page1, new WriteHotkeyEvent());
+            QTest::qWait(50);
+        };
+
+        QStringList warnings;
+        SetWarningSink([&](const QString &title, const QString &text) {
+            warnings << title + '|' + text;
+            press();
+        });
+        QVERIFY(!sheet.turnToPage(1));
+        QCOMPARE(warnings, QStringList{QStringLiteral(" PANEL EDITOR|ERROR: No display name defined !")});
+        QCOMPARE(boxes, 0);
+
+        bool helpWasOpen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *help = qobject_cast<HelpBox *>(QApplication::activeModalWidget());
+            helpWasOpen = help != nullptr;
+            press();
+            if (help)
+                help->reject();
+        });
+        page1->ui()->helpButton->click();
+        QVERIFY(helpWasOpen);
+        QCOMPARE(boxes, 0);
+
+        // With nothing open over the sheet the same press acts.
+        press();
+        QTRY_COMPARE(boxes, 1);
+        sheet.reject();
         SetWarningSink({});
     }
 };

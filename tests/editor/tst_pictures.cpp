@@ -213,6 +213,40 @@ private slots:
         QCOMPARE(map->selectedSlot(), 1);
     }
 
+    // Windows that only touch (310-320 and 320-330 kHz) on a shared input
+    // are marked, as the check of a table calls them overlapping; and a
+    // click inside a small box that lies in a larger one picks the small
+    // one, whichever comes first in the table.
+    void modeMapTouchingWindowsAndNestedBoxes()
+    {
+        ModeTable &t = state_.editModeTable;
+        ModeEntry touchLeft = Mode(315, 600, kEnableAnalog);
+        ModeEntry touchRight = Mode(325, 600, kEnableAnalog | kEnableVideo);
+        touchLeft.hFreqTol = touchRight.hFreqTol = 5;
+        ModeEntry big = Mode(480, 750, kEnableDigital);
+        big.hFreqTol = 60;
+        big.vFreqTol = 60;
+        ModeEntry small = Mode(480, 750, kEnableVideo);
+        small.hFreqTol = 2;
+        small.vFreqTol = 2;
+        for (bool smallFirst : {true, false}) {
+            t.entries[0] = touchLeft;
+            t.entries[1] = touchRight;
+            t.entries[2] = smallFirst ? small : big;
+            t.entries[3] = smallFirst ? big : small;
+            t.modeCount = 4;
+            const int smallSlot = smallFirst ? 2 : 3;
+
+            ModeTableDialog dialog(state_);
+            Show(dialog);
+            ModeMap *map = dialog.modeMap();
+            QCOMPARE(map->markedModes(), (std::vector<bool>{true, true, false, false}));
+            QVERIFY(map->modeRect(5 - smallSlot).contains(map->modeRect(smallSlot)));
+            QTest::mouseClick(map, Qt::LeftButton, {}, map->modeRect(smallSlot).center().toPoint());
+            QCOMPARE(dialog.selectedRow(), smallSlot);
+        }
+    }
+
     void pictureButtonsAreNamedFromTheirLabels()
     {
         PlatformPage page(state_);

@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -329,6 +330,20 @@ private slots:
         QTest::qWait(50);
         for (const Frame &frame : board_->ReceivedFrames())
             QVERIFY(frame.command != kCmdReset);
+    }
+
+    // A board table with an empty slot before used ones, read and written
+    // back unchanged: the board keeps every byte, the entries behind the gap too.
+    void modeTableWithAGapGoesBackUnchanged()
+    {
+        std::vector<uint8_t> table = board_->Flash(0xF400, 768);
+        std::fill(table.begin() + 20, table.begin() + 40, uint8_t{0});  // slot 1 empty
+        board_->SetFlash(0xF400, table);
+        auto page = makePage();
+        click(page.get(), "readModeButton");
+        click(page.get(), "writeModeButton");
+        QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
+        QCOMPARE(board_->Flash(0xF400, 768), table);
     }
 
     void panelReadWithoutChosenSlotFails()

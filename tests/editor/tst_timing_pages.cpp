@@ -529,7 +529,7 @@ private slots:
         QCOMPARE(spin->geometry(), QRect(total->geometry().right() + 1, total->y() - 1, 10, total->height() + 2));
         QCOMPARE(spin->maximum(), 4096);
         QCOMPARE(Child<BuddySpin>(page.get(), "vTotalEditSpin")->maximum(), 2048);
-        QCOMPARE(Child<BuddySpin>(page.get(), "vPulseEditSpin")->maximum(), 256);
+        QCOMPARE(Child<BuddySpin>(page.get(), "vPulseEditSpin")->maximum(), 255);
 
         setText(page.get(), "hTotalEdit", QStringLiteral("4095"));
         QTest::keyClick(total, Qt::Key_Up);
@@ -572,15 +572,19 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");  // empty: accepted
 
-        QTest::newRow("h pulse 256") << "hPulseEdit" << "256" << "";
-        QTest::newRow("h pulse 257") << "hPulseEdit" << "257" << kTimingOver256Text;
-        QTest::newRow("h pulse -1") << "hPulseEdit" << "-1" << kTimingOver256Text;
-        QTest::newRow("h back-porch 257") << "hBackPorchEdit" << "257" << kTimingOver256Text;
+        // The board keeps these four in one byte: 256 would arrive as 0.
+        QTest::newRow("h pulse 255") << "hPulseEdit" << "255" << "";
+        QTest::newRow("h pulse 256") << "hPulseEdit" << "256" << kTimingOver255Text;
+        QTest::newRow("h back-porch 256") << "hBackPorchEdit" << "256" << kTimingOver255Text;
+        QTest::newRow("v pulse 256") << "vPulseEdit" << "256" << kTimingOver255Text;
+        QTest::newRow("v back-porch 256") << "vBackPorchEdit" << "256" << kTimingOver255Text;
+        QTest::newRow("h pulse -1") << "hPulseEdit" << "-1" << kTimingOver255Text;
+        QTest::newRow("h back-porch 257") << "hBackPorchEdit" << "257" << kTimingOver255Text;
         QTest::newRow("h total 160") << "hTotalEdit" << "160" << "";
         QTest::newRow("h total 159") << "hTotalEdit" << "159" << kTimingHTotalRangeText;
         QTest::newRow("h total empty") << "hTotalEdit" << "" << kTimingHTotalRangeText;
-        QTest::newRow("v pulse 257") << "vPulseEdit" << "257" << kTimingOver256Text;
-        QTest::newRow("v back-porch 300") << "vBackPorchEdit" << "300" << kTimingOver256Text;
+        QTest::newRow("v pulse 257") << "vPulseEdit" << "257" << kTimingOver255Text;
+        QTest::newRow("v back-porch 300") << "vBackPorchEdit" << "300" << kTimingOver255Text;
         QTest::newRow("v total 120") << "vTotalEdit" << "120" << "";
         QTest::newRow("v total 2048") << "vTotalEdit" << "2048" << "";
         QTest::newRow("v total 119") << "vTotalEdit" << "119" << kTimingVTotalRangeText;

@@ -50,6 +50,9 @@ TEST_F(Answers, ReadsFailOnAnswersShorterThanWhatTheyRead) {
     board_->QueueRawAnswer(EncodeFrame(0, 10, {0, 0, 1, 0, 2}));
     EXPECT_EQ(Vantrel_ReadAdjuster(0, 0, &adj), -1);
     EXPECT_EQ(adj.value1, 7);
+    board_->QueueRawAnswer(EncodeFrame(0, 10, {0, 0, 1, 0, 2, 0}));  // one byte short of seven
+    EXPECT_EQ(Vantrel_ReadAdjuster(0, 0, &adj), -1);
+    EXPECT_EQ(adj.value3, 9);
     uint8_t first = 0x11, second = 0x22;
     board_->QueueRawAnswer(EncodeFrame(0, 19, {3}));
     EXPECT_EQ(Vantrel_Version(0, &first, &second), -1);

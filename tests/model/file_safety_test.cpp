@@ -216,6 +216,31 @@ TEST_F(FileSafety, LoadersRefuseFifosAndTerminalsWithoutWaiting) {
     ::close(master);
 }
 
+// A FIFO is refused for what it is, not for what it holds: one that holds a
+// whole, valid panel file is refused as an empty one is.
+TEST_F(FileSafety, FifoHoldingAValidPanelFileIsRefused) {
+    const auto pipe = Path("full.PNL");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);  // keeps the bytes in the pipe
+    ASSERT_GE(reader, 0);
+    const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    uint8_t bytes[kPanelFileSize];
+    PanelRecordToFileBytes(Panel(1280), bytes);
+    ASSERT_EQ(::write(writer, bytes, sizeof bytes), ssize_t(sizeof bytes));
+
+    auto load = std::async(std::launch::async, [pipe] {
+        PanelRecord r{};
+        bool wrong = false;
+        return ReadPanelFile(pipe, r, wrong) || IsGammaFile(pipe);
+    });
+    const bool ready = load.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    ::close(writer);  // ends a read that waits for more
+    EXPECT_TRUE(ready);
+    EXPECT_FALSE(load.get());
+    ::close(reader);
+}
+
 TEST_F(FileSafety, ModeFileOfferedAsPanelFileIsAWrongFormat) {
     ModeTable t{};
     SetModeTableDefaults(t);
@@ -285,6 +310,27 @@ TEST_F(FileSafety, WritableFileInReadOnlyFolderIsOverwrittenInPlace) {
     ASSERT_TRUE(ReadPanelFile(lockedFile, back, wrong));
     EXPECT_EQ(back.hResolution, 800);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 3);
+}
+
+// A read-only file in a folder its owner may write: saving over it fails
+// and leaves every byte, although a new file could take its place.
+TEST_F(FileSafety, ReadOnlyFileInWritableFolderIsNotReplaced) {
+    const auto folder = Path("rw");
+    std::filesystem::create_directory(folder);
+    const auto file = folder / "locked.PNL";
+    ASSERT_TRUE(WritePanelFile(file, Panel(800)));
+    const std::vector<uint8_t> before = ReadRaw(file);
+    HandToOrdinaryUser(folder);
+    HandToOrdinaryUser(file);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+
+    const int status = AsOrdinaryUser([&] { return WritePanelFile(file, Panel(1600)) ? 1 : 0; });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadRaw(file), before);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(FileSafety, UnreadableFileIsNoGammaTable) {

@@ -97,6 +97,46 @@ TEST(ModeEditing, RangesIncludeTheirBoundsAndNothingBeyond) {
     EXPECT_EQ(CheckModeEntry(narrow), F::None);
 }
 
+// An entry wrong in every field reports its faults one at a time in the
+// editor's order as they are mended: the first message is always the one
+// of the earliest check (the width's before the height's, and so on).
+TEST(ModeEditing, ChecksRunInTheEditorsOrder) {
+    using F = ModeEntryFault;
+    const TypedModeEntry good = Vga();
+    TypedModeEntry t{};  // every value 0, no input enabled
+    t.hFreqTol = 101;
+    t.vFreqTol = 201;
+    t.vTotalTol = 101;
+    const struct {
+        F fault;
+        int64_t TypedModeEntry::*field;  // mended next, to `value`
+        int64_t value;
+    } steps[] = {
+        {F::HFreq, &TypedModeEntry::hFreq, good.hFreq},
+        {F::VFreq, &TypedModeEntry::vFreq, good.vFreq},
+        {F::HFreqTol, &TypedModeEntry::hFreqTol, good.hFreqTol},
+        {F::VFreqTol, &TypedModeEntry::vFreqTol, good.vFreqTol},
+        {F::HTotal, &TypedModeEntry::hTotal, 160},  // in range, still too short for the sum
+        {F::VTotal, &TypedModeEntry::vTotal, 120},
+        {F::VTotalTol, &TypedModeEntry::vTotalTol, good.vTotalTol},
+        {F::Width, &TypedModeEntry::activeWidth, good.activeWidth},
+        {F::Height, &TypedModeEntry::activeHeight, good.activeHeight},
+        {F::HStart, &TypedModeEntry::hStart, good.hStart},
+        {F::VStart, &TypedModeEntry::vStart, good.vStart},
+        {F::NoInput, nullptr, 0},
+        {F::HorizontalSum, &TypedModeEntry::hTotal, good.hTotal},
+        {F::VerticalSum, &TypedModeEntry::vTotal, good.vTotal},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(CheckModeEntry(t), step.fault) << ModeEntryFaultMessage(step.fault);
+        if (step.field)
+            t.*step.field = step.value;
+        else
+            t.enables = good.enables;
+    }
+    EXPECT_EQ(CheckModeEntry(t), F::None);
+}
+
 TEST(ModeEditing, StoringWritesTheTwentyBoardBytesOnly) {
     ModeTable t = Numbered(1);
     std::memset(t.entries[0].reserved, 0xA5, sizeof t.entries[0].reserved);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
@@ -98,33 +99,55 @@ TEST(ModeImage, ZeroImageGivesEmptyTable) {
     EXPECT_TRUE(AllZero(reinterpret_cast<const uint8_t*>(t.entries), sizeof t.entries + sizeof t.reserved));
 }
 
-TEST(ModeImage, HolesStayInPlaceAndAreNotCounted) {
+// Reading a table from the board and writing it back unchanged leaves the
+// board as it was, whatever empty slots lie between or after the entries.
+TEST(ModeImage, ReadAndWriteBackKeepsTheImage) {
+    struct Case {
+        const char* name;
+        std::vector<unsigned> used;     // slots holding SampleEntry(800 + slot)
+        int partialSlot;                // a slot with width set and height 0, or -1
+        uint16_t count;                 // modeCount after reading
+    };
+    const Case cases[] = {
+        {"none", {}, -1, 0},
+        {"packed", {0, 1, 2}, -1, 3},
+        {"gap before used ones", {0, 2, 3}, -1, 4},
+        {"only the last slot", {37}, -1, 38},
+        {"partial entry after the last used one", {0}, 5, 6},
+        {"partial entry in a gap", {0, 4}, 2, 5},
+    };
+    for (const Case& c : cases) {
+        ModeTableImage img{};
+        ModeTable src{};
+        for (unsigned slot : c.used) src.entries[slot] = SampleEntry(static_cast<uint16_t>(800 + slot));
+        if (c.partialSlot >= 0) {
+            src.entries[c.partialSlot] = SampleEntry(1280);
+            src.entries[c.partialSlot].activeHeight = 0;
+        }
+        src.modeCount = kMaxModes;
+        ModeTableToImage(src, img);
+
+        ModeTable t{};
+        ImageToModeTable(img, t);
+        EXPECT_EQ(+t.modeCount, c.count) << c.name;
+        for (unsigned slot : c.used) EXPECT_EQ(+t.entries[slot].activeWidth, 800 + slot) << c.name;
+        ModeTableImage again{};
+        std::memset(again.bytes, 0xA5, sizeof again.bytes);
+        ModeTableToImage(t, again);
+        EXPECT_EQ(std::memcmp(again.bytes, img.bytes, sizeof img.bytes), 0) << c.name;
+    }
+}
+
+TEST(ModeImage, ReservedBytesOfAnEntryAreNotCarried) {
     ModeTable src{};
     SetModeTableDefaults(src);
-    src.entries[1] = SampleEntry(0);     // hole: width 0
-    src.entries[2] = SampleEntry(1024);
-    src.entries[3] = SampleEntry(1280);
-    src.entries[3].activeHeight = 0;     // width set, height 0
-    src.entries[2].reserved[5] = 0x99;   // never sent
-    src.modeCount = 4;
+    src.entries[0].reserved[5] = 0x99;
     ModeTableImage img{};
     ModeTableToImage(src, img);
-
     ModeTable t{};
     ImageToModeTable(img, t);
-    EXPECT_EQ(+t.modeCount, 2);
-    EXPECT_EQ(+t.entries[1].activeWidth, 0);
-    EXPECT_EQ(+t.entries[1].hTotal, 1040);
-    EXPECT_EQ(+t.entries[2].activeWidth, 1024);
-    EXPECT_EQ(+t.entries[2].reserved[5], 0);
-    EXPECT_EQ(+t.entries[3].activeWidth, 1280);  // copied though not counted
-    EXPECT_EQ(+t.entries[3].hStart, 200);
-
-    // Packing again sends only the first modeCount slots.
-    ModeTableImage again{};
-    ModeTableToImage(t, again);
-    EXPECT_EQ(std::memcmp(again.bytes, img.bytes, 40), 0);
-    EXPECT_TRUE(AllZero(again.bytes + 40, sizeof again.bytes - 40));
+    EXPECT_EQ(+t.modeCount, 1);
+    EXPECT_EQ(+t.entries[0].reserved[5], 0);
 }
 
 TEST(ModeImage, RandomRoundTrip) {

@@ -27,7 +27,7 @@ QToolButton *ArrowButton(QWidget *parent, Qt::ArrowType arrow)
 
 }  // namespace
 
-BuddySpin::BuddySpin(QLineEdit *buddy, int minimum, int maximum)
+BuddySpin::BuddySpin(QLineEdit *buddy, int minimum, int maximum, const QString &what)
     : QWidget(buddy->parentWidget())
     , buddy_(buddy)
     , minimum_(minimum)
@@ -42,6 +42,10 @@ BuddySpin::BuddySpin(QLineEdit *buddy, int minimum, int maximum)
     down_ = ArrowButton(this, Qt::DownArrow);
     up_->setObjectName(objectName() + QStringLiteral("Up"));
     down_->setObjectName(objectName() + QStringLiteral("Down"));
+    if (!what.isEmpty()) {
+        up_->setAccessibleName(QStringLiteral("Increase ") + what);
+        down_->setAccessibleName(QStringLiteral("Decrease ") + what);
+    }
     layout->addWidget(up_);
     layout->addWidget(down_);
     connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });

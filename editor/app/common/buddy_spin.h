@@ -15,7 +15,9 @@ class BuddySpin : public QWidget {
 public:
     // The control becomes a sibling of `buddy`, 10 pixels wide, one pixel
     // taller than the field at each end, and follows the field when it moves.
-    BuddySpin(QLineEdit *buddy, int minimum, int maximum);
+    // `what` names the value for a screen reader ("horizontal pulse width"):
+    // the arrows are announced as "Increase ..." and "Decrease ...".
+    BuddySpin(QLineEdit *buddy, int minimum, int maximum, const QString &what = QString());
 
     QLineEdit *buddy() const { return buddy_; }
     int minimum() const { return minimum_; }

@@ -84,7 +84,7 @@ inline const QString kTimingOver200HzText = QStringLiteral("ERROR: Do not use va
 inline const QString kTimingMinNotBelowTypText = QStringLiteral("ERROR: Min value equal or greater Typ value !");
 inline const QString kTimingTypNotBelowMaxText = QStringLiteral("ERROR: Typ value equal or greater Max value !");
 inline const QString kTimingClockRangeText = QStringLiteral("ERROR: Use values between 15 to 150 MHz !");
-inline const QString kTimingOver256Text = QStringLiteral("ERROR: Do not use values over 256 !");
+inline const QString kTimingOver255Text = QStringLiteral("ERROR: Do not use values over 255 !");
 inline const QString kTimingHTotalRangeText = QStringLiteral("ERROR: Use values between 160 to 4096 CLKs !");
 inline const QString kTimingVTotalRangeText = QStringLiteral("ERROR: Use values between 120 to 2048 lines !");
 // Interface pages

@@ -20,10 +20,25 @@ WarningSink &CurrentSink()
     return sink;
 }
 
+int &ShowingDepth()
+{
+    static int depth = 0;
+    return depth;
+}
+
 }  // namespace
+
+bool WarningShowing()
+{
+    return ShowingDepth() > 0;
+}
 
 void ShowWarning(const QString &text, const QString &title)
 {
+    struct Showing {
+        Showing() { ++ShowingDepth(); }
+        ~Showing() { --ShowingDepth(); }
+    } showing;
     if (const WarningSink &sink = CurrentSink())
         sink(title, text);
     else

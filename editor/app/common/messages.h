@@ -12,5 +12,8 @@ using WarningSink = std::function<void(const QString &title, const QString &text
 
 void ShowWarning(const QString &text, const QString &title = kDefaultWarningTitle);
 
+// Whether a warning is being shown now (the box is open, or a sink runs).
+bool WarningShowing();
+
 // Replaces the sink; an empty function restores the message box. Returns the old one.
 WarningSink SetWarningSink(WarningSink sink);

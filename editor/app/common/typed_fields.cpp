@@ -4,6 +4,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 std::string FieldText(const QLineEdit *field)
 {
     return field->text().toStdString();
@@ -23,5 +25,12 @@ void ShowInField(QLineEdit *field, const QString &text)
 {
     if (text.size() > field->maxLength())
         field->setMaxLength(int(text.size()));
+    field->setText(text);
+}
+
+void ShowInField(QLineEdit *field, const QString &text, int limit)
+{
+    // Narrowed before the text is set: setMaxLength cuts the text it holds.
+    field->setMaxLength(std::max(limit, int(text.size())));
     field->setText(text);
 }

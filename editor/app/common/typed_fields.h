@@ -22,3 +22,7 @@ uint16_t FieldU16(const QLineEdit *field);
 // types: a longer stored value (from a file or a board) is widened into view
 // rather than cut, so that what is shown reads back as what is stored.
 void ShowInField(QLineEdit *field, const QString &text);
+// The same for a field that shows one stored value after another: the limit
+// goes back to `limit` for a value that fits it, so a widened field does not
+// stay wide for the next value.
+void ShowInField(QLineEdit *field, const QString &text, int limit);

@@ -2,6 +2,9 @@
 
 #include "write_hotkey_backend.h"
 
+#include "messages.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeySequence>
 #include <QShortcut>
@@ -126,6 +129,14 @@ void UnregisterWriteHotkey(QWidget *window)
 {
     if (Current().backend && Current().window == window)
         Release();
+}
+
+bool WriteHotkeyMayAct(const QWidget *window)
+{
+    if (!window || WarningShowing())
+        return false;
+    const QWidget *modal = QApplication::activeModalWidget();
+    return !modal || modal == window->window();
 }
 
 WriteHotkeyRegistration CurrentWriteHotkey()

@@ -39,6 +39,12 @@ bool RegisterWriteHotkey(QWidget *window, uint16_t writeHotkey);
 // Releases the key if `window` holds it.
 void UnregisterWriteHotkey(QWidget *window);
 
+// Whether a press delivered to `window` may act now. Not while one of the
+// editor's message boxes is open (a refusal in the middle of a check), nor
+// while another modal dialog (a help box, a file dialog) stands over the
+// window's own top-level window: the press is then ignored.
+bool WriteHotkeyMayAct(const QWidget *window);
+
 // What is registered now (for the tests and the screenshots).
 struct WriteHotkeyRegistration {
     QPointer<QWidget> window;   // null when nothing is registered

@@ -17,6 +17,7 @@
 #include <tolvane/modes.h>
 #include <tolvane/typed_numbers.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -105,16 +106,10 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
     SetCaptionFont({ui_->addButton, ui_->delButton, ui_->upButton, ui_->downButton, ui_->updateButton,
                     ui_->modeFrame, ui_->okButton, ui_->cancelButton});
     ui_->columnHeading->setFont(headingFont());
+    // A list takes no name from its label: it is announced by its columns.
+    ui_->modeList->setAccessibleName(ui_->columnHeading->text().simplified());
 
-    const struct {
-        QLineEdit *field;
-        int length;
-    } limits[] = {
-        {ui_->hFreqEdit, 5},  {ui_->vFreqEdit, 5},    {ui_->hFreqTolEdit, 4}, {ui_->vFreqTolEdit, 4},
-        {ui_->hTotalEdit, 4}, {ui_->vTotalEdit, 4},   {ui_->vTotalTolEdit, 3}, {ui_->widthEdit, 4},
-        {ui_->heightEdit, 4}, {ui_->hStartEdit, 4},   {ui_->vStartEdit, 4},
-    };
-    for (const auto &limit : limits)
+    for (const FieldLimit &limit : fieldLimits())
         limit.field->setMaxLength(limit.length);
 
     SetListTabStops(ui_->modeList, kModeListTabStops);
@@ -166,6 +161,15 @@ ModeTableDialog::~ModeTableDialog()
     UnregisterWriteHotkey(this);
 }
 
+std::array<ModeTableDialog::FieldLimit, 11> ModeTableDialog::fieldLimits() const
+{
+    return {{
+        {ui_->hFreqEdit, 5},  {ui_->vFreqEdit, 5},  {ui_->hFreqTolEdit, 4},  {ui_->vFreqTolEdit, 4},
+        {ui_->hTotalEdit, 4}, {ui_->vTotalEdit, 4}, {ui_->vTotalTolEdit, 3}, {ui_->widthEdit, 4},
+        {ui_->heightEdit, 4}, {ui_->hStartEdit, 4}, {ui_->vStartEdit, 4},
+    }};
+}
+
 int ModeTableDialog::selectedRow() const
 {
     const QList<QListWidgetItem *> selected = ui_->modeList->selectedItems();
@@ -183,17 +187,17 @@ void ModeTableDialog::ShowModeEntry(int slot)
         return;
     const ModeEntry &entry = state_.editModeTable.entries[slot];
     setFrameTitle(slot);
-    ui_->hFreqEdit->setText(FrequencyText(entry.hFreq));
-    ui_->vFreqEdit->setText(FrequencyText(entry.vFreq));
-    ui_->hFreqTolEdit->setText(FrequencyText(entry.hFreqTol));
-    ui_->vFreqTolEdit->setText(FrequencyText(entry.vFreqTol));
-    ui_->hTotalEdit->setText(QString::number(entry.hTotal));
-    ui_->vTotalEdit->setText(QString::number(entry.vTotal));
-    ui_->vTotalTolEdit->setText(QString::number(entry.vTotalTol));
-    ui_->widthEdit->setText(QString::number(entry.activeWidth));
-    ui_->heightEdit->setText(QString::number(entry.activeHeight));
-    ui_->hStartEdit->setText(QString::number(entry.hStart));
-    ui_->vStartEdit->setText(QString::number(entry.vStart));
+    // Stored values are shown whole, even past a field's limit (a table from a
+    // board or a file): a cut value would be stored cut by the next Update.
+    const QString texts[] = {
+        FrequencyText(entry.hFreq),        FrequencyText(entry.vFreq),         FrequencyText(entry.hFreqTol),
+        FrequencyText(entry.vFreqTol),     QString::number(entry.hTotal),      QString::number(entry.vTotal),
+        QString::number(entry.vTotalTol),  QString::number(entry.activeWidth), QString::number(entry.activeHeight),
+        QString::number(entry.hStart),     QString::number(entry.vStart),
+    };
+    const std::array<FieldLimit, 11> limits = fieldLimits();
+    for (std::size_t i = 0; i < limits.size(); ++i)
+        ShowInField(limits[i].field, texts[i], limits[i].length);
     // A scan type beyond the four of the list (a table made elsewhere) shows
     // no selection and is kept as it is when the entry is stored again.
     shownScanType_ = ScanType(entry);
@@ -202,6 +206,17 @@ void ModeTableDialog::ShowModeEntry(int slot)
     ui_->analogCheck->setChecked(HasModeFlag(entry, kEnableAnalog));
     ui_->digitalCheck->setChecked(HasModeFlag(entry, kEnableDigital));
     ui_->videoCheck->setChecked(HasModeFlag(entry, kEnableVideo));
+}
+
+void ModeTableDialog::clearFields()
+{
+    ui_->modeFrame->setTitle(QString());
+    for (const FieldLimit &limit : fieldLimits()) {
+        limit.field->setMaxLength(limit.length);
+        limit.field->clear();
+    }
+    for (QCheckBox *check : {ui_->analogCheck, ui_->digitalCheck, ui_->videoCheck})
+        check->setChecked(false);
 }
 
 TypedModeEntry ModeTableDialog::readFields() const
@@ -312,8 +327,13 @@ void ModeTableDialog::deleteMode()
     const int row = selectedRow();
     if (row < 0 || !DeleteModeEntry(table, static_cast<unsigned>(row)))
         return;
-    // The fields and the frame keep the deleted entry until another row is chosen.
     FillModeList(ui_->modeList, table, row - 1);
+    // The fields follow the selection: left on the deleted entry, they would
+    // let "&Update" copy it over the entry now selected.
+    if (selectedRow() >= 0)
+        ShowModeEntry(selectedRow());
+    else
+        clearFields();
     ui_->modeList->setFocus();
 }
 
@@ -364,8 +384,9 @@ void ModeTableDialog::writeModeTable()
 void ModeTableDialog::customEvent(QEvent *event)
 {
     if (event->type() == WriteHotkeyEvent::eventType()) {
-        // A press still queued when the dialog ended writes nothing.
-        if (isVisible())
+        // A press still queued when the dialog ended writes nothing, nor one
+        // that comes while a message or another dialog is open over it.
+        if (isVisible() && WriteHotkeyMayAct(this))
             writeModeTable();
         return;
     }

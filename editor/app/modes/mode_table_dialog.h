@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <array>
 #include <memory>
 
 #include <tolvane/mode_editing.h>
@@ -19,6 +20,7 @@ struct ModeEntry;
 struct ModeTable;
 class QComboBox;
 class ModeMap;
+class QLineEdit;
 class QListWidget;
 class QWidget;
 
@@ -86,6 +88,14 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
+    struct FieldLimit {
+        QLineEdit *field;
+        int length;   // characters the user may type
+    };
+    // The eleven text fields in the order of the entry, with their limits.
+    std::array<FieldLimit, 11> fieldLimits() const;
+    // Empty fields and frame title: no entry is shown.
+    void clearFields();
     void selectionChanged();
     void setFrameTitle(int slot);
     TypedModeEntry readFields() const;

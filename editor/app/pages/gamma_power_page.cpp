@@ -56,6 +56,8 @@ GammaPowerPage::GammaPowerPage(EditorState &state, QWidget *parent)
     SetCaptionFont({ui_->generalGroup, ui_->gammaGroup, ui_->powerGroup});
     SetCaptionFont({ui_->updateButton, ui_->onLabel, ui_->offLabel});
     ui_->listHeader->setFont(headingFont());
+    // A list takes no name from its label: it is announced by its columns.
+    ui_->gammaList->setAccessibleName(ui_->listHeader->text().simplified());
 
     ui_->valueEdit->setMaxLength(3);
     for (const DelayField &field : delayFields())
@@ -82,7 +84,8 @@ GammaPowerPage::GammaPowerPage(EditorState &state, QWidget *parent)
     connect(ui_->gammaList, &QListWidget::itemSelectionChanged, this, &GammaPowerPage::showSelectedEntry);
     connect(ui_->gammaList, &QListWidget::itemSelectionChanged, curve_, [this] { curve_->setMarkedEntry(selectedRow()); });
     connect(ui_->updateButton, &QAbstractButton::clicked, this, &GammaPowerPage::UpdateGammaEntry);
-    connect(ui_->useGammaCheck, &QAbstractButton::clicked, this, &GammaPowerPage::useGammaClicked);
+    // Connected after the box was set from the record: that is no change by the user.
+    connect(ui_->useGammaCheck, &QAbstractButton::toggled, this, &GammaPowerPage::useGammaToggled);
     connect(ui_->helpButton, &QAbstractButton::clicked, this, &GammaPowerPage::showHelp);
 }
 
@@ -135,7 +138,7 @@ void GammaPowerPage::showSelectedEntry()
         ui_->valueEdit->setText(QString::number(state_.editPanel.gammaTable.level[row]));
 }
 
-void GammaPowerPage::useGammaClicked(bool checked)
+void GammaPowerPage::useGammaToggled(bool checked)
 {
     setGammaControlsEnabled(checked);
     if (!checked) {
@@ -155,9 +158,10 @@ void GammaPowerPage::UpdateGammaEntry()
         return;
     const int64_t value = ReadField(ui_->valueEdit);
     if (value < 0 || value > kMaxGammaValue) {
-        // The nearest value that fits goes back into the field; the entry
+        // The field is read unsigned: a negative number is as far out of
+        // range as any other, and 255 goes back into the field. The entry
         // keeps its value until "&Update" is pressed again.
-        ui_->valueEdit->setText(QString::number(value < 0 ? 0 : kMaxGammaValue));
+        ui_->valueEdit->setText(QString::number(kMaxGammaValue));
         ShowWarning(kGammaValueRangeText);
         ui_->valueEdit->setFocus();
         return;

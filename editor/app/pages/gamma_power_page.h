@@ -52,7 +52,8 @@ private:
     void setGammaControlsEnabled(bool enabled);
     int selectedRow() const;
     void showSelectedEntry();
-    void useGammaClicked(bool checked);
+    // " Use Gamma table " checked or unchecked, by mouse, key or accessible action.
+    void useGammaToggled(bool checked);
     void storeUseGamma();
     void showHelp();
 

@@ -190,7 +190,8 @@ bool Interface1Page::storePageRequest()
 void Interface1Page::customEvent(QEvent *event)
 {
     if (event->type() == WriteHotkeyEvent::eventType()) {
-        HotkeyPanelWrite(this, state_);
+        if (WriteHotkeyMayAct(this))
+            HotkeyPanelWrite(this, state_);
         return;
     }
     SheetPage::customEvent(event);

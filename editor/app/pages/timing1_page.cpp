@@ -67,7 +67,23 @@ Timing1Page::Timing1Page(EditorState &state, QWidget *parent)
     }
     group->addButton(ui_->otherRadio);
     load();
-    connect(group, &QButtonGroup::buttonClicked, this, &Timing1Page::resolutionClicked);
+    // The handling runs once for every change of the checked radio, however
+    // it comes: a click, Space, arrow keys or an accessible toggle, which
+    // sends no click. A click on the radio already checked changes nothing
+    // and sends no toggle; it is handled on its click. Every click begins
+    // with a press, which tells the two apart. The radios were set by load()
+    // before these connections: that is no choice of the user.
+    connect(group, &QButtonGroup::buttonPressed, this,
+            [this](QAbstractButton *button) { pressedWasChecked_ = button->isChecked(); });
+    connect(group, &QButtonGroup::buttonToggled, this, [this](QAbstractButton *button, bool checked) {
+        if (checked)
+            resolutionClicked(button);
+    });
+    connect(group, &QButtonGroup::buttonClicked, this, [this](QAbstractButton *button) {
+        if (pressedWasChecked_)
+            resolutionClicked(button);
+        pressedWasChecked_ = false;
+    });
 }
 
 Timing1Page::~Timing1Page() = default;

@@ -45,6 +45,7 @@ private:
     EditorState &state_;
     std::unique_ptr<Ui::Timing1Page> ui_;
     QRadioButton *standardRadios_[5] = {};  // VGA, SVGA, XGA, SXGA, UXGA
+    bool pressedWasChecked_ = false;        // the radio last pressed was checked already
 };
 
 // The message of a failing check (empty for Timing1Check::None).

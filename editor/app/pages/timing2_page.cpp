@@ -30,7 +30,7 @@ QString Timing2CheckText(Timing2Check check)
     case Timing2Check::HPulseWidth:
     case Timing2Check::HBackPorch:
     case Timing2Check::VPulseWidth:
-    case Timing2Check::VBackPorch: return kTimingOver256Text;
+    case Timing2Check::VBackPorch: return kTimingOver255Text;
     case Timing2Check::HMinTotal: return kTimingHTotalRangeText;
     case Timing2Check::VMinTotal: return kTimingVTotalRangeText;
     case Timing2Check::None: break;
@@ -64,12 +64,12 @@ Timing2Page::Timing2Page(EditorState &state, QWidget *parent)
     ui_->editImage->setPixmap(EditorPicture(QStringLiteral("EditImage")));
     SetCaptionFont({ui_->horizontalGroup, ui_->verticalGroup});
 
-    new BuddySpin(ui_->hPulseEdit, 0, 256);
-    new BuddySpin(ui_->hBackPorchEdit, 0, 256);
-    new BuddySpin(ui_->hTotalEdit, 0, 4096);
-    new BuddySpin(ui_->vPulseEdit, 0, 256);
-    new BuddySpin(ui_->vBackPorchEdit, 0, 256);
-    new BuddySpin(ui_->vTotalEdit, 0, 2048);
+    new BuddySpin(ui_->hPulseEdit, 0, kMaxSyncPeriod, QStringLiteral("horizontal pulse width"));
+    new BuddySpin(ui_->hBackPorchEdit, 0, kMaxSyncPeriod, QStringLiteral("horizontal back-porch"));
+    new BuddySpin(ui_->hTotalEdit, 0, 4096, QStringLiteral("horizontal min. total period"));
+    new BuddySpin(ui_->vPulseEdit, 0, kMaxSyncPeriod, QStringLiteral("vertical pulse width"));
+    new BuddySpin(ui_->vBackPorchEdit, 0, kMaxSyncPeriod, QStringLiteral("vertical back-porch"));
+    new BuddySpin(ui_->vTotalEdit, 0, 2048, QStringLiteral("vertical min. total period"));
     for (QLineEdit *field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->vPulseEdit, ui_->vBackPorchEdit})
         field->setMaxLength(kPeriodLimit);
     ui_->hTotalEdit->setMaxLength(kTotalLimit);

@@ -74,11 +74,22 @@ void ModeTableToImage(const ModeTable& table, ModeTableImage& image) {
     for (unsigned i = 0; i < n; ++i) PackEntry(table.entries[i], image.bytes + i * mi::kEntrySize);
 }
 
+static bool BoardEntryHoldsData(const uint8_t* b) {
+    for (std::size_t k = 0; k < mi::kEntrySize; ++k)
+        if (b[k] != 0) return true;
+    return false;
+}
+
 void ImageToModeTable(const ModeTableImage& image, ModeTable& table) {
+    // The count reaches up to the last slot that holds any byte, empty slots
+    // before it included. Packing sends only the counted slots, so counting
+    // just the used ones would erase every entry behind an empty slot from
+    // the board at the next write of an unchanged table.
     uint16_t count = 0;
     for (unsigned i = 0; i < kMaxModes; ++i) {
-        UnpackEntry(image.bytes + i * mi::kEntrySize, table.entries[i]);
-        if (IsModeEntryUsed(table.entries[i])) ++count;
+        const uint8_t* board = image.bytes + i * mi::kEntrySize;
+        UnpackEntry(board, table.entries[i]);
+        if (BoardEntryHoldsData(board)) count = static_cast<uint16_t>(i + 1);
     }
     table.modeCount = count;
     std::memset(table.reserved, 0, sizeof table.reserved);

@@ -68,15 +68,15 @@ Timing1Check FirstFailingTiming1Check(const Timing1Values &v)
 
 Timing2Check FirstFailingTiming2Check(const Timing2Values &v)
 {
-    if (v.hPulseWidth > 256)
+    if (v.hPulseWidth > kMaxSyncPeriod)
         return Timing2Check::HPulseWidth;
-    if (v.hBackPorch > 256)
+    if (v.hBackPorch > kMaxSyncPeriod)
         return Timing2Check::HBackPorch;
     if (v.hMinTotal < 160 || v.hMinTotal > 4096)
         return Timing2Check::HMinTotal;
-    if (v.vPulseWidth > 256)
+    if (v.vPulseWidth > kMaxSyncPeriod)
         return Timing2Check::VPulseWidth;
-    if (v.vBackPorch > 256)
+    if (v.vBackPorch > kMaxSyncPeriod)
         return Timing2Check::VBackPorch;
     if (v.vMinTotal < 120 || v.vMinTotal > 2048)
         return Timing2Check::VMinTotal;

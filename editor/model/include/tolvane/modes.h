@@ -17,5 +17,8 @@ void ClearModeEntry(ModeTable& table, uint16_t index);
 void ModeTableToImage(const ModeTable& table, ModeTableImage& image);
 
 // Unpacks all 38 board entries into their slots (no compaction), clears the
-// reserved bytes, writes the header and counts the used slots into modeCount.
+// reserved bytes and writes the header. modeCount runs up to the last slot
+// holding any byte, so that packing the table again gives back the same
+// image (bytes 760..767 aside, which are always 0); empty slots before that
+// one stay in the table as entries with width or height 0.
 void ImageToModeTable(const ModeTableImage& image, ModeTable& table);

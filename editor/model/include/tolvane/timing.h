@@ -81,13 +81,17 @@ struct Timing2Values {
     uint16_t vMinTotal = 0;
 };
 
+// Pulse widths and back-porches travel to the board in one byte each, so
+// 255 is the largest value the page admits: 256 would arrive as 0.
+inline constexpr uint16_t kMaxSyncPeriod = 255;
+
 enum class Timing2Check {
     None,
-    HPulseWidth,  // > 256
-    HBackPorch,   // > 256
+    HPulseWidth,  // > 255
+    HBackPorch,   // > 255
     HMinTotal,    // outside 160..4096
-    VPulseWidth,  // > 256
-    VBackPorch,   // > 256
+    VPulseWidth,  // > 255
+    VBackPorch,   // > 255
     VMinTotal,    // outside 120..2048
 };
 Timing2Check FirstFailingTiming2Check(const Timing2Values &values);
