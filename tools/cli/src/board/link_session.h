@@ -1,0 +1,77 @@
+// What every board command shares: the link opened for one command, the
+// progress bar drawn from the library's callback, and the messages for a
+// port that does not open, a transfer that fails and a verify that differs.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "board_commands.h"
+#include "tolvane/records.h"
+
+namespace cli {
+
+inline constexpr uint32_t kBaud = 57600;
+inline constexpr uint32_t kPanelImageBase = 0xFB00;
+inline constexpr uint32_t kGammaBase = 0xF700;
+inline constexpr uint32_t kModeTableBase = 0xF400;
+inline constexpr uint8_t kImageUseGamma = 0x10;  // bit 4 of image byte 0x3A
+
+// The progress bar of the block transfer running now (err is null when none is drawn).
+struct ProgressState {
+    std::ostream* err = nullptr;
+    std::string label;
+};
+extern ProgressState g_progress;
+
+void DrawBar(unsigned total, unsigned done);
+
+// One block transfer under the bar (when there is one).
+class Bar {
+public:
+    Bar(Output& o, std::string label, unsigned total);
+    ~Bar();
+    Bar(const Bar&) = delete;
+    Bar& operator=(const Bar&) = delete;
+    int Done(int result) {
+        ok_ = result >= 0;
+        return result;
+    }
+
+private:
+    unsigned total_;
+    bool ok_ = false;
+};
+
+// The link for one command: opened at the start, closed on every way out.
+class Link {
+public:
+    explicit Link(const BoardTarget& t);
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_ = false;
+};
+
+// The target with --device applied: it stands for port 1.
+BoardTarget Effective(const BoardTarget& t);
+
+int PortFailed(const BoardTarget& t, Output& o);
+int TransferFailed(const BoardTarget& t, Output& o, const std::string& what, int result);
+
+std::string Hex2(unsigned v);
+std::string Hex4(unsigned v);
+
+bool ImageUsesGamma(const PanelImage& image);
+
+// The differing bytes of a block, named by their place in the block and in flash.
+std::vector<std::string> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote, const uint8_t* read,
+                                      std::size_t n);
+int VerifyFailed(Output& o, const std::vector<std::string>& diffs);
+
+}  // namespace cli

@@ -1,0 +1,159 @@
+// panel read and panel write: a panel slot of the board, its image and its
+// gamma table, with backup and verify.
+#include "board_commands.h"
+
+#include "board/link_session.h"
+#include "json_form.h"
+#include "record_files.h"
+#include "show.h"
+#include "tolvane/files.h"
+#include "tolvane/panel.h"
+#include "tolvane/timing.h"
+#include "vantrel.h"
+
+namespace cli {
+namespace {
+
+bool ValidSlot(int panel, Output& o) {
+    if (panel >= 1 && panel <= 4) return true;
+    o.err << "tolvane2-cli: panel number " << panel << " is not 1..4\n";
+    return false;
+}
+
+// Reads a panel slot: its image, and its gamma table when the image uses it
+// or `alwaysGamma` asks for it.
+int ReadPanelSlot(const BoardTarget& t, int slot, bool alwaysGamma, PanelImage& image, GammaTable& gamma,
+                  bool& gotGamma, Output& o) {
+    const std::string name = "Panel " + std::to_string(slot + 1);
+    int rc;
+    {
+        Bar bar(o, "read " + name + " image", 64);
+        rc = bar.Done(Vantrel_GetPanelData(t.address, slot, image.bytes));
+    }
+    if (rc < 0) return TransferFailed(t, o, "reading " + name, rc);
+    gotGamma = alwaysGamma || ImageUsesGamma(image);
+    if (gotGamma) {
+        Bar bar(o, "read " + name + " gamma", 256);
+        rc = bar.Done(Vantrel_GetPanelGamma(t.address, slot, gamma.level));
+        if (rc < 0) return TransferFailed(t, o, "reading the gamma table of " + name, rc);
+    }
+    return 0;
+}
+
+PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma) {
+    PanelRecord r{};
+    SetPanelDefaults(r);
+    ImageToPanelRecord(image, gamma, r);
+    // The board's gamma table is kept even when the panel does not use it, so
+    // that a backup holds everything a write may overwrite.
+    if (gotGamma) r.gammaTable = gamma;
+    // A resolution that is not the standard pair was typed in: keep it so, or
+    // the editor would replace it by its class's pair before the next write.
+    if (!IsStandardResolution(r.hResolution, r.vResolution)) SetCustomResolution(r, true);
+    return r;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// panel read / write
+// ---------------------------------------------------------------------------
+
+int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Output& o) {
+    if (!ValidSlot(panel, o)) return 2;
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    PanelImage image{};
+    GammaTable gamma{};
+    bool gotGamma = false;
+    if (int rc = ReadPanelSlot(t, panel - 1, false, image, gamma, gotGamma, o)) return rc;
+    RecordFile file;
+    file.kind = FileKindId::Panel;
+    file.panel = RecordFromBoard(image, gamma, gotGamma);
+    if (!outFile.empty()) {
+        std::string error;
+        if (!SaveRecordFile(outFile, file, error)) {
+            o.err << "tolvane2-cli: " << error << "\n";
+            return 1;
+        }
+        if (!o.quiet) o.err << "Panel " << panel << " read into " << outFile << "\n";
+    }
+    if (o.json) o.out << PanelToJson(file.panel).dump(2) << "\n";
+    else if (outFile.empty()) ShowPanel(o.out, file.panel);
+    return 0;
+}
+
+int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
+    if (!ValidSlot(panel, o)) return 2;
+    RecordFile file;
+    std::string error;
+    if (!LoadRecordFile(path, FileKindId::Panel, file, error)) {
+        o.err << "tolvane2-cli: " << error << "\n";
+        return 1;
+    }
+    // The file is written as it is, like the editor's merged files: the
+    // resolution class is not applied again.
+    PanelImage image{};
+    GammaTable gamma{};
+    PanelRecordToImage(file.panel, image, gamma);
+    const bool withGamma = ImageUsesGamma(image);
+    const int slot = panel - 1;
+    const std::string name = "Panel " + std::to_string(panel);
+
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+
+    if (!w.backup.empty()) {
+        PanelImage old{};
+        GammaTable oldGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) {
+            o.err << "tolvane2-cli: backup of " << name << " failed; nothing was written\n";
+            return 1;
+        }
+        RecordFile backup;
+        backup.kind = FileKindId::Panel;
+        backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
+        if (!SaveRecordFile(w.backup, backup, error)) {
+            o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
+            return 1;
+        }
+        if (!o.quiet) o.err << name << " saved to " << w.backup << "\n";
+    }
+
+    int rc;
+    {
+        Bar bar(o, "write " + name + " image", 64);
+        rc = bar.Done(Vantrel_WritePanelData(t.address, slot, image.bytes));
+    }
+    if (rc < 0) return TransferFailed(t, o, "writing " + name, rc);
+    if (withGamma) {
+        Bar bar(o, "write " + name + " gamma", 256);
+        rc = bar.Done(Vantrel_WritePanelGamma(t.address, slot, gamma.level));
+        if (rc < 0) return TransferFailed(t, o, "writing the gamma table of " + name, rc);
+    }
+    if (w.verify) {
+        PanelImage back{};
+        GammaTable backGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) {
+            o.err << "tolvane2-cli: verify of " << name << " failed: the slot could not be read back\n";
+            return 1;
+        }
+        auto diffs = CompareBlock("panel image", kPanelImageBase + 64u * static_cast<uint32_t>(slot), image.bytes,
+                                  back.bytes, 64);
+        if (withGamma) {
+            auto g = CompareBlock("gamma table", kGammaBase + 256u * static_cast<uint32_t>(slot), gamma.level,
+                                  backGamma.level, 256);
+            diffs.insert(diffs.end(), g.begin(), g.end());
+        }
+        if (!diffs.empty()) return VerifyFailed(o, diffs);
+    }
+    if (!w.noReset) Vantrel_Reset(t.address);
+    if (!o.quiet)
+        o.err << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes)" << (w.verify ? ", verified" : "")
+              << (w.noReset ? "" : ", board reset") << "\n";
+    return 0;
+}
+
+}  // namespace cli
