@@ -1,6 +1,7 @@
 // info and scan: what a board says about itself, and which addresses answer.
 #include "board_commands.h"
 
+#include "board/board_write.h"
 #include "board/link_session.h"
 #include "json_form.h"
 #include "tolvane/data_lists.h"
@@ -13,7 +14,61 @@ namespace cli {
 // info
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// What PanelInfo tells of a slot, under the names and units of the panel
+// file's JSON form: the name is Latin-1, the clock comes in 10 kHz and the
+// flags are the high byte of panelFlags (bits 8..15).
+Json PanelInfoJson(int slot, const PanelInfoRecord& info) {
+    std::size_t len = 0;
+    while (len < 16 && info.name[len] != '\0') ++len;
+    const unsigned flags = uint8_t{info.byte3};
+    Json p;
+    p["panel"] = slot + 1;
+    p["displayName"] = Latin1ToUtf8(info.name, len);
+    p["manufacturer"] = uint8_t{info.byte1};
+    p["manufacturerText"] = ListText(kManufacturers, kManufacturerCount, uint8_t{info.byte1});
+    p["hResolution"] = int32_t{info.word1};
+    p["vResolution"] = int32_t{info.word2};
+    p["maxDisplayClock"] = int64_t{info.word3} * 10;
+    p["colorDepth"] = uint8_t{info.byte2};
+    Json f;
+    f["driveSet"] = (flags & (kDriveSet >> 8)) != 0;
+    f["dualPixel"] = (flags & (kDualPixel >> 8)) != 0;
+    f["hsyncInvert"] = (flags & (kHsyncInvert >> 8)) != 0;
+    f["vsyncInvert"] = (flags & (kVsyncInvert >> 8)) != 0;
+    f["useGamma"] = (flags & (kUseGamma >> 8)) != 0;
+    f["spare"] = flags >> 5;
+    p["panelFlags"] = f;
+    return p;
+}
+
+// The current mode under the names of the mode file's JSON form.
+Json ModeInfoJson(const ModeInfoRecord& mode) {
+    const unsigned flags = uint8_t{mode.byte2};
+    Json m;
+    m["index"] = uint8_t{mode.byte1};
+    m["hFreq"] = int32_t{mode.word1};
+    m["hFreqText"] = FormatScaled(int32_t{mode.word1}, 1) + " kHz";
+    m["vFreq"] = int32_t{mode.word2};
+    m["vFreqText"] = FormatScaled(int32_t{mode.word2}, 1) + " Hz";
+    m["activeWidth"] = int32_t{mode.word3};
+    m["activeHeight"] = int32_t{mode.word4};
+    Json f;
+    f["scanType"] = flags & 0x0F;
+    f["scanTypeText"] = ListText(kScanTypes, kScanTypeCount, flags & 0x0F);
+    f["analog"] = (flags & kEnableAnalog) != 0;
+    f["digital"] = (flags & kEnableDigital) != 0;
+    f["video"] = (flags & kEnableVideo) != 0;
+    f["spare"] = (flags & 0x80) != 0;
+    m["modeFlags"] = f;
+    return m;
+}
+
+}  // namespace
+
 int CmdInfo(const BoardTarget& t, Output& o) {
+    if (int rc = RefuseBroadcast(t, "info", o)) return rc;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     uint8_t v1 = 0, v2 = 0;
@@ -21,64 +76,49 @@ int CmdInfo(const BoardTarget& t, Output& o) {
     const int current = Vantrel_CurrentPanel(t.address);
     if (current < 0) return TransferFailed(t, o, "reading the current panel", -1);
     Json panels = Json::array();
+    unsigned flagBytes[4] = {};
     for (int slot = 0; slot < 4; ++slot) {
         PanelInfoRecord info{};
         if (Vantrel_PanelInfo(t.address, slot, &info) < 0)
             return TransferFailed(t, o, "reading the information on Panel " + std::to_string(slot + 1), -1);
-        std::size_t len = 0;
-        while (len < 16 && info.name[len] != '\0') ++len;
-        Json p;
-        p["panel"] = slot + 1;
-        p["name"] = std::string(info.name, len);
-        p["manufacturer"] = uint8_t{info.byte1};
-        p["manufacturerText"] = ListText(kManufacturers, kManufacturerCount, uint8_t{info.byte1});
-        p["hResolution"] = int32_t{info.word1};
-        p["vResolution"] = int32_t{info.word2};
-        p["maxDisplayClock10kHz"] = int32_t{info.word3};
-        p["colorDepth"] = uint8_t{info.byte2};
-        p["panelFlagsHigh"] = uint8_t{info.byte3};
-        panels.push_back(p);
+        panels.push_back(PanelInfoJson(slot, info));
+        flagBytes[slot] = uint8_t{info.byte3};
     }
     ModeInfoRecord mode{};
     if (Vantrel_ModeInfo(t.address, &mode) < 0) return TransferFailed(t, o, "reading the mode information", -1);
 
+    const BoardTarget e = Effective(t);
+    const std::string device = t.device.empty() ? DevicePathOfPort(e.port) : t.device;
     Json j;
     j["address"] = t.address;
-    j["port"] = Effective(t).port;
-    j["device"] = DevicePathOfPort(Effective(t).port);
+    j["port"] = e.port;
+    j["device"] = JsonText(device);
     j["version"] = {v1, v2};
     j["currentPanel"] = current + 1;
     j["panels"] = panels;
-    Json m;
-    m["hFreq"] = int32_t{mode.word1};
-    m["vFreq"] = int32_t{mode.word2};
-    m["activeWidth"] = int32_t{mode.word3};
-    m["activeHeight"] = int32_t{mode.word4};
-    m["index"] = uint8_t{mode.byte1};
-    m["modeFlags"] = uint8_t{mode.byte2};
-    j["currentMode"] = m;
+    j["currentMode"] = ModeInfoJson(mode);
     if (o.json) {
-        o.out << j.dump(2) << "\n";
+        o.out << DumpJson(j) << "\n";
         return 0;
     }
-    o.out << "Board at device address " << t.address << " on COM" << Effective(t).port << " ("
-          << DevicePathOfPort(Effective(t).port) << ")\n";
+    o.out << "Board at device address " << t.address << " on COM" << e.port << " (" << device << ")\n";
     o.out << "  Version               " << unsigned{v1} << "." << unsigned{v2} << "\n";
     o.out << "  Current panel         Panel " << current + 1 << "\n";
-    for (const Json& p : panels) {
+    for (int slot = 0; slot < 4; ++slot) {
+        const Json& p = panels[static_cast<std::size_t>(slot)];
         const Json& text = p["manufacturerText"];
-        o.out << "  Panel " << p["panel"].get<int>() << "               \"" << p["name"].get<std::string>() << "\", "
-              << (text.is_string() ? text.get<std::string>() : "manufacturer " + p["manufacturer"].dump()) << ", "
-              << p["hResolution"].get<int>() << " x " << p["vResolution"].get<int>() << ", max. clock "
-              << FormatScaled(p["maxDisplayClock10kHz"].get<int64_t>(), 2) << " MHz, colour depth "
-              << p["colorDepth"].get<int>() << ", flags " << Hex2(p["panelFlagsHigh"].get<unsigned>()) << "\n";
+        o.out << "  Panel " << p["panel"].get<int>() << "               \"" << p["displayName"].get<std::string>()
+              << "\", " << (text.is_string() ? text.get<std::string>() : "manufacturer " + p["manufacturer"].dump())
+              << ", " << p["hResolution"].get<int>() << " x " << p["vResolution"].get<int>() << ", max. clock "
+              << FormatScaled(p["maxDisplayClock"].get<int64_t>() / 10, 2) << " MHz, colour depth "
+              << p["colorDepth"].get<int>() << ", flags " << Hex2(flagBytes[slot]) << "\n";
     }
     if (uint8_t{mode.byte1} == 0xFF)
         o.out << "  Current mode          none\n";
     else
-        o.out << "  Current mode          entry " << unsigned{uint8_t{mode.byte1}} << ": " << int32_t{mode.word3} << " x " << int32_t{mode.word4}
-              << ", " << FormatScaled(int32_t{mode.word1}, 1) << " kHz, " << FormatScaled(int32_t{mode.word2}, 1) << " Hz, flags "
-              << Hex2(uint8_t{mode.byte2}) << "\n";
+        o.out << "  Current mode          entry " << unsigned{uint8_t{mode.byte1}} << ": " << int32_t{mode.word3}
+              << " x " << int32_t{mode.word4} << ", " << FormatScaled(int32_t{mode.word1}, 1) << " kHz, "
+              << FormatScaled(int32_t{mode.word2}, 1) << " Hz, flags " << Hex2(uint8_t{mode.byte2}) << "\n";
     return 0;
 }
 
@@ -114,9 +154,9 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
     if (o.json) {
         Json j;
         j["port"] = e.port;
-        j["device"] = DevicePathOfPort(e.port);
+        j["device"] = JsonText(t.device.empty() ? DevicePathOfPort(e.port) : t.device);
         j["devices"] = found;
-        o.out << j.dump(2) << "\n";
+        o.out << DumpJson(j) << "\n";
     } else {
         for (const Json& d : found) {
             o.out << "Device address " << d["address"].get<int>() << ": version " << d["version"][0].get<int>() << "."
@@ -133,7 +173,7 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
         return 1;
     }
     if (!o.quiet && !o.json)
-        o.err << found.size() << (found.size() == 1 ? " board" : " boards") << " found\n";
+        o.err << "tolvane2-cli: " << found.size() << (found.size() == 1 ? " board" : " boards") << " found\n";
     return 0;
 }
 

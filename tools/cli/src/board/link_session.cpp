@@ -26,24 +26,31 @@ void DrawBar(unsigned total, unsigned done) {
 }
 
 namespace {
-void VANTREL_CALL OnProgress(uint16_t total, uint16_t done) { DrawBar(total, done); }
+void VANTREL_CALL OnProgress(uint16_t total, uint16_t done) {
+    g_progress.done = done;
+    DrawBar(total, done);
+}
 }  // namespace
 
 Bar::Bar(Output& o, std::string label, unsigned total) : total_(total) {
+    g_progress.done = 0;
+    Vantrel_SetProgressCallback(&OnProgress);
     if (!o.progress) return;
     g_progress.err = &o.err;
     g_progress.label = std::move(label);
-    Vantrel_SetProgressCallback(&OnProgress);
     DrawBar(total_, 0);
 }
 
 Bar::~Bar() {
+    Vantrel_SetProgressCallback(nullptr);
     if (g_progress.err == nullptr) return;
     if (ok_) DrawBar(total_, total_);
     *g_progress.err << "\n" << std::flush;
-    Vantrel_SetProgressCallback(nullptr);
-    g_progress = {};
+    g_progress.err = nullptr;
+    g_progress.label.clear();
 }
+
+unsigned Bar::Confirmed() const { return ok_ ? total_ : g_progress.done; }
 
 Link::Link(const BoardTarget& t) {
     if (!t.device.empty()) ::setenv("VANTREL_COM1", t.device.c_str(), 1);
@@ -88,22 +95,24 @@ int TransferFailed(const BoardTarget& t, Output& o, const std::string& what, int
 
 bool ImageUsesGamma(const PanelImage& image) { return (image.bytes[panel_image::kPanelFlagsHigh] & kImageUseGamma) != 0; }
 
-std::vector<std::string> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote, const uint8_t* read,
-                                      std::size_t n) {
-    std::vector<std::string> lines;
+std::vector<ByteDifference> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote,
+                                         const uint8_t* read, std::size_t n) {
+    std::vector<ByteDifference> diffs;
     for (std::size_t i = 0; i < n; ++i)
         if (wrote[i] != read[i])
-            lines.push_back(std::string(block) + " byte " + Hex2(static_cast<unsigned>(i)) + " (flash " +
-                            Hex4(flashBase + static_cast<unsigned>(i)) + "): wrote " + Hex2(wrote[i]) +
-                            ", read back " + Hex2(read[i]));
-    return lines;
+            diffs.push_back({block, static_cast<unsigned>(i), flashBase + static_cast<uint32_t>(i), wrote[i], read[i]});
+    return diffs;
 }
 
-int VerifyFailed(Output& o, const std::vector<std::string>& diffs) {
+int VerifyFailed(Output& o, const std::vector<ByteDifference>& diffs) {
     o.err << "tolvane2-cli: verify failed: " << diffs.size() << (diffs.size() == 1 ? " byte differs" : " bytes differ")
           << "\n";
-    for (std::size_t i = 0; i < diffs.size() && i < 32; ++i) o.err << "  " << diffs[i] << "\n";
-    if (diffs.size() > 32) o.err << "  ... and " << diffs.size() - 32 << " more\n";
+    for (std::size_t i = 0; i < diffs.size() && i < 32; ++i) {
+        const ByteDifference& d = diffs[i];
+        o.err << "tolvane2-cli:   " << d.block << " byte " << Hex2(d.offset) << " (flash " << Hex4(d.flashAddress)
+              << "): wrote " << Hex2(d.wrote) << ", read back " << Hex2(d.readBack) << "\n";
+    }
+    if (diffs.size() > 32) o.err << "tolvane2-cli:   ... and " << diffs.size() - 32 << " more\n";
     return 1;
 }
 

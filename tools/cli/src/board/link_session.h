@@ -19,16 +19,19 @@ inline constexpr uint32_t kGammaBase = 0xF700;
 inline constexpr uint32_t kModeTableBase = 0xF400;
 inline constexpr uint8_t kImageUseGamma = 0x10;  // bit 4 of image byte 0x3A
 
-// The progress bar of the block transfer running now (err is null when none is drawn).
+// The block transfer running now: its bar (err is null when none is drawn) and
+// the bytes the board has confirmed so far, from the library's progress calls.
 struct ProgressState {
     std::ostream* err = nullptr;
     std::string label;
+    unsigned done = 0;
 };
 extern ProgressState g_progress;
 
 void DrawBar(unsigned total, unsigned done);
 
-// One block transfer under the bar (when there is one).
+// One block transfer under the bar (when there is one). The progress callback
+// is set for every transfer, so that a failed one tells how far it came.
 class Bar {
 public:
     Bar(Output& o, std::string label, unsigned total);
@@ -39,6 +42,9 @@ public:
         ok_ = result >= 0;
         return result;
     }
+    // Bytes the board confirmed: all after success, else those of the chunks
+    // before the one that failed.
+    unsigned Confirmed() const;
 
 private:
     unsigned total_;
@@ -69,9 +75,18 @@ std::string Hex4(unsigned v);
 
 bool ImageUsesGamma(const PanelImage& image);
 
+// One byte that the read-back found different from what was written.
+struct ByteDifference {
+    std::string block;   // "panel image", "gamma table", "mode table"
+    unsigned offset = 0;
+    uint32_t flashAddress = 0;
+    uint8_t wrote = 0;
+    uint8_t readBack = 0;
+};
+
 // The differing bytes of a block, named by their place in the block and in flash.
-std::vector<std::string> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote, const uint8_t* read,
-                                      std::size_t n);
-int VerifyFailed(Output& o, const std::vector<std::string>& diffs);
+std::vector<ByteDifference> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote,
+                                         const uint8_t* read, std::size_t n);
+int VerifyFailed(Output& o, const std::vector<ByteDifference>& diffs);
 
 }  // namespace cli

@@ -2,12 +2,14 @@
 // gamma table, with backup and verify.
 #include "board_commands.h"
 
+#include "board/board_write.h"
 #include "board/link_session.h"
 #include "json_form.h"
 #include "record_files.h"
 #include "show.h"
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
+#include "tolvane/panel_checks.h"
 #include "tolvane/timing.h"
 #include "vantrel.h"
 
@@ -61,6 +63,7 @@ PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bo
 
 int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
+    if (int rc = RefuseBroadcast(t, "panel read", o)) return rc;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     PanelImage image{};
@@ -76,7 +79,7 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
             o.err << "tolvane2-cli: " << error << "\n";
             return 1;
         }
-        if (!o.quiet) o.err << "Panel " << panel << " read into " << outFile << "\n";
+        if (!o.quiet) o.err << "tolvane2-cli: Panel " << panel << " read into " << outFile << "\n";
     }
     if (o.json) o.out << PanelToJson(file.panel).dump(2) << "\n";
     else if (outFile.empty()) ShowPanel(o.out, file.panel);
@@ -85,12 +88,16 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
 
 int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
+    if (int rc = RefuseBroadcast(t, "panel write", o)) return rc;
+    if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
     RecordFile file;
     std::string error;
     if (!LoadRecordFile(path, FileKindId::Panel, file, error)) {
         o.err << "tolvane2-cli: " << error << "\n";
         return 1;
     }
+    const auto findings = CheckPanelRecord(file.panel);
+    if (!AcceptFindings(path, findings, w.force, o)) return 1;
     // The file is written as it is, like the editor's merged files: the
     // resolution class is not applied again.
     PanelImage image{};
@@ -99,6 +106,19 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     const bool withGamma = ImageUsesGamma(image);
     const int slot = panel - 1;
     const std::string name = "Panel " + std::to_string(panel);
+    const uint32_t imageAt = kPanelImageBase + 64u * static_cast<uint32_t>(slot);
+    const uint32_t gammaAt = kGammaBase + 256u * static_cast<uint32_t>(slot);
+
+    WriteRun run;
+    run.command = "panel write";
+    run.subject = name;
+    run.file = path;
+    run.panel = panel;
+    run.fileHasErrors = HasCheckError(findings);
+    run.blocks.push_back({"panel image", imageAt, 64, [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
+    if (withGamma)
+        run.blocks.push_back(
+            {"gamma table", gammaAt, 256, [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});
 
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
@@ -109,28 +129,23 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
         bool gotGamma = false;
         if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) {
             o.err << "tolvane2-cli: backup of " << name << " failed; nothing was written\n";
-            return 1;
+            return FinishWrite(t, w, run, 1, o);
         }
         RecordFile backup;
         backup.kind = FileKindId::Panel;
         backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
         if (!SaveRecordFile(w.backup, backup, error)) {
             o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
-            return 1;
+            return FinishWrite(t, w, run, 1, o);
         }
-        if (!o.quiet) o.err << name << " saved to " << w.backup << "\n";
+        run.backupFile = w.backup;
+        run.backupHasErrors = HasCheckError(CheckPanelRecord(backup.panel));
+        if (!o.quiet) o.err << "tolvane2-cli: " << name << " saved to " << w.backup << "\n";
     }
 
-    int rc;
-    {
-        Bar bar(o, "write " + name + " image", 64);
-        rc = bar.Done(Vantrel_WritePanelData(t.address, slot, image.bytes));
-    }
-    if (rc < 0) return TransferFailed(t, o, "writing " + name, rc);
-    if (withGamma) {
-        Bar bar(o, "write " + name + " gamma", 256);
-        rc = bar.Done(Vantrel_WritePanelGamma(t.address, slot, gamma.level));
-        if (rc < 0) return TransferFailed(t, o, "writing the gamma table of " + name, rc);
+    if (SendWithRetries(t, w, run, o) < 0) {
+        ReportBoardLeftWrong(t, w, run, o);
+        return FinishWrite(t, w, run, 1, o);
     }
     if (w.verify) {
         PanelImage back{};
@@ -138,22 +153,27 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
         bool gotGamma = false;
         if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) {
             o.err << "tolvane2-cli: verify of " << name << " failed: the slot could not be read back\n";
-            return 1;
+            return FinishWrite(t, w, run, 1, o);
         }
-        auto diffs = CompareBlock("panel image", kPanelImageBase + 64u * static_cast<uint32_t>(slot), image.bytes,
-                                  back.bytes, 64);
+        auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, 64);
         if (withGamma) {
-            auto g = CompareBlock("gamma table", kGammaBase + 256u * static_cast<uint32_t>(slot), gamma.level,
-                                  backGamma.level, 256);
+            auto g = CompareBlock("gamma table", gammaAt, gamma.level, backGamma.level, 256);
             diffs.insert(diffs.end(), g.begin(), g.end());
         }
-        if (!diffs.empty()) return VerifyFailed(o, diffs);
+        run.verify = diffs;
+        if (!diffs.empty()) {
+            VerifyFailed(o, diffs);
+            ReportBoardLeftWrong(t, w, run, o);
+            return FinishWrite(t, w, run, 1, o);
+        }
     }
     if (!w.noReset) Vantrel_Reset(t.address);
+    run.reset = !w.noReset;
     if (!o.quiet)
-        o.err << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes)" << (w.verify ? ", verified" : "")
-              << (w.noReset ? "" : ", board reset") << "\n";
-    return 0;
+        o.err << "tolvane2-cli: " << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes"
+              << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+              << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset") << "\n";
+    return FinishWrite(t, w, run, 0, o);
 }
 
 }  // namespace cli
