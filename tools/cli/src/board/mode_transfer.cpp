@@ -39,7 +39,7 @@ int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
         }
         if (!o.quiet) o.err << "tolvane2-cli: mode table read into " << outFile << "\n";
     }
-    if (o.json) o.out << ModesToJson(file.modes).dump(2) << "\n";
+    if (o.json) o.out << DumpJson(ModesToJson(file.modes)) << "\n";
     else if (outFile.empty()) ShowModes(o.out, file.modes);
     return 0;
 }

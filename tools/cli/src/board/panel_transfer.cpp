@@ -81,7 +81,7 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
         }
         if (!o.quiet) o.err << "tolvane2-cli: Panel " << panel << " read into " << outFile << "\n";
     }
-    if (o.json) o.out << PanelToJson(file.panel).dump(2) << "\n";
+    if (o.json) o.out << DumpJson(PanelToJson(file.panel)) << "\n";
     else if (outFile.empty()) ShowPanel(o.out, file.panel);
     return 0;
 }
