@@ -25,6 +25,8 @@ struct WriteOptions {
     bool verify = false;
     std::string backup;      // empty: no backup
     bool noReset = false;
+    int retries = 1;         // whole tries more after a try without a valid answer
+    bool force = false;      // write a file that the checks find errors in
 };
 
 int CmdInfo(const BoardTarget& target, Output& o);
@@ -36,11 +38,15 @@ int CmdModesWrite(const BoardTarget& target, const std::string& file, const Writ
 // Device addresses 0..254 that answer on the line, each waited for at most
 // probeMs; exit 1 when none answers.
 int CmdScan(const BoardTarget& target, int probeMs, Output& o);
-// The COM1..COM4 mapping with where each comes from, and the serial devices present.
-int CmdPorts(Output& o);
+// The COM1..COM4 mapping with where each comes from (--device of `target`
+// for COM1), and the serial devices present.
+int CmdPorts(const BoardTarget& target, Output& o);
 
 // Why the port of `target` cannot be opened and what to do about it.
 std::string DescribePortFailure(const BoardTarget& target);
+// What to do when opening the device at `path`, owned by `group` (empty when
+// the group has no name), is not permitted.
+std::string PermissionAdvice(const std::string& path, const std::string& group);
 // The device path that port n stands for (VANTREL_COMn, the ports file or the default).
 std::string DevicePathOfPort(int port);
 

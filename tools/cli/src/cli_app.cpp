@@ -24,6 +24,36 @@ CLI::Option* AddKind(CLI::App* sub, std::string& kind) {
         ->check(CLI::IsMember({"panel", "modes", "gamma"}));
 }
 
+// The command word that names no command, when that is why parsing failed:
+// the first word that is neither an option nor an option's value, and for
+// commands with sub-commands ("panel", "modes", "gamma") the word after it.
+std::optional<std::string> UnknownCommand(CLI::App& app, const std::vector<std::string>& args) {
+    CLI::App* level = &app;
+    std::string path;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") break;
+        if (a.size() > 1 && a[0] == '-') {
+            const std::string name = a.substr(0, a.find('='));
+            const CLI::Option* opt = nullptr;
+            for (CLI::App* at = level; at != nullptr && opt == nullptr; at = at->get_parent())
+                opt = at->get_option_no_throw(name);
+            if (opt != nullptr && opt->get_items_expected_max() > 0 && a.find('=') == std::string::npos) ++i;
+            continue;
+        }
+        if (level->get_subcommands([](CLI::App*) { return true; }).empty()) return std::nullopt;
+        path += path.empty() ? a : " " + a;
+        CLI::App* sub = nullptr;
+        try {
+            sub = level->get_subcommand(a);
+        } catch (const CLI::OptionNotFound&) {
+            return path;
+        }
+        level = sub;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -40,8 +70,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     auto* portOpt = app.add_option("--port", target.port, "Serial port COM1..COM4 of the link library (1..4); "
                                                           "port n is the device in VANTREL_COMn")
                         ->check(CLI::Range(1, 4));
-    app.add_option("--device", target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
-        ->excludes(portOpt);
+    auto* deviceOpt =
+        app.add_option("--device", target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
+            ->excludes(portOpt);
     app.add_option("--address", target.address, "Device address of the board 0..255 (255: broadcast)")
         ->check(CLI::Range(0, 255));
 
@@ -110,6 +141,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         sub->add_flag("--verify", write.verify, "Read back and compare byte for byte");
         sub->add_option("--backup", write.backup, "Save what the board holds first; nothing is written if that fails");
         sub->add_flag("--no-reset", write.noReset, "Do not reset the board after the write");
+        sub->add_option("--retries", write.retries,
+                        "Whole tries more when the board gives no valid answer, 0..10 (default 1; 0: none)")
+            ->check(CLI::Range(0, 10));
+        sub->add_flag("--force", write.force, "Write a file in which the checks find errors");
     };
     auto* panelWrite = fall(panelCmd->add_subcommand("write", "Write a panel file to Panel 1..4 of the board"));
     panelWrite->add_option("FILE", file, "Panel file (.PNL or its JSON form)")->required();
@@ -138,8 +173,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, out, err);
-        return code == 0 ? 0 : 2;
+        if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
+        if (const auto unknown = UnknownCommand(app, args))
+            err << "tolvane2-cli: unknown command '" << *unknown << "'; see tolvane2-cli --help\n";
+        else
+            err << "tolvane2-cli: " << e.what() << "; see tolvane2-cli --help\n";
+        return 2;
+    }
+    if (deviceOpt->count() > 0 && target.device.empty()) {
+        err << "tolvane2-cli: --device: an empty path names no device; give the serial device, for example "
+               "--device /dev/ttyUSB0\n";
+        return 2;
     }
 
     Output o{out, err, json, quiet, errIsTerminal && !quiet};
@@ -159,7 +203,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (modesRead->parsed()) return CmdModesRead(target, outFile, o);
     if (modesWrite->parsed()) return CmdModesWrite(target, file, write, o);
     if (scan->parsed()) return CmdScan(target, probeMs, o);
-    if (ports->parsed()) return CmdPorts(o);
+    if (ports->parsed()) return CmdPorts(target, o);
     err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
     return 2;
 }

@@ -23,16 +23,6 @@ int Fail(Output& o, const std::string& message) {
     return 1;
 }
 
-bool Load(const std::string& path, std::optional<FileKindId> kind, RecordFile& file, Output& o) {
-    std::string error;
-    if (!LoadRecordFile(path, kind, file, error)) {
-        o.err << "tolvane2-cli: " << error << "\n";
-        return false;
-    }
-    for (const auto& warning : file.warnings) o.err << "tolvane2-cli: " << warning << "\n";
-    return true;
-}
-
 // Refuses, before anything is read or written, an output that is one of the inputs.
 bool OutputCheck(const std::string& outFile, std::initializer_list<std::string_view> inputs, Output& o) {
     std::string error;
@@ -72,9 +62,19 @@ bool IndexedField(const std::string& field, std::string& name, long& index) {
 
 }  // namespace
 
+bool LoadWithWarnings(const std::string& path, std::optional<FileKindId> kind, RecordFile& file, Output& o) {
+    std::string error;
+    if (!LoadRecordFile(path, kind, file, error)) {
+        o.err << "tolvane2-cli: " << error << "\n";
+        return false;
+    }
+    for (const auto& warning : file.warnings) o.err << "tolvane2-cli: " << warning << "\n";
+    return true;
+}
+
 int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) {
     RecordFile file;
-    if (!Load(path, kind, file, o)) return 1;
+    if (!LoadWithWarnings(path, kind, file, o)) return 1;
     if (o.json) o.out << RecordToJson(file).dump(2) << "\n";
     else ShowRecordFile(o.out, file);
     return 0;
@@ -82,13 +82,13 @@ int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) 
 
 int CmdToJson(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !Load(path, kind, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, kind, file, o)) return 1;
     return Emit(RecordToJson(file).dump(2) + "\n", outFile, o);
 }
 
 int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !Load(path, std::nullopt, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, std::nullopt, file, o)) return 1;
     if (!file.fromJson) return Fail(o, ShownPath(path) + ": not a JSON form (it does not begin with '{')");
     std::string kind = KindName(file.kind);
     kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
@@ -97,7 +97,7 @@ int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) 
 
 int CmdDiff(const std::string& a, const std::string& b, std::optional<FileKindId> kind, Output& o) {
     RecordFile fa, fb;
-    if (!Load(a, kind, fa, o) || !Load(b, kind, fb, o)) return 1;
+    if (!LoadWithWarnings(a, kind, fa, o) || !LoadWithWarnings(b, kind, fb, o)) return 1;
     if (fa.kind != fb.kind)
         return Fail(o, ShownPath(a) + " is a " + KindName(fa.kind) + ", " + ShownPath(b) + " a " +
                            KindName(fb.kind) + "; only files of one kind compare");
@@ -134,7 +134,7 @@ int CmdDiff(const std::string& a, const std::string& b, std::optional<FileKindId
 
 int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o) {
     RecordFile file;
-    if (!Load(path, kind, file, o)) return 1;
+    if (!LoadWithWarnings(path, kind, file, o)) return 1;
     std::vector<CheckFinding> findings;
     if (file.kind == FileKindId::Panel) findings = CheckPanelRecord(file.panel);
     else if (file.kind == FileKindId::Modes) findings = CheckModeTable(file.modes);
@@ -159,8 +159,8 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
 
 int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const std::string& outFile, Output& o) {
     RecordFile panel, gamma;
-    if (!OutputCheck(outFile, {panelPath, gammaPath}, o) || !Load(panelPath, FileKindId::Panel, panel, o) ||
-        !Load(gammaPath, FileKindId::Gamma, gamma, o))
+    if (!OutputCheck(outFile, {panelPath, gammaPath}, o) || !LoadWithWarnings(panelPath, FileKindId::Panel, panel, o) ||
+        !LoadWithWarnings(gammaPath, FileKindId::Gamma, gamma, o))
         return 1;
     panel.panel.gammaTable = gamma.gamma;
     SetPanelFlag(panel.panel, kUseGamma, true);
@@ -169,7 +169,7 @@ int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const s
 
 int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !Load(path, std::nullopt, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, std::nullopt, file, o)) return 1;
     const GammaTable* g = nullptr;
     if (file.kind == FileKindId::Gamma) g = &file.gamma;
     else if (file.kind == FileKindId::Panel) g = &file.panel.gammaTable;
@@ -194,7 +194,7 @@ int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output&
 
 int CmdPlot(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !Load(path, kind, file, o)) return 1;
+    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, kind, file, o)) return 1;
     return Emit(PlotSvg(file), outFile, o);
 }
 

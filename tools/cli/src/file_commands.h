@@ -9,6 +9,10 @@
 
 namespace cli {
 
+// Reads a file the user named; the error or the warnings (extra bytes that are
+// ignored) go to the user. False when the file cannot be used.
+bool LoadWithWarnings(const std::string& path, std::optional<FileKindId> kind, RecordFile& file, Output& o);
+
 int CmdShow(const std::string& file, std::optional<FileKindId> kind, Output& o);
 int CmdToJson(const std::string& file, std::optional<FileKindId> kind, const std::string& outFile, Output& o);
 int CmdFromJson(const std::string& json, const std::string& outFile, Output& o);

@@ -9,6 +9,8 @@
 
 #include "json_form.h"
 #include "port_map.h"
+#include "board/board_write.h"
+#include "text_out.h"
 
 namespace cli {
 namespace {
@@ -58,7 +60,7 @@ std::vector<std::pair<std::string, std::string>> SerialDevices() {
 
 }  // namespace
 
-int CmdPorts(Output& o) {
+int CmdPorts(const BoardTarget& target, Output& o) {
     const std::string filePath = vantrel::PortsFilePath();
     std::error_code ec;
     const bool fileExists = !filePath.empty() && fs::exists(filePath, ec);
@@ -66,21 +68,26 @@ int CmdPorts(Output& o) {
     for (const auto& problem : file.problems) o.err << "tolvane2-cli: " << filePath << ", " << problem << " (skipped)\n";
 
     Json ports = Json::array();
+    std::vector<std::string> paths;  // as they are, for the text form
     for (int port = 1; port <= 4; ++port) {
         const vantrel::PortMapping m = vantrel::ResolvePort(port);
+        // --device stands for COM1 in this run, whatever maps it otherwise.
+        const bool fromOption = port == 1 && !target.device.empty();
+        const std::string path = fromOption ? target.device : m.path;
         Json p;
         p["port"] = port;
-        p["device"] = m.path;
-        p["source"] = SourceName(m.source);
-        if (m.source == vantrel::PortSource::File) p["line"] = m.line;
-        p["exists"] = fs::exists(m.path, ec);
+        p["device"] = ShownPath(path);
+        p["source"] = fromOption ? "option" : SourceName(m.source);
+        if (!fromOption && m.source == vantrel::PortSource::File) p["line"] = m.line;
+        p["exists"] = fs::exists(path, ec);
+        paths.push_back(path);
         ports.push_back(p);
     }
     Json devices = Json::array();
-    for (const auto& [path, target] : SerialDevices()) {
+    for (const auto& [path, linkTarget] : SerialDevices()) {
         Json d;
-        d["path"] = path;
-        if (!target.empty()) d["target"] = target;
+        d["path"] = ShownPath(path);
+        if (!linkTarget.empty()) d["target"] = ShownPath(linkTarget);
         devices.push_back(d);
     }
 
@@ -90,16 +97,19 @@ int CmdPorts(Output& o) {
         j["portsFileExists"] = fileExists;
         j["ports"] = ports;
         j["devices"] = devices;
-        o.out << j.dump(2) << "\n";
+        o.out << DumpJson(j) << "\n";
         return 0;
     }
     o.out << "Ports file: " << (filePath.empty() ? std::string("(none: neither XDG_CONFIG_HOME nor HOME is set)")
                                                  : filePath + (fileExists ? "" : " (not present)"))
           << "\n";
-    for (const Json& p : ports) {
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const Json& p = ports[i];
         const std::string source = p["source"].get<std::string>();
-        o.out << "COM" << p["port"].get<int>() << "  " << p["device"].get<std::string>() << "  ";
-        if (source == "variable")
+        o.out << "COM" << p["port"].get<int>() << "  " << paths[i] << "  ";
+        if (source == "option")
+            o.out << "(from --device, for this run)";
+        else if (source == "variable")
             o.out << "(from VANTREL_COM" << p["port"].get<int>() << ")";
         else if (source == "file")
             o.out << "(from the ports file, line " << p["line"].get<int>() << ")";

@@ -20,6 +20,19 @@ namespace cli {
 
 std::string DevicePathOfPort(int port) { return vantrel::ResolvePort(port).path; }
 
+std::string PermissionAdvice(const std::string& path, const std::string& group) {
+    // Membership of root's group would give far more than the port: a device
+    // left to root needs a group of its own.
+    if (group.empty() || group == "root")
+        return "The device belongs to no group that serial users join; it needs a group such as 'dialout' "
+               "(see which group your system uses for serial ports with ls -l /dev/ttyS0, and this device's with "
+               "ls -l " + path + "), set by a udev rule, for example a line SUBSYSTEM==\"tty\", GROUP=\"dialout\", "
+               "MODE=\"0660\" with the adapter's ATTRS{idVendor} and ATTRS{idProduct} in /etc/udev/rules.d/; then "
+               "join that group and log in again";
+    return "Add yourself to the group '" + group + "' that owns it (sudo usermod -aG " + group +
+           " \"$USER\"), then log in again";
+}
+
 std::string DescribePortFailure(const BoardTarget& target) {
     const std::string path = DevicePathOfPort(target.port);
     const std::string name = "COM" + std::to_string(target.port) + " (" + path + ")";
@@ -38,10 +51,9 @@ std::string DescribePortFailure(const BoardTarget& target) {
     if (fd < 0) {
         const int e = errno;
         if (e == EACCES || e == EPERM) {
-            std::string groupName = "dialout";
+            std::string groupName;
             if (const struct group* g = ::getgrgid(st.st_gid)) groupName = g->gr_name;
-            return "cannot open " + name + ": permission denied. Add yourself to the group '" + groupName +
-                   "' that owns it (sudo usermod -aG " + groupName + " \"$USER\"), then log in again";
+            return "cannot open " + name + ": permission denied. " + PermissionAdvice(path, groupName);
         }
         if (e == EBUSY)
             return "cannot open " + name + ": the port is busy; another program (the editor, another "

@@ -1,0 +1,75 @@
+// What every write to the board shares: the refusals made before anything is
+// sent (the broadcast address, a backup path that names the file to be
+// written, a file with check errors), the whole write tried again after a
+// try without a valid answer, the message that a slot or table was left
+// incomplete with the command that repairs it, and the JSON result.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/link_session.h"
+#include "json_form.h"
+#include "tolvane/panel_checks.h"
+
+namespace cli {
+
+// Indented JSON that never throws, whatever a string holds.
+std::string DumpJson(const Json& json);
+// A word the shell reads back as `text`: single-quoted unless it is plain.
+std::string ShellQuote(const std::string& text);
+
+// Exit status 2 with the reason when the target is the broadcast address
+// (no board answers a broadcast frame); 0 otherwise.
+int RefuseBroadcast(const BoardTarget& target, const std::string& command, Output& o);
+// True when both paths name one existing file (device and inode, so a hard
+// link, a symbolic link or another spelling count too).
+// Exit status 2 when the backup would replace the file to be written; 0 otherwise.
+int RefuseBackupOverInput(const std::string& backup, const std::string& input, Output& o);
+// Prints the findings of the checks (warnings unless quiet) and tells whether
+// the write may go on: not when there is an error and no --force.
+bool AcceptFindings(const std::string& path, const std::vector<CheckFinding>& findings, bool force, Output& o);
+
+// One block of a write, sent by one block export of the library.
+struct WriteBlock {
+    std::string name;                 // "panel image", "gamma table", "mode table"
+    uint32_t flashAddress = 0;
+    unsigned size = 0;
+    std::function<int()> send;        // the library call: 0, -1 or -2
+    unsigned written = 0;             // bytes the board confirmed in the latest try
+};
+
+// A write to the board from the first try to its result.
+struct WriteRun {
+    std::string command;              // "panel write", "modes write"
+    std::string subject;              // "Panel 4", "the mode table"
+    std::string file;                 // the file written
+    int panel = 0;                    // 1..4 for a panel write
+    bool fileHasErrors = false;       // written with --force
+    std::string backupFile;           // the backup taken, when one was
+    bool backupHasErrors = false;
+    std::vector<WriteBlock> blocks;
+    int tries = 0;
+    int result = 0;                   // the library's result of the latest try
+    std::optional<std::vector<ByteDifference>> verify;
+    bool reset = false;
+    std::string repairCommand;        // set when the board was left differing from the file
+};
+
+// Sends the blocks in order. A try that ends without a valid answer (-1) is
+// run again whole, up to w.retries more times, each announced on stderr after
+// a pause that lets a late answer pass. Returns 0, or the failing result.
+int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, Output& o);
+
+// After a failed try or a verify that differs: says the slot or table is now
+// incomplete (or differs) and prints the command that puts the backup back or
+// writes the file again. Returns 1.
+int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& run, Output& o);
+
+// The JSON result of a write on stdout (with --json); returns `code`.
+int FinishWrite(const BoardTarget& t, const WriteOptions& w, const WriteRun& run, int code, Output& o);
+
+}  // namespace cli

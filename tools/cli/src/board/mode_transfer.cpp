@@ -1,0 +1,111 @@
+// modes read and modes write: the mode table of the board, with backup and verify.
+#include "board_commands.h"
+
+#include "board/board_write.h"
+#include "file_commands.h"
+#include "board/link_session.h"
+#include "json_form.h"
+#include "record_files.h"
+#include "show.h"
+#include "tolvane/modes.h"
+#include "tolvane/panel_checks.h"
+#include "vantrel.h"
+
+namespace cli {
+
+namespace {
+
+int ReadModes(const BoardTarget& t, ModeTableImage& image, Output& o) {
+    Bar bar(o, "read mode table", 768);
+    const int rc = bar.Done(Vantrel_GetModeTable(t.address, image.bytes));
+    return rc < 0 ? TransferFailed(t, o, "reading the mode table", rc) : 0;
+}
+
+}  // namespace
+
+int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
+    if (int rc = RefuseBroadcast(t, "modes read", o)) return rc;
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    ModeTableImage image{};
+    if (int rc = ReadModes(t, image, o)) return rc;
+    RecordFile file;
+    file.kind = FileKindId::Modes;
+    ImageToModeTable(image, file.modes);
+    if (!outFile.empty()) {
+        std::string error;
+        if (!SaveRecordFile(outFile, file, error)) {
+            o.err << "tolvane2-cli: " << error << "\n";
+            return 1;
+        }
+        if (!o.quiet) o.err << "tolvane2-cli: mode table read into " << outFile << "\n";
+    }
+    if (o.json) o.out << DumpJson(ModesToJson(file.modes)) << "\n";
+    else if (outFile.empty()) ShowModes(o.out, file.modes);
+    return 0;
+}
+
+int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOptions& w, Output& o) {
+    if (int rc = RefuseBroadcast(t, "modes write", o)) return rc;
+    if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
+    RecordFile file;
+    if (!LoadWithWarnings(path, FileKindId::Modes, file, o)) return 1;
+    std::string error;
+    const auto findings = CheckModeTable(file.modes);
+    if (!AcceptFindings(path, findings, w.force, o)) return 1;
+    ModeTableImage image{};
+    ModeTableToImage(file.modes, image);
+
+    WriteRun run;
+    run.command = "modes write";
+    run.subject = "the mode table";
+    run.file = path;
+    run.fileHasErrors = HasCheckError(findings);
+    run.blocks.push_back({"mode table", kModeTableBase, 768, [&] { return Vantrel_WriteModeTable(t.address, image.bytes); }});
+
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    if (!w.backup.empty()) {
+        ModeTableImage old{};
+        if (ReadModes(t, old, o) != 0) {
+            o.err << "tolvane2-cli: backup of the mode table failed; nothing was written\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        RecordFile backup;
+        backup.kind = FileKindId::Modes;
+        ImageToModeTable(old, backup.modes);
+        if (!SaveRecordFile(w.backup, backup, error)) {
+            o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        run.backupFile = w.backup;
+        run.backupHasErrors = HasCheckError(CheckModeTable(backup.modes));
+        if (!o.quiet) o.err << "tolvane2-cli: mode table saved to " << w.backup << "\n";
+    }
+    if (SendWithRetries(t, w, run, o) < 0) {
+        ReportBoardLeftWrong(t, w, run, o);
+        return FinishWrite(t, w, run, 1, o);
+    }
+    if (w.verify) {
+        ModeTableImage back{};
+        if (ReadModes(t, back, o) != 0) {
+            o.err << "tolvane2-cli: verify of the mode table failed: it could not be read back\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        run.verify = CompareBlock("mode table", kModeTableBase, image.bytes, back.bytes, 768);
+        if (!run.verify->empty()) {
+            VerifyFailed(o, *run.verify);
+            ReportBoardLeftWrong(t, w, run, o);
+            return FinishWrite(t, w, run, 1, o);
+        }
+    }
+    if (!w.noReset) Vantrel_Reset(t.address);
+    run.reset = !w.noReset;
+    if (!o.quiet)
+        o.err << "tolvane2-cli: mode table written (" << file.modes.modeCount << " modes, 768 bytes"
+              << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+              << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset") << "\n";
+    return FinishWrite(t, w, run, 0, o);
+}
+
+}  // namespace cli

@@ -1,0 +1,177 @@
+// panel read and panel write: a panel slot of the board, its image and its
+// gamma table, with backup and verify.
+#include "board_commands.h"
+
+#include "board/board_write.h"
+#include "file_commands.h"
+#include "board/link_session.h"
+#include "json_form.h"
+#include "record_files.h"
+#include "show.h"
+#include "tolvane/files.h"
+#include "tolvane/panel.h"
+#include "tolvane/panel_checks.h"
+#include "tolvane/timing.h"
+#include "vantrel.h"
+
+namespace cli {
+namespace {
+
+bool ValidSlot(int panel, Output& o) {
+    if (panel >= 1 && panel <= 4) return true;
+    o.err << "tolvane2-cli: panel number " << panel << " is not 1..4\n";
+    return false;
+}
+
+// Reads a panel slot: its image, and its gamma table when the image uses it
+// or `alwaysGamma` asks for it.
+int ReadPanelSlot(const BoardTarget& t, int slot, bool alwaysGamma, PanelImage& image, GammaTable& gamma,
+                  bool& gotGamma, Output& o) {
+    const std::string name = "Panel " + std::to_string(slot + 1);
+    int rc;
+    {
+        Bar bar(o, "read " + name + " image", 64);
+        rc = bar.Done(Vantrel_GetPanelData(t.address, slot, image.bytes));
+    }
+    if (rc < 0) return TransferFailed(t, o, "reading " + name, rc);
+    gotGamma = alwaysGamma || ImageUsesGamma(image);
+    if (gotGamma) {
+        Bar bar(o, "read " + name + " gamma", 256);
+        rc = bar.Done(Vantrel_GetPanelGamma(t.address, slot, gamma.level));
+        if (rc < 0) return TransferFailed(t, o, "reading the gamma table of " + name, rc);
+    }
+    return 0;
+}
+
+PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma) {
+    PanelRecord r{};
+    SetPanelDefaults(r);
+    ImageToPanelRecord(image, gamma, r);
+    // The board's gamma table is kept even when the panel does not use it, so
+    // that a backup holds everything a write may overwrite.
+    if (gotGamma) r.gammaTable = gamma;
+    // A resolution that is not the standard pair was typed in: keep it so, or
+    // the editor would replace it by its class's pair before the next write.
+    if (!IsStandardResolution(r.hResolution, r.vResolution)) SetCustomResolution(r, true);
+    return r;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// panel read / write
+// ---------------------------------------------------------------------------
+
+int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Output& o) {
+    if (!ValidSlot(panel, o)) return 2;
+    if (int rc = RefuseBroadcast(t, "panel read", o)) return rc;
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    PanelImage image{};
+    GammaTable gamma{};
+    bool gotGamma = false;
+    if (int rc = ReadPanelSlot(t, panel - 1, false, image, gamma, gotGamma, o)) return rc;
+    RecordFile file;
+    file.kind = FileKindId::Panel;
+    file.panel = RecordFromBoard(image, gamma, gotGamma);
+    if (!outFile.empty()) {
+        std::string error;
+        if (!SaveRecordFile(outFile, file, error)) {
+            o.err << "tolvane2-cli: " << error << "\n";
+            return 1;
+        }
+        if (!o.quiet) o.err << "tolvane2-cli: Panel " << panel << " read into " << outFile << "\n";
+    }
+    if (o.json) o.out << DumpJson(PanelToJson(file.panel)) << "\n";
+    else if (outFile.empty()) ShowPanel(o.out, file.panel);
+    return 0;
+}
+
+int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
+    if (!ValidSlot(panel, o)) return 2;
+    if (int rc = RefuseBroadcast(t, "panel write", o)) return rc;
+    if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
+    RecordFile file;
+    if (!LoadWithWarnings(path, FileKindId::Panel, file, o)) return 1;
+    std::string error;
+    const auto findings = CheckPanelRecord(file.panel);
+    if (!AcceptFindings(path, findings, w.force, o)) return 1;
+    // The file is written as it is, like the editor's merged files: the
+    // resolution class is not applied again.
+    PanelImage image{};
+    GammaTable gamma{};
+    PanelRecordToImage(file.panel, image, gamma);
+    const bool withGamma = ImageUsesGamma(image);
+    const int slot = panel - 1;
+    const std::string name = "Panel " + std::to_string(panel);
+    const uint32_t imageAt = kPanelImageBase + 64u * static_cast<uint32_t>(slot);
+    const uint32_t gammaAt = kGammaBase + 256u * static_cast<uint32_t>(slot);
+
+    WriteRun run;
+    run.command = "panel write";
+    run.subject = name;
+    run.file = path;
+    run.panel = panel;
+    run.fileHasErrors = HasCheckError(findings);
+    run.blocks.push_back({"panel image", imageAt, 64, [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
+    if (withGamma)
+        run.blocks.push_back(
+            {"gamma table", gammaAt, 256, [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});
+
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+
+    if (!w.backup.empty()) {
+        PanelImage old{};
+        GammaTable oldGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) {
+            o.err << "tolvane2-cli: backup of " << name << " failed; nothing was written\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        RecordFile backup;
+        backup.kind = FileKindId::Panel;
+        backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
+        if (!SaveRecordFile(w.backup, backup, error)) {
+            o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        run.backupFile = w.backup;
+        run.backupHasErrors = HasCheckError(CheckPanelRecord(backup.panel));
+        if (!o.quiet) o.err << "tolvane2-cli: " << name << " saved to " << w.backup << "\n";
+    }
+
+    if (SendWithRetries(t, w, run, o) < 0) {
+        ReportBoardLeftWrong(t, w, run, o);
+        return FinishWrite(t, w, run, 1, o);
+    }
+    if (w.verify) {
+        PanelImage back{};
+        GammaTable backGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) {
+            o.err << "tolvane2-cli: verify of " << name << " failed: the slot could not be read back\n";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, 64);
+        if (withGamma) {
+            auto g = CompareBlock("gamma table", gammaAt, gamma.level, backGamma.level, 256);
+            diffs.insert(diffs.end(), g.begin(), g.end());
+        }
+        run.verify = diffs;
+        if (!diffs.empty()) {
+            VerifyFailed(o, diffs);
+            ReportBoardLeftWrong(t, w, run, o);
+            return FinishWrite(t, w, run, 1, o);
+        }
+    }
+    if (!w.noReset) Vantrel_Reset(t.address);
+    run.reset = !w.noReset;
+    if (!o.quiet)
+        o.err << "tolvane2-cli: " << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes"
+              << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+              << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset") << "\n";
+    return FinishWrite(t, w, run, 0, o);
+}
+
+}  // namespace cli
