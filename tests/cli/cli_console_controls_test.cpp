@@ -115,3 +115,20 @@ TEST_F(ConsoleControls, JsonSaysWhatTheBoardHoldsAndWhenAColourIsUncertain) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConsoleControls, RawSendsBytesAsTheyAreAndShowsWhatArrivesOutsideFrames) {
+    // A version request typed by hand; the board puts noise before its answer.
+    vb::Faults faults;
+    faults.noise = {0x55, 0xAA};
+    board_->SetFaults(faults);
+    Result r = OnBoard({"--json", "raw", "0xBB", "0", "19", "2", "0", "0", "0x15", "--listen", "300"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json j = Json::parse(r.out);
+    EXPECT_EQ(j["received"], Json::array({0x55, 0xAA})) << "the answer frame itself goes to the parser, not here";
+    EXPECT_EQ(board_->ReceivedBytes(), (Bytes{0xBB, 0, 19, 2, 0, 0, 0x15}));
+    EXPECT_EQ(OnBoard({"raw", "0x1BB"}).code, 2);
+}
+
+}  // namespace

@@ -167,6 +167,12 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
     s->add_option("FLAGS", x.a, "Flags 0..255")->required();
     add(&app, "reset", "Reset the board (no answer is awaited, so --address 255 resets every board on the line)",
         [](const BoardTarget& t, Output& o) { return CmdReset(t, o); });
+    s = add(&app, "raw",
+            "Send BYTE... to the line as they are, outside the command protocol, and print the bytes that arrive "
+            "outside a frame while listening",
+            [&x](const BoardTarget& t, Output& o) { return CmdRaw(t, x.list, x.a, o); });
+    s->add_option("BYTE", x.list, "Bytes 0..0xFF")->required();
+    s->add_option("--listen", x.a, "How long to collect what comes back, in ms (default 200)");
 
     return [args, subs](const BoardTarget& t, Output& o, bool errIsTerminal) -> std::optional<int> {
         args->write.consent.interactive = errIsTerminal && ::isatty(0) != 0;

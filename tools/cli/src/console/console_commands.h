@@ -35,6 +35,8 @@ int CmdOsdHide(const BoardTarget& t, Output& o);
 int CmdAction(const BoardTarget& t, const std::string& action, Output& o);
 int CmdDebug(const BoardTarget& t, const std::string& flags, Output& o);
 int CmdReset(const BoardTarget& t, Output& o);
+// Sends bytes as they are and collects the bytes that arrive outside frames for listenMs.
+int CmdRaw(const BoardTarget& t, const std::vector<std::string>& bytes, const std::string& listenMs, Output& o);
 
 // Flash and NVRAM.
 enum class Memory { Flash, NvRam };
