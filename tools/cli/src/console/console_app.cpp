@@ -14,7 +14,10 @@ namespace {
 
 using namespace console;
 
-constexpr const char* kNumbers = " Numbers in decimal or as 0x followed by hex digits.";
+constexpr const char* kFooter =
+    "Numbers in decimal or as 0x followed by hex digits (418 or 0x1A2). Exit 0 done, 1 the board or a file "
+    "failed, 2 wrong arguments or a refusal (nothing changed). Global options (--json, --quiet, --port, --device, "
+    "--address) may come before or after the command; see tolvane2-cli --help.";
 
 struct Args {
     std::string a, b, c, d, from, to, size, outFile;
@@ -40,7 +43,8 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
     };
     auto add = [&](CLI::App* parent, const char* name, const std::string& help,
                    std::function<int(const BoardTarget&, Output&)> run) {
-        auto* s = fall(parent->add_subcommand(name, help + kNumbers));
+        auto* s = fall(parent->add_subcommand(name, help));
+        s->footer(kFooter);
         subs->push_back({s, std::move(run)});
         return s;
     };
