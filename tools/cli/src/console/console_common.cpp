@@ -112,9 +112,7 @@ std::string Hex(unsigned v, int digits) {
 
 std::string HexTable(uint32_t firstAddress, const Bytes& bytes, int addressDigits) {
     std::string text = std::string(static_cast<std::size_t>(addressDigits) + 2, ' ');
-    for (int i = 0; i < 16; ++i) text += " " + std::string(1, "0123456789abcdef"[i]) + " ";
-    text.pop_back();
-    text += "    0123456789abcdef\n";
+    text += " 0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
     if (bytes.empty()) return text;
     const uint32_t end = firstAddress + static_cast<uint32_t>(bytes.size());
     for (uint32_t row = firstAddress & ~15u; row < end; row += 16) {
