@@ -16,6 +16,12 @@ Board::Board(Options options)
     // Identification registers: chip id and revision.
     registers_[0x0000] = 0x5632;
     registers_[0x0001] = 0x0201;
+    // The board's description of itself: the size of its NVRAM in bytes.
+    registers_[kNvRamSizeRegister] = static_cast<uint16_t>(kNvRamSize);
+    // I2C devices with readable content: the controller's own identification
+    // at 0x00/0x00, and the monitor's EDID EEPROM at 0xA0/0x00.
+    i2c_[0x0000] = FactoryI2cIdentification();
+    i2c_[0xA000] = FactoryEdid();
     // Adjusters: current value, minimum, maximum.
     for (auto& a : adjusters_) a = {0, 0, 255};
     adjusters_[0] = {50, 0, 100};     // brightness

@@ -203,4 +203,30 @@ std::vector<uint8_t> FactoryFlash() {
     return flash;
 }
 
+std::array<uint8_t, 256> FactoryI2cIdentification() {
+    std::array<uint8_t, 256> d{};
+    const char id[] = "VANTREL-2";
+    d[0] = 0x56;  // chip id, as register 0
+    d[1] = 0x32;
+    d[2] = 0x02;  // revision, as register 1
+    d[3] = 0x01;
+    std::memcpy(d.data() + 0x10, id, sizeof id - 1);
+    return d;
+}
+
+std::array<uint8_t, 256> FactoryEdid() {
+    std::array<uint8_t, 256> d{};
+    const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,  // EDID header
+                            0x59, 0x4C, 0x02, 0x07, 0x01, 0x00, 0x00, 0x00,  // maker "VLB", product, serial
+                            0x01, 0x22, 0x01, 0x03};                          // week, year, version 1.3
+    std::memcpy(d.data(), head, sizeof head);
+    // Monitor name descriptor.
+    const uint8_t name[] = {0x00, 0x00, 0x00, 0xFC, 0x00, 'V', 'A', 'N', 'T', 'R', 'E', 'L', ' ', 'L', 'C', 'D', 0x0A, 0x20};
+    std::memcpy(d.data() + 0x5A, name, sizeof name);
+    uint8_t sum = 0;
+    for (int i = 0; i < 127; ++i) sum = static_cast<uint8_t>(sum + d[static_cast<std::size_t>(i)]);
+    d[127] = static_cast<uint8_t>(0x100 - sum);
+    return d;
+}
+
 }  // namespace vantrel_board

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "board_commands.h"
+#include "console/console.h"
 #include "file_commands.h"
 
 namespace cli {
@@ -169,6 +170,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     auto* ports = fall(app.add_subcommand(
         "ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present"));
 
+    const ConsoleDispatch console = AddConsoleCommands(app, fall);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
@@ -204,6 +207,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (modesWrite->parsed()) return CmdModesWrite(target, file, write, o);
     if (scan->parsed()) return CmdScan(target, probeMs, o);
     if (ports->parsed()) return CmdPorts(target, o);
+    if (auto rc = console(target, o, errIsTerminal)) return *rc;
     err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
     return 2;
 }

@@ -30,6 +30,8 @@ namespace vantrel_board {
 
 constexpr std::size_t kFlashSize = 0x10000;
 constexpr std::size_t kNvRamSize = 0x2000;
+// The register that gives the NVRAM size in bytes.
+constexpr uint16_t kNvRamSizeRegister = 0x0002;
 constexpr uint8_t kFrameStart = 0xBB;
 constexpr uint8_t kBroadcastAddress = 255;
 
@@ -153,6 +155,7 @@ using AnswerHook = std::function<std::optional<std::vector<uint8_t>>(const Frame
 //                   active width, active height of the current mode's entry in
 //                   the flash mode table, its index (0xFF: no mode), its flags
 //   version         the two version bytes (2, 1 unless set)
+//   register 0x0002 the NVRAM size in bytes; registers 0 and 1 chip id and revision
 // Commands that only set something echo their request data; the reset and
 // unknown command codes get no answer.
 class Board {
@@ -335,6 +338,11 @@ private:
 // The factory content: 64 KiB of erased flash with four panel slots (PanelImage
 // and gamma table each) and a mode table of common VGA to SXGA modes.
 std::vector<uint8_t> FactoryFlash();
+// The factory content of the two I2C devices that answer with data: the
+// controller's identification (select 0x00/0x00) and a 128-byte EDID block of
+// the attached monitor (select 0xA0/0x00); the rest of each reads 0.
+std::array<uint8_t, 256> FactoryI2cIdentification();
+std::array<uint8_t, 256> FactoryEdid();
 
 }  // namespace vantrel_board
 
