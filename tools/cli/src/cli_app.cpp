@@ -7,6 +7,7 @@
 
 #include "board_commands.h"
 #include "file_commands.h"
+#include "program/program_command.h"
 
 namespace cli {
 namespace {
@@ -132,6 +133,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     auto* ports = fall(app.add_subcommand(
         "ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present"));
 
+    ProgramCommand program;
+    AddProgramCommand(app, program);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
@@ -158,6 +162,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (modesWrite->parsed()) return CmdModesWrite(target, file, write, o);
     if (scan->parsed()) return CmdScan(target, probeMs, o);
     if (ports->parsed()) return CmdPorts(o);
+    if (int rc = 0; RunProgramCommand(program, target, o, rc)) return rc;
     err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
     return 2;
 }
