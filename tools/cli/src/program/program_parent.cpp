@@ -99,7 +99,18 @@ private:
         posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
         std::string arg0 = "tolvane2-cli", arg1 = kWorkerCommand;
         char* argv[] = {arg0.data(), arg1.data(), const_cast<char*>(spec.c_str()), nullptr};
-        const int rc = posix_spawn(&l.pid, "/proc/self/exe", &fa, nullptr, argv, environ);
+        // The worker starts with the stop signals blocked, so that a Ctrl-C
+        // before its handler is in place waits for it instead of killing it.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGINT);
+        sigaddset(&stop, SIGTERM);
+        posix_spawnattr_setsigmask(&attr, &stop);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+        const int rc = posix_spawn(&l.pid, "/proc/self/exe", &fa, &attr, argv, environ);
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&fa);
         ::close(fds[1]);
         if (rc != 0) {

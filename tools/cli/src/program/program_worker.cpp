@@ -320,6 +320,12 @@ int RunProgramWorker(const std::string& specJson) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // The parent starts workers with these blocked; one that came meanwhile is handled now.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
 
     const Json spec = Json::parse(specJson, nullptr, false);
     ProgramImages images;
