@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "program/program_job.h"
 #include "program/sha256.h"
 #include "record_files.h"
 
@@ -234,6 +235,80 @@ TEST_F(ProgramTest, CtrlCStopsEveryLineAfterItsTransactionAndReportsEachBoard) {
         EXPECT_EQ(boards_[static_cast<std::size_t>(i)]->ResetCount(), 0u);
     }
     EXPECT_EQ(report[0]["state"], "half-written");
+}
+
+// A bus of three boards: one after the other, a failure in the middle stops neither neighbour.
+TEST_F(ProgramTest, AddressesOnOneBusRunInTurnAndFailAlone) {
+    MakeFiles();
+    vantrel_board::Options options;
+    options.baud = 0;
+    options.address = 1;
+    options.moreAddresses = {2, 3};
+    // Frames count the requests of every board on the line: address 1 takes
+    // 1..70 (version, 68 write chunks, reset), address 2 writes from 72.
+    options.faults.dropAnswerFrame = 80;
+    Board bus(options);
+    ASSERT_TRUE(bus.Start());
+    const Child c = Start({"program", "--modes", P("m.MOD"), "--panel", P("p.PNL"), "--slot", "4", "--addresses",
+                           "1,2,3", "--report", P("r.jsonl"), bus.SlavePath()},
+                          P("out"), P("err"));
+    EXPECT_EQ(c.Wait(), 1) << ReadText(P("err"));
+    bus.Stop();
+    const auto report = ReadReport(P("r.jsonl"));
+    ASSERT_EQ(report.size(), 3u);
+    const char* results[] = {"ok", "failed", "ok"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(report[i]["address"], i + 1);
+        EXPECT_EQ(report[i]["result"], results[i]) << report[i].dump();
+        EXPECT_EQ(report[i]["verify"], "off");
+        EXPECT_EQ(bus.Device(static_cast<uint8_t>(i + 1))->ResetCount(), i == 1 ? 0u : 1u);
+    }
+    EXPECT_EQ(report[1]["state"], "half-written");
+    // No backup was taken: the exit line says so instead of naming a restore.
+    EXPECT_NE(ReadText(P("err")).find("no backup was taken"), std::string::npos);
+}
+
+// The job file and the command line together.
+TEST_F(ProgramTest, CommandLineOptionsWinOverTheJobFile) {
+    fs::create_directories(dir_ / "jobs");
+    WriteText(P("jobs/job.json"), R"({"panel": "p.PNL", "slot": 1, "backupDir": "bk", "report": "r.jsonl",
+        "lines": [{"device": "/dev/ttyUSB0", "addresses": [1, 5]}, {"device": "COM2", "scan": true}]})");
+    struct Case {
+        std::vector<std::string> extra;   // command line besides --job
+        int slot;
+        std::vector<std::string> devices;
+        std::vector<std::vector<int>> addresses;
+        bool scanFirst;
+    };
+    const std::vector<Case> cases = {
+        {{}, 1, {"/dev/ttyUSB0", P("jobs/COM2")}, {{1, 5}, {}}, false},
+        {{"--slot", "3"}, 3, {"/dev/ttyUSB0", P("jobs/COM2")}, {{1, 5}, {}}, false},
+        {{"--addresses", "7"}, 1, {"/dev/ttyUSB0", P("jobs/COM2")}, {{7}, {7}}, false},
+        {{"--scan"}, 1, {"/dev/ttyUSB0", P("jobs/COM2")}, {{}, {}}, true},
+        {{"/dev/ttyACM0"}, 1, {"/dev/ttyACM0"}, {{0}}, false},
+    };
+    for (const Case& k : cases) {
+        cli::ProgramArgs args;
+        args.jobFile = P("jobs/job.json");
+        for (std::size_t i = 0; i < k.extra.size(); ++i) {
+            if (k.extra[i] == "--slot") args.slot = std::stoi(k.extra[++i]);
+            else if (k.extra[i] == "--addresses") args.addresses = k.extra[++i];
+            else if (k.extra[i] == "--scan") args.scan = true;
+            else args.devices.push_back(k.extra[i]);
+        }
+        cli::ProgramJob job;
+        std::string error;
+        ASSERT_TRUE(cli::BuildJob(args, job, error)) << error;
+        EXPECT_EQ(job.panelFile, P("jobs/p.PNL"));
+        EXPECT_EQ(job.backupDir, P("jobs/bk"));
+        EXPECT_EQ(job.slot, k.slot);
+        ASSERT_EQ(job.lines.size(), k.devices.size());
+        for (std::size_t i = 0; i < job.lines.size(); ++i) {
+            EXPECT_EQ(job.lines[i].device, k.devices[i]);
+            EXPECT_EQ(job.lines[i].addresses, k.addresses[i]);
+        }
+        EXPECT_EQ(job.lines[0].scan, k.scanFirst);
+    }
 }
 
 // Jobs that cannot run are refused before any board is touched.

@@ -221,7 +221,9 @@ private:
             const auto back = Blocks(image2, gamma2, modes2, images_.withGamma);
             run.Begin("verify", Total(back));
             if (!MoveAll(run, false, back, error)) {
-                if (!error.empty()) error = "could not read back: " + error;
+                if (error.empty()) return false;   // stopped
+                error = "could not read back: " + error;
+                r["verify"] = "failed";
                 return false;
             }
             std::size_t differ = 0;
