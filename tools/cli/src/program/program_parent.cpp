@@ -3,6 +3,7 @@
 // summary table and a restore line for every board that failed.
 #include "program/program_parent.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -82,7 +83,7 @@ public:
         sigaction(SIGINT, &oldInt, nullptr);
         sigaction(SIGTERM, &oldTerm, nullptr);
         for (std::size_t i = 0; i < lines_.size(); ++i) CloseRows(i);
-        if (o_.progress) Draw(true);
+        if (o_.progress) Draw();
         return Finish();
     }
 
@@ -146,7 +147,7 @@ private:
             for (std::size_t k = 0; n > 0 && k < fds.size(); ++k)
                 if (fds[k].revents) ReadFrom(which[k]);
             if (o_.progress && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
-                Draw(false);
+                Draw();
                 lastDraw = Clock::now();
             }
         }
@@ -248,15 +249,19 @@ private:
 
     void Message(const std::string& text) {
         if (o_.quiet) return;
-        if (o_.progress) Draw(true, text);
+        if (o_.progress) Draw(text);
         else o_.err << text << "\n" << std::flush;
     }
 
     // One line per port: its current board, step and progress.
-    void Draw(bool final, const std::string& message = std::string()) {
+    void Draw(const std::string& message = std::string()) {
         std::string s;
         if (drawn_ > 0) s += "\x1b[" + std::to_string(drawn_) + "F";
-        if (!message.empty()) s += "\x1b[2K" + message + "\n";
+        if (!message.empty()) {
+            s += "\x1b[2K";
+            s += message;
+            s += '\n';
+        }
         for (std::size_t i = 0; i < lines_.size(); ++i) {
             const Row* current = nullptr;
             int finished = 0, ok = 0, count = 0;
@@ -272,18 +277,19 @@ private:
             }
             std::string text = lines_[i].spec.device + "  ";
             if (current != nullptr) {
-                const unsigned pct = current->total ? current->done * 100 / current->total : 0;
+                const unsigned pct =
+                    current->total ? std::min(100u, current->done * 100 / current->total) : 0;
                 std::string bar(pct / 5, '#');
                 bar.append(20 - pct / 5, '.');
-                text += (current->address.is_null() ? std::string("scan") : "address " + current->address.dump()) +
-                        "  " + current->step + " [" + bar + "] " + std::to_string(pct) + "%  ";
+                text += current->address.is_null() ? std::string("scan") : "address " + current->address.dump();
+                text.append("  ").append(current->step).append(" [").append(bar).append("] ");
+                text.append(std::to_string(pct)).append("%  ");
             }
-            text += "(" + std::to_string(finished) + "/" + std::to_string(count) + " done, " + std::to_string(ok) +
-                    " ok)";
-            s += "\x1b[2K" + text + "\n";
+            text.append("(").append(std::to_string(finished)).append("/").append(std::to_string(count));
+            text.append(" done, ").append(std::to_string(ok)).append(" ok)");
+            s.append("\x1b[2K").append(text).append("\n");
         }
         drawn_ = static_cast<int>(lines_.size());
-        (void)final;
         o_.err << s << std::flush;
     }
 

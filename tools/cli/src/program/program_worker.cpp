@@ -344,7 +344,10 @@ int RunProgramWorker(const std::string& specJson) {
     ::setenv("VANTREL_COM1", device.c_str(), 1);
     const bool open = OpenSerialCommunication(1, 57600) != 0;
     if (!open) {
-        const std::string why = DescribePortFailure(BoardTarget{1, device, 0});
+        // The library's port 1 stands for the device here: name the device only.
+        std::string why = DescribePortFailure(BoardTarget{1, device, 0});
+        const std::string com = "COM1 (" + device + ")";
+        if (why.rfind("cannot open " + com, 0) == 0) why.replace(12, com.size(), device);
         if (scan) Emit(LineFailure(nullptr, "open", why));
         for (int a : addresses) Emit(LineFailure(a, "open", why));
         Emit({{"ev", "end"}});
