@@ -3,7 +3,10 @@
 // Ctrl-C in the middle of a job.
 #include "cli_harness.h"
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
+#include <set>
 #include <csignal>
 #include <cstring>
 #include <thread>
@@ -266,6 +269,42 @@ TEST_F(ProgramTest, AddressesOnOneBusRunInTurnAndFailAlone) {
     EXPECT_EQ(report[1]["state"], "half-written");
     // No backup was taken: the exit line says so instead of naming a restore.
     EXPECT_NE(ReadText(P("err")).find("no backup was taken"), std::string::npos);
+}
+
+// Backup names never replace a file: files already there under the names of
+// the coming seconds (device without /dev/ and / made _, address, UTC time)
+// stay as they were, and each run gets names of its own.
+TEST_F(ProgramTest, BackupsNeverOverwriteEarlierOnes) {
+    MakeFiles();
+    StartBoards(std::vector<vantrel_board::Faults>(kBoards));
+    fs::create_directories(P("bk"));
+    std::string device = devices_[0].substr(5);
+    std::replace(device.begin(), device.end(), '/', '_');
+    std::vector<std::string> decoys;
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now - 1; t < now + 30; ++t) {
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm);
+        for (const char* what : {"_panel2.PNL", "_modes.MOD"}) {
+            decoys.push_back(P("bk/" + device + "_addr0_" + stamp + what));
+            WriteText(decoys.back(), "earlier backup");
+        }
+    }
+    const std::vector<std::string> args = {"program", "--panel", P("p.PNL"), "--slot", "2", "--modes", P("m.MOD"),
+                                           "--backup-dir", P("bk"), "--report", P("r.jsonl"), devices_[0]};
+    std::set<std::string> names;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Start(args, P("out"), P("err")).Wait(), 0) << ReadText(P("err"));
+        const Json backups = ReadReport(P("r.jsonl")).at(0)["backups"];
+        for (const char* what : {"panel", "modes"}) {
+            const std::string name = backups[what].get<std::string>();
+            EXPECT_TRUE(names.insert(name).second) << name;
+            EXPECT_NE(ReadText(name), "earlier backup");
+        }
+    }
+    for (const std::string& d : decoys) EXPECT_EQ(ReadText(d), "earlier backup") << d;
 }
 
 // The job file and the command line together.
