@@ -123,6 +123,11 @@ std::optional<std::vector<uint8_t>> Board::Execute(const Frame& f, bool& isWrite
             if (write) {
                 if (3 + i >= d.size()) break;
                 mem[at] = d[3 + i];
+                // A weak flash cell: the echo is right, the stored byte is not.
+                const int32_t weak = faults_.corruptStoreAddress;
+                if (flash && weak >= 0 && static_cast<std::size_t>(weak) == at) mem[at] = static_cast<uint8_t>(~d[3 + i]);
+                a.push_back(d[3 + i]);
+                continue;
             }
             a.push_back(mem[at]);
         }

@@ -63,6 +63,9 @@ const char kHelp[] =
     "  --oversize N          answer frame N with more data bytes than the host's\n"
     "                        32-byte buffer holds (checksum right).\n"
     "  --oversize-length L   the oversize answer's data length, 33..255 (default 40).\n"
+    "  --corrupt-store ADDR  flash writes to address ADDR (0..0xFFFF) store the byte\n"
+    "                        inverted; the echo carries the byte as sent, so only a\n"
+    "                        read-back finds it.\n"
     "  --garble N            alter one byte of the answer frame to frame N on the line\n"
     "                        (the checksum is not corrected).\n"
     "  --garble-offset O     the offset of that byte in the frame, modulo its size\n"
@@ -199,6 +202,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--alter-echo-index") {
             if (!number(255, n)) return Usage("--alter-echo-index needs a byte index 0..255");
             f.alterEchoIndex = static_cast<uint8_t>(n);
+        } else if (arg == "--corrupt-store") {
+            if (!number(0xFFFF, n)) return Usage("--corrupt-store needs a flash address 0..0xFFFF");
+            f.corruptStoreAddress = static_cast<int32_t>(n);
         } else if (arg == "--garble") {
             if (!number(UINT64_MAX, n) || !n) return Usage("--garble needs a frame number from 1");
             f.garbleFrame = n;

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 help=$("$board" --help)
 for option in --link --address --answer-broadcast --baud --flash-file --verbose --help \
               --drop-answer --bad-checksum --alter-echo --delay-ms --delay-frame \
-              --noise --noise-frame --oversize --oversize-length; do
+              --noise --noise-frame --oversize --oversize-length --corrupt-store; do
   grep -q -- "$option" <<<"$help" || fail "--help does not document $option"
 done
 status=0; "$board" --address 256 2>/dev/null || status=$?

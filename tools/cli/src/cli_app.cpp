@@ -8,6 +8,7 @@
 #include "board_commands.h"
 #include "console/console.h"
 #include "file_commands.h"
+#include "program/program_command.h"
 
 namespace cli {
 namespace {
@@ -171,6 +172,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present"));
 
     const ConsoleDispatch console = AddConsoleCommands(app, fall);
+    ProgramCommand program;
+    AddProgramCommand(app, program);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -208,6 +211,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (scan->parsed()) return CmdScan(target, probeMs, o);
     if (ports->parsed()) return CmdPorts(target, o);
     if (auto rc = console(target, o, errIsTerminal)) return *rc;
+    if (int rc = 0; RunProgramCommand(program, target, o, rc)) return rc;
     err << "tolvane2-cli: no command given; see tolvane2-cli --help\n";
     return 2;
 }

@@ -106,6 +106,9 @@ struct Faults {
     uint64_t garbleFrame = 0;          // one byte of the whole answer frame altered on the line:
     uint8_t garbleOffset = 0;          //   the byte at this offset, modulo the frame's size,
     uint8_t garbleMask = 0x5A;         //   exclusive-or this mask (0 counts as 0x5A)
+    // Flash writes to this address store the byte inverted while the echo
+    // carries the byte as sent (a weak cell only a read-back finds); -1: off.
+    int32_t corruptStoreAddress = -1;
 };
 
 struct Options {

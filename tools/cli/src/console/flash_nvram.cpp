@@ -72,7 +72,10 @@ int Verify(const BoardTarget& t, Memory m, uint32_t addr, const Bytes& image, Ou
     }
     auto diffs = DiffLines(m, addr, image.data(), back.data(), image.size());
     if (diffs.empty()) return 0;
-    return VerifyFailed(o, diffs);
+    o.err << "tolvane2-cli: verify failed: " << diffs.size() << (diffs.size() == 1 ? " byte differs" : " bytes differ")
+          << "\n";
+    PrintDiffs(o, diffs);
+    return 1;
 }
 
 }  // namespace

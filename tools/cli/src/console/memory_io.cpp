@@ -50,14 +50,10 @@ std::vector<std::string> DiffLines(Memory m, uint32_t base, const uint8_t* wrote
     return lines;
 }
 
-namespace {
-
 void PrintDiffs(Output& o, const std::vector<std::string>& diffs) {
-    for (std::size_t i = 0; i < diffs.size() && i < 32; ++i) o.err << "  " << diffs[i] << "\n";
-    if (diffs.size() > 32) o.err << "  ... and " << diffs.size() - 32 << " more\n";
+    for (std::size_t i = 0; i < diffs.size() && i < 32; ++i) o.err << "tolvane2-cli:   " << diffs[i] << "\n";
+    if (diffs.size() > 32) o.err << "tolvane2-cli:   ... and " << diffs.size() - 32 << " more\n";
 }
-
-}  // namespace
 
 bool WriteChunks(const BoardTarget& t, Memory m, uint32_t base, const Bytes& image,
                  const std::vector<uint32_t>& offsets, Output& o) {

@@ -37,6 +37,8 @@ std::vector<uint32_t> AllChunks(uint32_t n);
 
 // "wrote 0x12, read back 0x34" lines for each differing byte, at most `limit`.
 std::vector<std::string> DiffLines(Memory m, uint32_t base, const uint8_t* wrote, const uint8_t* read, std::size_t n);
+// The first 32 of those lines on the message stream.
+void PrintDiffs(Output& o, const std::vector<std::string>& diffs);
 
 // The panel, gamma and mode areas of flash that [addr, addr + n) touches (none for NVRAM).
 std::vector<std::string> ProtectedAreas(Memory m, uint32_t addr, uint32_t n);

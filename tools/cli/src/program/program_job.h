@@ -1,0 +1,72 @@
+// A production job: what is written (a panel slot, a mode table or both) and
+// where (serial lines, each with its device addresses or a scan), from the
+// command line, a JSON job file, or both.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "json_form.h"
+#include "tolvane/records.h"
+
+namespace cli {
+
+struct ProgramLine {
+    std::string device;
+    std::vector<int> addresses;   // 0..254, written one after the other
+    bool scan = false;            // every address that answers instead
+};
+
+struct ProgramJob {
+    std::string panelFile;
+    int slot = 0;                 // 1..4 with a panel file
+    std::string modesFile;
+    bool verify = false;
+    std::string backupDir;        // empty: no backup
+    std::string report;           // empty: no report file
+    std::vector<ProgramLine> lines;
+};
+
+// What the command line gave; unset parts are taken from the job file.
+struct ProgramArgs {
+    std::string panelFile, modesFile, backupDir, report, jobFile, addresses;
+    int slot = 0;
+    bool verify = false, scan = false, addressGiven = false;
+    int address = 0;              // the global --address: one board per line
+    std::vector<std::string> devices;
+};
+
+// The job's content as the board holds it, ready to be written.
+struct ProgramImages {
+    bool hasPanel = false;
+    int slot = 0;                 // 1..4
+    PanelImage panel{};
+    bool withGamma = false;       // the image uses its gamma table: written too
+    GammaTable gamma{};
+    bool hasModes = false;
+    ModeTableImage modes{};
+};
+
+// "1,5,9" into addresses; 255 (the broadcast) and anything outside 0..254 is refused.
+bool ParseAddressList(const std::string& text, std::vector<int>& out, std::string& error);
+
+// Merges the command line over the job file (when one is named) into `job`;
+// paths in the job file are taken relative to its folder.
+bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error);
+
+bool LoadImages(const ProgramJob& job, ProgramImages& images, std::string& error);
+
+// The SHA-256 of each block the job writes: panelImage, gammaTable, modeTable.
+Json ImageHashes(const ProgramImages& images);
+
+// The worker's instructions for one line, passed as its single argument.
+Json WorkerSpec(const ProgramJob& job, const ProgramLine& line, const ProgramImages& images);
+bool SpecToImages(const Json& spec, ProgramImages& images, std::string& error);
+
+// Hex text of bytes and back.
+std::string ToHex(const uint8_t* data, std::size_t n);
+bool FromHex(const std::string& text, uint8_t* out, std::size_t n);
+
+}  // namespace cli

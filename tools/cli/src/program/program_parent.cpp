@@ -1,0 +1,432 @@
+// The parent of a production job: it starts one worker per line, follows their
+// JSON lines, draws the live view, and at the end writes the report, the
+// summary table and a restore line for every board that failed.
+#include "program/program_parent.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "program/program_worker.h"
+
+extern char** environ;
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+// One board (or, before its scan ends, a scanned line) as the parent knows it.
+struct Row {
+    std::size_t line = 0;
+    Json address;            // null: the line's scan
+    std::string step = "waiting";
+    unsigned done = 0, total = 0;
+    Json result;             // the worker's result event, null until it came
+    Row(std::size_t l, Json a) : line(l), address(std::move(a)) {}
+};
+
+struct Line {
+    ProgramLine spec;
+    pid_t pid = -1;
+    int fd = -1;
+    std::string buffer;
+    bool ended = false;      // the worker's "end" came
+    std::string fatal;
+    int status = 0;
+    explicit Line(ProgramLine s) : spec(std::move(s)) {}
+};
+
+std::string Quote(const std::string& s) {
+    if (s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
+        std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class Program {
+public:
+    Program(const ProgramJob& job, const ProgramImages& images, Output& o) : job_(job), images_(images), o_(o) {
+        for (std::size_t i = 0; i < job.lines.size(); ++i) {
+            lines_.emplace_back(job.lines[i]);
+            if (job.lines[i].scan) rows_.emplace_back(i, Json(nullptr));
+            for (int a : job.lines[i].addresses) rows_.emplace_back(i, Json(a));
+        }
+    }
+
+    int Run() {
+        struct sigaction sa{}, oldInt{}, oldTerm{};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &oldInt);
+        sigaction(SIGTERM, &sa, &oldTerm);
+        g_interrupted = 0;
+        for (Line& l : lines_) Spawn(l);
+        Follow();
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGTERM, &oldTerm, nullptr);
+        for (std::size_t i = 0; i < lines_.size(); ++i) CloseRows(i);
+        if (o_.progress) Draw();
+        return Finish();
+    }
+
+private:
+    void Spawn(Line& l) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            l.fatal = std::string("no pipe for the worker: ") + std::strerror(errno);
+            return;
+        }
+        const std::string spec = WorkerSpec(job_, l.spec, images_).dump();
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
+        std::string arg0 = "tolvane2-cli", arg1 = kWorkerCommand;
+        char* argv[] = {arg0.data(), arg1.data(), const_cast<char*>(spec.c_str()), nullptr};
+        // The worker starts with the stop signals blocked, so that a Ctrl-C
+        // before its handler is in place waits for it instead of killing it.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGINT);
+        sigaddset(&stop, SIGTERM);
+        posix_spawnattr_setsigmask(&attr, &stop);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+        const int rc = posix_spawn(&l.pid, "/proc/self/exe", &fa, &attr, argv, environ);
+        posix_spawnattr_destroy(&attr);
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(fds[1]);
+        if (rc != 0) {
+            ::close(fds[0]);
+            l.pid = -1;
+            l.fatal = std::string("the worker could not be started: ") + std::strerror(rc);
+            return;
+        }
+        l.fd = fds[0];
+    }
+
+    // Reads every worker's lines until all pipes are closed.
+    void Follow() {
+        bool forwarded = false;
+        auto lastDraw = Clock::now() - std::chrono::seconds(1);
+        for (;;) {
+            if (g_interrupted && !forwarded) {
+                forwarded = true;
+                for (Line& l : lines_)
+                    if (l.pid > 0 && l.fd >= 0) ::kill(l.pid, SIGINT);
+                Message("Stopping: every line finishes the transaction on the wire, then the report is written");
+            }
+            std::vector<pollfd> fds;
+            std::vector<std::size_t> which;
+            for (std::size_t i = 0; i < lines_.size(); ++i)
+                if (lines_[i].fd >= 0) {
+                    fds.push_back({lines_[i].fd, POLLIN, 0});
+                    which.push_back(i);
+                }
+            if (fds.empty()) break;
+            const int n = ::poll(fds.data(), fds.size(), 100);
+            if (n < 0 && errno != EINTR) break;
+            for (std::size_t k = 0; n > 0 && k < fds.size(); ++k)
+                if (fds[k].revents) ReadFrom(which[k]);
+            if (o_.progress && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
+                Draw();
+                lastDraw = Clock::now();
+            }
+        }
+    }
+
+    void ReadFrom(std::size_t i) {
+        Line& l = lines_[i];
+        char buf[4096];
+        const ssize_t n = ::read(l.fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) return;
+        if (n <= 0) {
+            ::close(l.fd);
+            l.fd = -1;
+            while (::waitpid(l.pid, &l.status, 0) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        l.buffer.append(buf, static_cast<std::size_t>(n));
+        for (std::size_t nl; (nl = l.buffer.find('\n')) != std::string::npos;) {
+            const std::string text = l.buffer.substr(0, nl);
+            l.buffer.erase(0, nl + 1);
+            const Json ev = Json::parse(text, nullptr, false);
+            if (!ev.is_discarded() && ev.is_object()) Handle(i, ev);
+        }
+    }
+
+    Row* Find(std::size_t line, const Json& address) {
+        for (Row& r : rows_)
+            if (r.line == line && r.address == address) return &r;
+        return nullptr;
+    }
+
+    void Handle(std::size_t i, const Json& ev) {
+        const std::string kind = ev.value("ev", std::string());
+        if (kind == "end") {
+            lines_[i].ended = true;
+        } else if (kind == "fatal") {
+            lines_[i].fatal = ev.value("error", std::string("the worker stopped"));
+        } else if (kind == "scan") {
+            for (const Json& a : ev["found"])
+                if (!Find(i, a)) rows_.emplace_back(i, a);
+            if (!ev["found"].empty())   // the scan row stays only when nothing answered
+                for (auto it = rows_.begin(); it != rows_.end(); ++it)
+                    if (it->line == i && it->address.is_null()) {
+                        rows_.erase(it);
+                        break;
+                    }
+            if (!o_.progress)
+                Message(lines_[i].spec.device + ": " + std::to_string(ev["found"].size()) + " boards answered");
+        } else if (kind == "step" || kind == "result") {
+            Row* r = Find(i, ev["address"]);
+            if (r == nullptr) return;
+            if (kind == "result") {
+                r->result = ev;
+                if (!o_.progress) Message(Describe(*r));
+                return;
+            }
+            const std::string step = ev.value("step", std::string());
+            if (step != r->step && !o_.progress) Message(Name(*r) + ": " + step);
+            r->step = step;
+            r->done = ev.value("done", 0u);
+            r->total = ev.value("total", 0u);
+        }
+    }
+
+    // Boards a worker left without a result: it died, or never started.
+    void CloseRows(std::size_t i) {
+        const Line& l = lines_[i];
+        std::string why = l.fatal;
+        if (why.empty()) {
+            if (WIFSIGNALED(l.status)) why = "the worker was killed by signal " + std::to_string(WTERMSIG(l.status));
+            else why = "the worker ended (status " + std::to_string(WEXITSTATUS(l.status)) + ") without a result";
+        }
+        for (Row& r : rows_) {
+            if (r.line != i || !r.result.is_null()) continue;
+            const bool wrote = r.step == "write" && r.done > 0;
+            const bool past = r.step == "verify" || r.step == "reset";
+            r.result = {{"address", r.address}, {"version", nullptr}, {"result", "failed"},
+                        {"state", wrote ? "half-written" : past ? "written" : "untouched"}, {"step", r.step},
+                        {"error", why}, {"verify", "not reached"}, {"backups", Json::object()}, {"durationMs", 0}};
+        }
+    }
+
+    std::string Name(const Row& r) const {
+        return lines_[r.line].spec.device + (r.address.is_null() ? std::string(" (scan)")
+                                                                 : " address " + r.address.dump());
+    }
+
+    std::string Describe(const Row& r) const {
+        const Json& x = r.result;
+        const std::string result = x.value("result", std::string());
+        char secs[32];
+        std::snprintf(secs, sizeof secs, "%.2f s", x.value("durationMs", 0) / 1000.0);
+        if (result == "ok") return Name(r) + ": ok (" + secs + ")";
+        return Name(r) + ": " + (result == "interrupted" ? "stopped" : "FAILED") + " at " +
+               x.value("step", std::string("?")) + " (" + x.value("state", std::string()) + "): " +
+               x.value("error", std::string());
+    }
+
+    void Message(const std::string& text) {
+        if (o_.quiet) return;
+        if (o_.progress) Draw(text);
+        else o_.err << text << "\n" << std::flush;
+    }
+
+    // One line per port: its current board, step and progress.
+    void Draw(const std::string& message = std::string()) {
+        std::string s;
+        if (drawn_ > 0) s += "\x1b[" + std::to_string(drawn_) + "F";
+        if (!message.empty()) {
+            s += "\x1b[2K";
+            s += message;
+            s += '\n';
+        }
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const Row* current = nullptr;
+            int finished = 0, ok = 0, count = 0;
+            for (const Row& r : rows_) {
+                if (r.line != i) continue;
+                ++count;
+                if (!r.result.is_null()) {
+                    ++finished;
+                    ok += r.result.value("result", std::string()) == "ok";
+                } else if (current == nullptr && r.step != "waiting") {
+                    current = &r;
+                }
+            }
+            std::string text = lines_[i].spec.device + "  ";
+            if (current != nullptr) {
+                const unsigned pct =
+                    current->total ? std::min(100u, current->done * 100 / current->total) : 0;
+                std::string bar(pct / 5, '#');
+                bar.append(20 - pct / 5, '.');
+                text += current->address.is_null() ? std::string("scan") : "address " + current->address.dump();
+                text.append("  ").append(current->step).append(" [").append(bar).append("] ");
+                text.append(std::to_string(pct)).append("%  ");
+            }
+            text.append("(").append(std::to_string(finished)).append("/").append(std::to_string(count));
+            text.append(" done, ").append(std::to_string(ok)).append(" ok)");
+            s.append("\x1b[2K").append(text).append("\n");
+        }
+        drawn_ = static_cast<int>(lines_.size());
+        o_.err << s << std::flush;
+    }
+
+    std::string Restore(const Row& r) const {
+        const Json& b = r.result["backups"];
+        const std::string base = "tolvane2-cli --device " + Quote(lines_[r.line].spec.device) + " --address " +
+                                 r.address.dump();
+        std::string cmd;
+        if (b.contains("panel"))
+            cmd = base + " panel write " + Quote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
+        if (b.contains("modes"))
+            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + Quote(b["modes"].get<std::string>());
+        return cmd;
+    }
+
+    Json ReportLine(const Row& r) const {
+        const Json& x = r.result;
+        Json j;
+        j["port"] = lines_[r.line].spec.device;
+        j["address"] = r.address;
+        j["version"] = x.value("version", Json(nullptr));
+        j["slot"] = images_.hasPanel ? Json(images_.slot) : Json(nullptr);
+        j["result"] = x["result"];
+        j["state"] = x["state"];
+        j["step"] = x["step"];
+        j["error"] = x["error"];
+        j["verify"] = x["verify"];
+        j["sha256"] = x["state"] == "untouched" ? Json(nullptr) : ImageHashes(images_);
+        j["durationMs"] = x["durationMs"];
+        j["backups"] = x["backups"];
+        const std::string restore = r.address.is_null() ? std::string() : Restore(r);
+        j["restore"] = restore.empty() ? Json(nullptr) : Json(restore);
+        return j;
+    }
+
+    bool WriteReport(std::string& error) const {
+        const std::string tmp = job_.report + ".tmp" + std::to_string(::getpid());
+        {
+            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+            for (const Row& r : rows_) out << ReportLine(r).dump() << "\n";
+            out.flush();
+            if (!out) {
+                error = "cannot write the report " + job_.report;
+                std::remove(tmp.c_str());
+                return false;
+            }
+        }
+        if (std::rename(tmp.c_str(), job_.report.c_str()) != 0) {
+            error = "cannot write the report " + job_.report + ": " + std::strerror(errno);
+            std::remove(tmp.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    int Finish() {
+        bool allOk = !rows_.empty();
+        for (const Row& r : rows_) allOk = allOk && r.result.value("result", std::string()) == "ok";
+        // The table: one row a board.
+        char head[160];
+        std::snprintf(head, sizeof head, "%-28s %5s %7s %-11s %-8s %-12s %-11s %8s\n", "PORT", "ADDR", "VERSION",
+                      "RESULT", "STEP", "STATE", "VERIFY", "TIME");
+        o_.out << head;
+        int ok = 0;
+        for (const Row& r : rows_) {
+            const Json& x = r.result;
+            ok += x.value("result", std::string()) == "ok";
+            char row[512];
+            std::snprintf(row, sizeof row, "%-28s %5s %7s %-11s %-8s %-12s %-11s %6.2f s\n",
+                          lines_[r.line].spec.device.c_str(), r.address.is_null() ? "-" : r.address.dump().c_str(),
+                          x["version"].is_string() ? x["version"].get<std::string>().c_str() : "-",
+                          x.value("result", std::string()).c_str(),
+                          x["step"].is_string() ? x["step"].get<std::string>().c_str() : "-",
+                          x.value("state", std::string()).c_str(), x.value("verify", std::string()).c_str(),
+                          x.value("durationMs", 0) / 1000.0);
+            o_.out << row;
+        }
+        o_.out << ok << " of " << rows_.size() << (rows_.size() == 1 ? " board" : " boards") << " ok\n" << std::flush;
+        for (const Row& r : rows_) {
+            if (r.result.value("result", std::string()) == "ok") continue;
+            std::string line = "tolvane2-cli: " + Describe(r);
+            const std::string state = r.result.value("state", std::string());
+            const std::string restore = r.address.is_null() ? std::string() : Restore(r);
+            if (state == "untouched") line += "; the board was not changed";
+            else if (!restore.empty()) line += "; restore it with: " + restore;
+            else line += "; no backup was taken (--backup-dir DIR saves one)";
+            o_.err << line << "\n";
+        }
+        if (!job_.report.empty()) {
+            std::string error;
+            if (!WriteReport(error)) {
+                o_.err << "tolvane2-cli: " << error << "\n";
+                return 1;
+            }
+            if (!o_.quiet) o_.err << "Report written to " << job_.report << "\n";
+        }
+        return allOk && !g_interrupted ? 0 : 1;
+    }
+
+    const ProgramJob& job_;
+    const ProgramImages& images_;
+    Output& o_;
+    std::vector<Line> lines_;
+    std::vector<Row> rows_;
+    int drawn_ = 0;
+};
+
+}  // namespace
+
+int RunProgram(const ProgramArgs& args, Output& o) {
+    ProgramJob job;
+    ProgramImages images;
+    std::string error;
+    if (!BuildJob(args, job, error) || !LoadImages(job, images, error)) {
+        o.err << "tolvane2-cli: " << error << "\n";
+        return 2;
+    }
+    std::error_code ec;
+    if (!job.backupDir.empty()) {
+        // Absolute, so that the restore lines work from any folder.
+        job.backupDir = fs::absolute(job.backupDir, ec).lexically_normal().string();
+        fs::create_directories(job.backupDir, ec);
+        if (!fs::is_directory(job.backupDir, ec)) {
+            o.err << "tolvane2-cli: cannot make the backup folder " << job.backupDir << "; nothing was written\n";
+            return 2;
+        }
+    }
+    if (!job.report.empty()) {
+        // The report's folder must be there before any board is touched.
+        const fs::path dir = fs::path(job.report).parent_path();
+        if (!dir.empty() && !fs::is_directory(dir, ec)) {
+            o.err << "tolvane2-cli: the folder of the report " << job.report << " does not exist; nothing was written\n";
+            return 2;
+        }
+    }
+    Program program(job, images, o);
+    return program.Run();
+}
+
+}  // namespace cli

@@ -1,0 +1,22 @@
+// The worker of the program command: one process per serial line, started by
+// the command itself with a hidden sub-command. It writes the job to each
+// board of its line, one after the other, and tells the parent what it does
+// as JSON lines on stdout:
+//   {"ev":"scan","found":[...]}                              after a scan
+//   {"ev":"step","address":A,"step":S,"done":D,"total":T}    progress
+//   {"ev":"result","address":A,...}                          one per board
+//   {"ev":"end"}                                             last line
+// SIGINT or SIGTERM stop it after the transaction on the wire.
+#pragma once
+
+#include <string>
+
+namespace cli {
+
+inline constexpr const char* kWorkerCommand = "_worker";
+
+// Runs the worker for the instructions in specJson (see WorkerSpec); 0 when
+// every board is ok, 1 otherwise, 2 for instructions it cannot read.
+int RunProgramWorker(const std::string& specJson);
+
+}  // namespace cli
