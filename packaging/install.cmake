@@ -36,6 +36,8 @@ if(TARGET Tolvane2)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME tolvane2.png)
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/windows.cmake)
+
 set(CPACK_PACKAGE_NAME tolvane2)
 set(CPACK_PACKAGE_VENDOR "Tolvane2")
 set(CPACK_PACKAGE_CONTACT "Tolvane2 developers <tolvane2@localhost>")

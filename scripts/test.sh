@@ -32,5 +32,7 @@ cmake --build build/release -j "$jobs"
 (cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
 
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
-cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check tolvane_model
-echo "Windows build of the link library and the model: build/win64/link/vantrel.dll"
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check tolvane_model windows-zip
+# The Windows download under Wine against the release build's emulated board.
+tests/windows/wine_test.sh build/win64 build/release
+ls -1 build/win64/tolvane2-*-windows-x64.zip

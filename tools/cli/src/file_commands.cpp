@@ -6,6 +6,7 @@
 
 #include "plot.h"
 #include "show.h"
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "tolvane/panel_checks.h"
 
@@ -30,7 +31,7 @@ int Emit(const std::string& text, const std::string& outFile, Output& o) {
         o.out << text;
         return 0;
     }
-    if (!WriteFileAtomically(outFile, text.data(), text.size())) return Fail(o, outFile + ": cannot write the file");
+    if (!WriteFileAtomically(PathFromUtf8(outFile), text.data(), text.size())) return Fail(o, outFile + ": cannot write the file");
     return 0;
 }
 
@@ -108,12 +109,12 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
 int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const std::string& outFile, Output& o) {
     PanelRecord panel{};
     bool wrongFormat = false;
-    if (!ReadPanelFile(panelPath, panel, wrongFormat)) return Fail(o, panelPath + ": ERROR: Wrong format of panel file !");
+    if (!ReadPanelFile(PathFromUtf8(panelPath), panel, wrongFormat)) return Fail(o, panelPath + ": ERROR: Wrong format of panel file !");
     GammaTable gamma{};
-    if (!ReadGammaFile(gammaPath, gamma)) return Fail(o, gammaPath + ": ERROR: Wrong format of gamma table !");
+    if (!ReadGammaFile(PathFromUtf8(gammaPath), gamma)) return Fail(o, gammaPath + ": ERROR: Wrong format of gamma table !");
     panel.gammaTable = gamma;
     SetPanelFlag(panel, kUseGamma, true);
-    if (!WritePanelFile(outFile, panel)) return Fail(o, outFile + ": ERROR: Can't write panel data !");
+    if (!WritePanelFile(PathFromUtf8(outFile), panel)) return Fail(o, outFile + ": ERROR: Can't write panel data !");
     if (!o.quiet) o.err << "Merged panel written to " << outFile << "\n";
     return 0;
 }
@@ -132,7 +133,7 @@ int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o
 }
 
 int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output& o) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) return Fail(o, path + ": cannot be opened");
     GammaTable g{};
     bool seen[256] = {};
@@ -169,7 +170,7 @@ int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output&
     }
     for (int i = 0; i < 256; ++i)
         if (!seen[i]) return Fail(o, path + ": input " + std::to_string(i) + " is missing (all 256 are needed)");
-    if (!WriteGammaFile(outFile, g)) return Fail(o, outFile + ": cannot write the gamma table file");
+    if (!WriteGammaFile(PathFromUtf8(outFile), g)) return Fail(o, outFile + ": cannot write the gamma table file");
     if (!o.quiet) o.err << "Gamma table written to " << outFile << "\n";
     return 0;
 }

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli_app.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return cli::RunCli(args, std::cout, std::cerr, ::isatty(2) != 0);
+    cli::platform::SetUpConsole();
+    const std::vector<std::string> args = cli::platform::Utf8Arguments(argc, argv);
+    return cli::RunCli(args, std::cout, std::cerr, cli::platform::StderrIsTerminal());
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
 
@@ -16,6 +17,12 @@ namespace cli {
 namespace {
 
 constexpr std::uintmax_t kMaxJsonSize = 4 * 1024 * 1024;
+
+// A path as UTF-8 for messages: path::string() would use the Windows ANSI code page.
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -33,7 +40,7 @@ bool LoadJsonForm(const fs::path& path, std::optional<FileKindId> forced, Record
     } catch (const Json::parse_error& e) {
         const std::size_t n = text.size();
         if (n != kGammaFileSize && n != kPanelFileSize && n != kModeFileSize)
-            error = path.string() + ": not valid JSON: " + e.what();
+            error = Utf8(path) + ": not valid JSON: " + e.what();
         return false;
     }
     try {
@@ -57,7 +64,7 @@ bool LoadJsonForm(const fs::path& path, std::optional<FileKindId> forced, Record
             case FileKindId::Gamma: out.gamma = GammaFromJson(json); break;
         }
     } catch (const JsonFormError& e) {
-        error = path.string() + ": " + e.what();
+        error = Utf8(path) + ": " + e.what();
         return false;
     }
     return true;
@@ -74,26 +81,28 @@ const char* KindName(FileKindId kind) {
     }
 }
 
-bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
+bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out,
+                    std::string& error) {
+    const fs::path path = PathFromUtf8(utf8Path);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
-        error = path.string() + ": no such file";
+        error = Utf8(path) + ": no such file";
         return false;
     }
     if (!fs::is_regular_file(path, ec)) {
-        error = path.string() + ": not a regular file";
+        error = Utf8(path) + ": not a regular file";
         return false;
     }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
-        error = path.string() + ": cannot read its size: " + ec.message();
+        error = Utf8(path) + ": cannot read its size: " + ec.message();
         return false;
     }
     char first = 0;
     {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            error = path.string() + ": cannot be opened";
+            error = Utf8(path) + ": cannot be opened";
             return false;
         }
         char c;
@@ -122,13 +131,13 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
     if (hasMagic && size == kModeFileSize) certain = FileKindId::Modes;
     else if (hasMagic && size == kPanelFileSize) certain = FileKindId::Panel;
     if (forced && certain && *forced != *certain) {
-        error = path.string() + ": is a " + std::string(KindName(*certain)) + " file, not a " + KindName(*forced) +
+        error = Utf8(path) + ": is a " + std::string(KindName(*certain)) + " file, not a " + KindName(*forced) +
                 " file";
         return false;
     }
     std::optional<FileKindId> kind = forced;
     if (!kind) {
-        const std::string ext = Lower(path.extension().string());
+        const std::string ext = Lower(Utf8(path.extension()));
         if (size == kGammaFileSize && !hasMagic) kind = FileKindId::Gamma;
         else if (certain) kind = certain;
         else if (ext == ".mod") kind = FileKindId::Modes;
@@ -137,7 +146,7 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
         else if (hasMagic && size > kModeFileSize) kind = FileKindId::Modes;
         else if (hasMagic && size > kPanelFileSize) kind = FileKindId::Panel;
         else {
-            error = path.string() + ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
+            error = Utf8(path) + ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
                                     "(256 bytes); name its kind with --kind";
             return false;
         }
@@ -148,21 +157,21 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
     switch (*kind) {
         case FileKindId::Panel:
             if (!ReadPanelFile(path, out.panel, wrongFormat)) {
-                error = path.string() + ": " +
+                error = Utf8(path) + ": " +
                         (wrongFormat ? "ERROR: Wrong format of panel file !" : "ERROR: Can't load panel data !");
                 return false;
             }
             break;
         case FileKindId::Modes:
             if (!ReadModeFile(path, out.modes, wrongFormat)) {
-                error = path.string() + ": " +
+                error = Utf8(path) + ": " +
                         (wrongFormat ? "ERROR: Wrong format of mode file !" : "ERROR: Can't load mode table !");
                 return false;
             }
             break;
         case FileKindId::Gamma:
             if (!ReadGammaFile(path, out.gamma)) {
-                error = path.string() + ": ERROR: Wrong format of gamma table !";
+                error = Utf8(path) + ": ERROR: Wrong format of gamma table !";
                 return false;
             }
             break;
@@ -170,7 +179,8 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
     return true;
 }
 
-bool SaveRecordFile(const fs::path& path, const RecordFile& file, std::string& error) {
+bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::string& error) {
+    const fs::path path = PathFromUtf8(utf8Path);
     bool ok = false;
     switch (file.kind) {
         case FileKindId::Panel: ok = WritePanelFile(path, file.panel); break;
@@ -179,9 +189,9 @@ bool SaveRecordFile(const fs::path& path, const RecordFile& file, std::string& e
     }
     if (!ok) {
         switch (file.kind) {
-            case FileKindId::Panel: error = path.string() + ": ERROR: Can't write panel data !"; break;
-            case FileKindId::Modes: error = path.string() + ": ERROR: Can't write mode table !"; break;
-            case FileKindId::Gamma: error = path.string() + ": cannot write the gamma table file"; break;
+            case FileKindId::Panel: error = Utf8(path) + ": ERROR: Can't write panel data !"; break;
+            case FileKindId::Modes: error = Utf8(path) + ": ERROR: Can't write mode table !"; break;
+            case FileKindId::Gamma: error = Utf8(path) + ": cannot write the gamma table file"; break;
         }
     }
     return ok;

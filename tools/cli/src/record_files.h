@@ -28,11 +28,12 @@ struct RecordFile {
 // the magic, 2116 bytes is a mode table and 512 a panel; other sizes go by
 // the extension (.MOD, .PNL). `forced` skips the guessing. On failure returns
 // false with a message for the user in `error`.
-bool LoadRecordFile(const std::filesystem::path& path, std::optional<FileKindId> forced, RecordFile& out,
+// Paths are UTF-8 (what the command line gives, also on Windows).
+bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out,
                     std::string& error);
 
 // Writes the binary file through the model's atomic replacement.
-bool SaveRecordFile(const std::filesystem::path& path, const RecordFile& file, std::string& error);
+bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::string& error);
 
 Json RecordToJson(const RecordFile& file);
 
