@@ -58,6 +58,10 @@ for _ in $(seq 50); do [ -e "$tmp/COM1" ] && break; sleep 0.1; done
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tmp/COM1" /f >/dev/null 2>&1 || fail "reg add failed"
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w
+# One server for the whole test, and its services started once, with output
+# that no pipe of this script waits for (they keep what they inherit).
+"$wineserver" -p >/dev/null 2>&1
+"$wine" "$pkg/tolvane2-cli.exe" --version >/dev/null 2>&1 || fail "tolvane2-cli.exe does not start"
 cd "$tmp"
 # Standard output without the line ends of Windows text mode.
 cli() {
@@ -139,12 +143,23 @@ out=$("$wine" "$pkg/hello.exe" 2>&1) || fail "the C program failed (exit $?): $o
 # Writes with verify: Wine against the native tool, same board, same baud.
 cp "$name.PNL" p.PNL
 cp "Mödes.MOD" m.MOD
-seconds() { local t0 t1; t0=$(date +%s%N); "$@" > /dev/null 2>&1 || fail "$*"; t1=$(date +%s%N); echo $(( (t1 - t0) / 1000000 )); }
-pw_wine=$(seconds cli panel write p.PNL 3 --verify)
-pw_native=$(seconds "$native_cli" --device "$tmp/COM1" panel write p.PNL 3 --verify)
-mw_wine=$(seconds cli modes write m.MOD --verify)
-mw_native=$(seconds "$native_cli" --device "$tmp/COM1" modes write m.MOD --verify)
+# The faster of two runs each: the machine may be busy with other work.
+milliseconds() {
+  local best= t0 t1 ms
+  for _ in 1 2; do
+    t0=$(date +%s%N); "$@" > /dev/null 2>&1 || fail "$*"; t1=$(date +%s%N)
+    ms=$(( (t1 - t0) / 1000000 ))
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+  done
+  echo "$best"
+}
+start_wine=$(milliseconds cli --version)
+pw_wine=$(milliseconds cli panel write p.PNL 3 --verify)
+pw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" panel write p.PNL 3 --verify)
+mw_wine=$(milliseconds cli modes write m.MOD --verify)
+mw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" modes write m.MOD --verify)
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "Wine start of tolvane2-cli.exe --version: ${start_wine} ms"
 echo "panel write --verify: Wine ${pw_wine} ms, Linux ${pw_native} ms, ratio $(ratio "$pw_wine" "$pw_native")"
 echo "modes write --verify: Wine ${mw_wine} ms, Linux ${mw_native} ms, ratio $(ratio "$mw_wine" "$mw_native")"
 echo "Windows download under Wine OK"
