@@ -32,7 +32,7 @@ cmake --build build/release -j "$jobs"
 (cd build/release && cpack -G DEB >/dev/null && ls -1 ./*.deb)
 
 cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTOLVANE_BUILD_EDITOR=OFF >/dev/null
-cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check tolvane_model windows-zip
+cmake --build build/win64 -j "$jobs" --target vantrel vantrel-demo vantrel-check tolvane_model windows-zip cli_file_cases
 # The Windows download under Wine against the release build's emulated board.
 tests/windows/wine_test.sh build/win64 build/release
 ls -1 build/win64/tolvane2-*-windows-x64.zip

@@ -111,6 +111,15 @@ grep -q 'COM4.*does not exist' err.txt || fail "missing port: $(cat err.txt)"
 # (Wine opens a COM port twice where Windows refuses the second open, so the
 # busy port cannot be shown here.)
 
+# The command line's own cases for the file commands and plots, built for Windows.
+cases=$win_build/tests/windows/cli_file_cases.exe
+if [ -f "$cases" ]; then
+  cp "$cases" "$pkg/"
+  "$wine" "$pkg/cli_file_cases.exe" --gtest_brief=1 > cases.txt 2>&1 || fail "file cases under Wine: $(tail -30 cases.txt)"
+else
+  echo "note: no $cases (target cli_file_cases), its cases are not run under Wine"
+fi
+
 # A C program built with the import library alone (no vantrel.dll on the link line).
 cat > hello.c <<'C'
 #include <stdio.h>
