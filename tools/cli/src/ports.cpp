@@ -59,7 +59,12 @@ int CmdPorts(Output& o) {
         o.out << j.dump(2) << "\n";
         return 0;
     }
-    o.out << "Ports file: " << (filePath.empty() ? std::string("(none: neither XDG_CONFIG_HOME nor HOME is set)")
+#ifdef _WIN32
+    const std::string noFile = "(none: APPDATA is not set)";
+#else
+    const std::string noFile = "(none: neither XDG_CONFIG_HOME nor HOME is set)";
+#endif
+    o.out << "Ports file: " << (filePath.empty() ? noFile
                                                  : filePath + (fileExists ? "" : " (not present)"))
           << "\n";
     for (const Json& p : ports) {
