@@ -94,7 +94,9 @@ cli show "$name.PNL" > show.txt 2> err.txt || fail "show: $(cat err.txt)"
 grep -q 'NL128102AC28-01' show.txt || fail "show does not name the panel: $(head -5 show.txt)"
 "$native_cli" show "$name.PNL" > show-native.txt
 diff show.txt show-native.txt > /dev/null || fail "show differs from the Linux tool"
-cli to-json "$name.PNL" -o "$name.json" 2> err.txt || fail "to-json: $(cat err.txt)"
+status=0
+cli to-json "$name.PNL" -o "$name.json" 2> err.txt || status=$?
+[ "$status" = 0 ] || fail "to-json: exit $status: $(cat err.txt)"
 "$native_cli" to-json "$name.PNL" -o native.json
 cmp -s "$name.json" native.json || fail "to-json differs from the Linux tool"
 cli from-json "$name.json" -o "Zurück-$name.PNL" 2>/dev/null || fail "from-json"
