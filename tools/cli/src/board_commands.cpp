@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "json_form.h"
+#include "platform/terminal.h"
 #include "record_files.h"
 #include "show.h"
 #include "tolvane/data_lists.h"
@@ -80,7 +81,7 @@ private:
 class Link {
 public:
     explicit Link(const BoardTarget& t) {
-        if (!t.device.empty()) ::setenv("VANTREL_COM1", t.device.c_str(), 1);
+        if (!t.device.empty()) platform::SetEnvironment("VANTREL_COM1", t.device);
         open_ = OpenSerialCommunication(static_cast<uint16_t>(t.port), kBaud) != 0;
     }
     ~Link() {

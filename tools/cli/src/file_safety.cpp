@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "text_out.h"
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,7 @@ bool OutputIsNoInput(const std::string& output, std::initializer_list<std::strin
                      std::string& error) {
     if (output.empty() || output == "-") return true;
     for (std::string_view input : inputs) {
-        if (!SameFile(fs::path(output), fs::path(input))) continue;
+        if (!SameFile(PathFromUtf8(output), PathFromUtf8(input))) continue;
         error = ShownPath(output) + ": is the input file " + ShownPath(input) +
                 "; name another output file (nothing was written)";
         return false;
@@ -95,8 +96,9 @@ bool WriteOutput(const std::string& output, std::string_view bytes, bool binary,
         o.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return true;
     }
-    if (WriteFileAtomically(output, bytes.data(), bytes.size())) return true;
-    error = WriteFailure(output, what, errno);
+    const fs::path path = PathFromUtf8(output);
+    if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
+    error = WriteFailure(path, what, errno);
     return false;
 }
 

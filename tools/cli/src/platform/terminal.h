@@ -1,0 +1,27 @@
+// What the command line needs from the operating system around the console
+// and the process: one interface, a POSIX and a Win32 implementation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli::platform {
+
+// Prepares the console: on Windows its output code page becomes UTF-8, so
+// that the UTF-8 text the tool writes (file names, panel names) shows as
+// typed. Nothing to do elsewhere.
+void SetUpConsole();
+
+// The program's arguments after its name, as UTF-8. On Windows they are taken
+// from the wide command line, since argv holds them in the ANSI code page,
+// which loses every character outside it.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// True when standard error is an interactive terminal (a console on
+// Windows), where a progress bar may be drawn.
+bool StderrIsTerminal();
+
+// Sets an environment variable of this process (name and value in UTF-8).
+bool SetEnvironment(const std::string& name, const std::string& value);
+
+}  // namespace cli::platform
