@@ -10,7 +10,7 @@
 #include "text_out.h"
 
 int main(int argc, char** argv) {
-    // On Windows: a UTF-8 console.
+    // On Windows: a UTF-8 console, and standard output in binary mode.
     cli::platform::SetUpConsole();
     // Standard output through a buffer that keeps the first failed write: a
     // result that did not reach its file (full disk, /dev/full) is a failure.

@@ -6,9 +6,8 @@
 #include <cstring>
 #include <system_error>
 
-#include <unistd.h>
-
 #include "file_safety.h"
+#include "platform/terminal.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
 #include "tolvane/files.h"
@@ -313,18 +312,13 @@ std::string WriteFailureText(FileKindId kind) {
 bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::string& error) {
     const std::string bytes = RecordFileBytes(file);
     if (utf8Path == "-") {
-        if (::isatty(STDOUT_FILENO)) {
+        if (platform::StdoutIsTerminal()) {
             error = "a binary file is not written to a terminal; redirect standard output or name a file with -o";
             return false;
         }
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error = "cannot write to standard output: " + SystemReason(n < 0 ? errno : EIO);
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+        if (const int why = WriteAll(1, bytes.data(), bytes.size()); why != 0) {
+            error = "cannot write to standard output: " + SystemReason(why);
+            return false;
         }
         return true;
     }

@@ -14,6 +14,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 bool StderrIsTerminal() { return ::isatty(2) != 0; }
 
+bool StdoutIsTerminal() { return ::isatty(1) != 0; }
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }

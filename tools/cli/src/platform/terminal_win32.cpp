@@ -4,7 +4,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include "platform/wide_text.h"
 
@@ -15,6 +19,9 @@ void SetUpConsole() {
     // the bytes the tool produces, which are UTF-8 already.
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
+    // Standard output carries the tool's bytes as they are: binary files with
+    // "-o -", and text with "\n" line ends as on every other system.
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
@@ -27,12 +34,20 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return args;
 }
 
-bool StderrIsTerminal() {
-    // _isatty() also says yes for the NUL device; a console answers GetConsoleMode.
+namespace {
+
+// _isatty() also says yes for the NUL device; a console answers GetConsoleMode.
+bool IsConsole(DWORD which) {
     DWORD mode = 0;
-    HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE h = GetStdHandle(which);
     return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
 }
+
+}  // namespace
+
+bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+
+bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 
 bool SetEnvironment(const std::string& name, const std::string& value) {
     // The C runtime's copy is what getenv() (also the link library's) reads;
