@@ -101,6 +101,20 @@ cli to-json "$name.PNL" -o "$name.json" 2> err.txt || status=$?
 cmp -s "$name.json" native.json || fail "to-json differs from the Linux tool"
 cli from-json "$name.json" -o "Zurück-$name.PNL" 2>/dev/null || fail "from-json"
 cmp -s "$name.PNL" "Zurück-$name.PNL" || fail "to-json and from-json do not give the file back"
+# Standard output carries bytes as they are: a binary file with -o - (no
+# line ends of text mode) and JSON the same as the file written with -o.
+"$wine" "$pkg/tolvane2-cli.exe" from-json "$name.json" -o - > stdout.PNL 2> err.txt || fail "from-json -o -: $(cat err.txt)"
+cmp -s "$name.PNL" stdout.PNL || fail "from-json -o - does not give the panel file's bytes"
+"$wine" "$pkg/tolvane2-cli.exe" to-json "$name.PNL" > stdout.json 2> err.txt || fail "to-json to stdout: $(cat err.txt)"
+cmp -s native.json stdout.json || fail "to-json on standard output differs from the Linux tool"
+# An output that names the input, spelt another way, is refused; a folder is
+# no file to read.
+cli from-json "$name.json" -o "./$name.json" > /dev/null 2> err.txt && fail "from-json over its own input succeeded"
+grep -qF "is the input file" err.txt || fail "from-json over its own input: $(cat err.txt)"
+cmp -s "$name.json" native.json || fail "from-json over its own input changed it"
+mkdir folder.csv
+cli gamma from-csv folder.csv -o g.GAM > /dev/null 2> err.txt && fail "gamma from-csv read a folder"
+grep -qF "folder.csv: not a regular file" err.txt || fail "gamma from-csv of a folder: $(cat err.txt)"
 # Messages name the file in UTF-8.
 cli show "Nöt-$name.PNL" > /dev/null 2> err.txt && fail "show of a missing file succeeded"
 grep -qF "Nöt-$name.PNL: no such file" err.txt || fail "message does not name the file: $(cat err.txt)"
