@@ -119,4 +119,5 @@ if(tolvane_packages)
   add_custom_target(tolvane_compressed_docs ALL DEPENDS ${tolvane_gz_files})
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/windows.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)

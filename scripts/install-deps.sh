@@ -6,11 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libcli11-dev nlohmann-json3-dev nettle-dev dpkg-dev file lintian
+  libcli11-dev nlohmann-json3-dev dpkg-dev file lintian
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix wine64 zip unzip
   clang libclang-rt-14-dev
 )
 

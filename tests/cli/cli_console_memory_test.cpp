@@ -22,9 +22,9 @@ protected:
 
 TEST(ConsoleSha, KnownDigests) {
     const std::string abc = "abc";
-    EXPECT_EQ(cli::console::Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), abc.size()),
+    EXPECT_EQ(cli::Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), abc.size()),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(cli::console::Sha256Hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(cli::Sha256Hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 TEST_F(ConsoleMemory, RestoreWritesOnlyTheChunksThatDiffer) {
@@ -32,7 +32,7 @@ TEST_F(ConsoleMemory, RestoreWritesOnlyTheChunksThatDiffer) {
     ASSERT_EQ(dump.code, 0) << dump.err;
     const Bytes image = ReadBytes(P("f.bin"));
     ASSERT_EQ(image, board_->Flash(0, 0x10000));
-    EXPECT_EQ(dump.out, cli::console::Sha256Hex(image.data(), image.size()) + "  " + P("f.bin") + "\n");
+    EXPECT_EQ(dump.out, cli::Sha256Hex(image.data(), image.size()) + "  " + P("f.bin") + "\n");
 
     // An unchanged board: not one write frame, and no --yes needed.
     board_->ClearRecord();
@@ -94,7 +94,7 @@ TEST_F(ConsoleMemory, WritesNeedConsentAndABackupThatWorks) {
     Result ok = OnBoard({"flash", "write", "0x100", P("d.bin"), "--yes", "--verify"});
     EXPECT_EQ(ok.code, 0) << ok.err;
     EXPECT_EQ(board_->Flash(0x100, data.size()), data);
-    EXPECT_EQ(ok.out, cli::console::Sha256Hex(data.data(), data.size()) + "  " + P("d.bin") + "\n");
+    EXPECT_EQ(ok.out, cli::Sha256Hex(data.data(), data.size()) + "  " + P("d.bin") + "\n");
 }
 
 TEST_F(ConsoleMemory, NamesTheBytesABoardStoredOrEchoedWrongly) {

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "program/program_job.h"
-#include "console/console_common.h"
+#include "sha256.h"
 #include "record_files.h"
 
 using cli::RecordFile;
@@ -79,7 +79,7 @@ std::vector<Json> ReadReport(const fs::path& p) {
     return lines;
 }
 
-std::string Sha(const Bytes& b) { return cli::console::Sha256Hex(b.data(), b.size()); }
+std::string Sha(const Bytes& b) { return cli::Sha256Hex(b.data(), b.size()); }
 
 class ProgramTest : public TempDirTest {
 protected:
@@ -375,13 +375,13 @@ TEST_F(ProgramTest, BadJobsAreRefusedWithAMessage) {
 
 TEST(ProgramSha256, KnownAnswers) {
     const std::string abc = "abc";
-    EXPECT_EQ(cli::console::Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), 3),
+    EXPECT_EQ(cli::Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), 3),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";   // two blocks of padding
-    EXPECT_EQ(cli::console::Sha256Hex(reinterpret_cast<const uint8_t*>(two.data()), two.size()),
+    EXPECT_EQ(cli::Sha256Hex(reinterpret_cast<const uint8_t*>(two.data()), two.size()),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
     const Bytes block(64, 0x61);   // exactly one block: the padding takes a second
-    EXPECT_EQ(cli::console::Sha256Hex(block.data(), block.size()),
+    EXPECT_EQ(cli::Sha256Hex(block.data(), block.size()),
               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
 }
 

@@ -8,6 +8,7 @@
 #include "plot.h"
 #include "show.h"
 #include "text_out.h"
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
@@ -183,7 +184,7 @@ int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o
 int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output& o) {
     std::string text, error;
     if (!OutputCheck(outFile, {path}, o)) return 1;
-    if (!ReadSmallFile(path, kMaxCsvSize, text, error)) return Fail(o, error);
+    if (!ReadSmallFile(PathFromUtf8(path), kMaxCsvSize, text, error)) return Fail(o, error);
     RecordFile file;
     file.kind = FileKindId::Gamma;
     int line = 0;

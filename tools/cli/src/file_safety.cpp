@@ -2,16 +2,52 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include "platform/terminal.h"
 #include "text_out.h"
+#include "tolvane/file_io.h"
 #include "tolvane/files.h"
 
 namespace fs = std::filesystem;
 
 namespace cli {
+
+#ifdef _WIN32
+
+namespace {
+
+// The volume and the file's index on it, which name one file however the
+// path is spelt (case, short names, links followed).
+bool FileIdentity(const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access asked for: only the attributes are read. Folders open too.
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    BY_HANDLE_FILE_INFORMATION ia {}, ib {};
+    if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+#else
 
 bool SameFile(const fs::path& a, const fs::path& b) {
     struct stat sa {}, sb {};
@@ -19,17 +55,69 @@ bool SameFile(const fs::path& a, const fs::path& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+#endif
+
 bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs,
                      std::string& error) {
     if (output.empty() || output == "-") return true;
     for (std::string_view input : inputs) {
-        if (!SameFile(fs::path(output), fs::path(input))) continue;
+        if (!SameFile(PathFromUtf8(output), PathFromUtf8(input))) continue;
         error = ShownPath(output) + ": is the input file " + ShownPath(input) +
                 "; name another output file (nothing was written)";
         return false;
     }
     return true;
 }
+
+#ifdef _WIN32
+
+bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content, std::string& error) {
+    // Windows has no FIFOs in the file system; devices (NUL, CON, COM1) and
+    // folders are no regular files and are refused before they are opened.
+    const std::string shown = ShownPath(path);
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        error = shown + ": no such file";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        error = shown + ": not a regular file";
+        return false;
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
+        error = shown + ": cannot be opened: " + ec.message();
+        return false;
+    }
+    if (size > limit) {
+        error = shown + ": is " + std::to_string(size) + " bytes; at most " + std::to_string(limit) + " are read";
+        return false;
+    }
+    std::FILE* f = _wfopen(path.c_str(), L"rb");
+    if (f == nullptr) {
+        error = shown + ": cannot be opened: " + SystemReason(errno);
+        return false;
+    }
+    // One byte more than the size: a file that grew meanwhile is still bounded.
+    content.assign(static_cast<std::size_t>(size) + 1, '\0');
+    const std::size_t got = std::fread(content.data(), 1, content.size(), f);
+    const bool failed = std::ferror(f) != 0;
+    const int why = errno;
+    std::fclose(f);
+    if (failed) {
+        error = shown + ": cannot be read: " + SystemReason(why);
+        return false;
+    }
+    if (got > limit) {
+        error = shown + ": grew past " + std::to_string(limit) + " bytes while it was read";
+        return false;
+    }
+    content.resize(got);
+    return true;
+}
+
+#else
 
 bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content, std::string& error) {
     const std::string shown = ShownPath(path);
@@ -74,6 +162,8 @@ bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content
     return true;
 }
 
+#endif
+
 std::string WriteFailure(const fs::path& path, const std::string& what, int error) {
     std::string reason;
     std::error_code ec;
@@ -88,15 +178,16 @@ std::string WriteFailure(const fs::path& path, const std::string& what, int erro
 bool WriteOutput(const std::string& output, std::string_view bytes, bool binary, const std::string& what,
                  Output& o, std::string& error) {
     if (output.empty() || output == "-") {
-        if (binary && ::isatty(STDOUT_FILENO)) {
+        if (binary && platform::StdoutIsTerminal()) {
             error = "a binary file is not written to a terminal; redirect standard output or name a file with -o";
             return false;
         }
         o.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return true;
     }
-    if (WriteFileAtomically(output, bytes.data(), bytes.size())) return true;
-    error = WriteFailure(output, what, errno);
+    const fs::path path = PathFromUtf8(output);
+    if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
+    error = WriteFailure(path, what, errno);
     return false;
 }
 

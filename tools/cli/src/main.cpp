@@ -5,20 +5,21 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli_app.h"
+#include "platform/terminal.h"
 #include "text_out.h"
 
 int main(int argc, char** argv) {
+    // On Windows: a UTF-8 console, and standard output in binary mode.
+    cli::platform::SetUpConsole();
     // Standard output through a buffer that keeps the first failed write: a
     // result that did not reach its file (full disk, /dev/full) is a failure.
-    cli::CheckedFdBuffer outBuffer(STDOUT_FILENO);
+    cli::CheckedFdBuffer outBuffer(1);
     std::ostream out(&outBuffer);
     int code = 1;
     try {
-        std::vector<std::string> args(argv + 1, argv + argc);
-        code = cli::RunCli(args, out, std::cerr, ::isatty(2) != 0);
+        const std::vector<std::string> args = cli::platform::Utf8Arguments(argc, argv);
+        code = cli::RunCli(args, out, std::cerr, cli::platform::StderrIsTerminal());
     } catch (const std::exception& e) {
         std::cerr << "tolvane2-cli: stopped by an unexpected error: " << cli::ShownPath(std::string_view(e.what()))
                   << "\n";

@@ -6,9 +6,8 @@
 #include <cstring>
 #include <system_error>
 
-#include <unistd.h>
-
 #include "file_safety.h"
+#include "platform/terminal.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
 #include "tolvane/files.h"
@@ -21,6 +20,12 @@ namespace {
 
 constexpr std::size_t kMaxJsonSize = 4 * 1024 * 1024;
 constexpr std::size_t kModeCountOffset = 10;
+
+// A path's part as UTF-8: path::string() would use the Windows ANSI code page.
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -206,7 +211,9 @@ bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, Recor
     return true;
 }
 
-bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, RecordFile& out, std::string& error) {
+bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out,
+                    std::string& error) {
+    const fs::path path = PathFromUtf8(utf8Path);
     const std::string shown = ShownPath(path);
     std::error_code ec;
     const auto status = fs::status(path, ec);
@@ -235,7 +242,7 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
         // A gamma table may begin with the byte '{'; named as one (--kind gamma
         // or the extension .GAM) it is read so when it is no JSON.
         const bool parseFailed = error.rfind("not valid JSON", 0) == 0;
-        const bool namedGamma = forced ? *forced == FileKindId::Gamma : Lower(path.extension().string()) == ".gam";
+        const bool namedGamma = forced ? *forced == FileKindId::Gamma : Lower(Utf8(path.extension())) == ".gam";
         if (!(parseFailed && namedGamma && size == kGammaFileSize)) {
             error = shown + ": " + error;
             if (parseFailed && size == kGammaFileSize)
@@ -257,7 +264,7 @@ bool LoadRecordFile(const fs::path& path, std::optional<FileKindId> forced, Reco
     }
     std::optional<FileKindId> kind = forced;
     if (!kind) {
-        const std::string ext = Lower(path.extension().string());
+        const std::string ext = Lower(Utf8(path.extension()));
         if (size == kGammaFileSize && !hasMagic) kind = FileKindId::Gamma;
         else if (certain) kind = certain;
         else if (ext == ".mod") kind = FileKindId::Modes;
@@ -302,24 +309,20 @@ std::string WriteFailureText(FileKindId kind) {
     }
 }
 
-bool SaveRecordFile(const fs::path& path, const RecordFile& file, std::string& error) {
+bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::string& error) {
     const std::string bytes = RecordFileBytes(file);
-    if (path == "-") {
-        if (::isatty(STDOUT_FILENO)) {
+    if (utf8Path == "-") {
+        if (platform::StdoutIsTerminal()) {
             error = "a binary file is not written to a terminal; redirect standard output or name a file with -o";
             return false;
         }
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error = "cannot write to standard output: " + SystemReason(n < 0 ? errno : EIO);
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+        if (const int why = WriteAll(1, bytes.data(), bytes.size()); why != 0) {
+            error = "cannot write to standard output: " + SystemReason(why);
+            return false;
         }
         return true;
     }
+    const fs::path path = PathFromUtf8(utf8Path);
     if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
     error = WriteFailure(path, WriteFailureText(file.kind), errno);
     return false;

@@ -37,7 +37,8 @@ struct RecordFile {
 // `forced` or the extension .GAM). A binary file longer than
 // its kind is read as the editor reads it, with a warning in out.warnings.
 // On failure returns false with a message for the user in `error`.
-bool LoadRecordFile(const std::filesystem::path& path, std::optional<FileKindId> forced, RecordFile& out,
+// Paths are UTF-8 (what the command line gives, also on Windows).
+bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out,
                     std::string& error);
 
 // The JSON form in `text` to a record; on failure false with a message in
@@ -50,7 +51,7 @@ std::string RecordFileBytes(const RecordFile& file);
 // Writes the binary file through the model's atomic replacement; the message
 // names the path and the system's reason. "-" is standard output (written
 // directly, not through a stream; never a terminal).
-bool SaveRecordFile(const std::filesystem::path& path, const RecordFile& file, std::string& error);
+bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::string& error);
 
 // The editor's text for a failed write of this kind ("ERROR: Can't write panel data !").
 std::string WriteFailureText(FileKindId kind);

@@ -1,9 +1,14 @@
 #include "text_out.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace cli {
 
@@ -81,28 +86,44 @@ std::string ShownPath(std::string_view path) {
     return out;
 }
 
-std::string ShownPath(const std::filesystem::path& path) { return ShownPath(std::string_view(path.native())); }
+std::string ShownPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    // The native form is UTF-16 there; its UTF-8 is what the user typed.
+    const std::u8string utf8 = path.u8string();
+    return ShownPath(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+#else
+    return ShownPath(std::string_view(path.native()));
+#endif
+}
 
 std::string SystemReason(int error) { return error == 0 ? "unknown error" : std::strerror(error); }
 
+int WriteAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+#ifdef _WIN32
+        const int n = ::_write(fd, bytes, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+#else
+        const ssize_t n = ::write(fd, bytes, size);
+#endif
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 && errno != 0 ? errno : EIO;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+#ifdef _WIN32
+CheckedFdBuffer::CheckedFdBuffer(int fd) : fd_(fd), lineBuffered_(::_isatty(fd) != 0) {
+#else
 CheckedFdBuffer::CheckedFdBuffer(int fd) : fd_(fd), lineBuffered_(::isatty(fd) != 0) {
+#endif
     setp(buffer_, buffer_ + sizeof buffer_);
 }
 
 bool CheckedFdBuffer::Drain() {
-    const char* p = pbase();
-    std::size_t left = static_cast<std::size_t>(pptr() - pbase());
     // After a failure the rest is dropped: the first reason is the one shown.
-    while (left > 0 && error_ == 0) {
-        const ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = n < 0 ? errno : EIO;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    if (error_ == 0) error_ = WriteAll(fd_, pbase(), static_cast<std::size_t>(pptr() - pbase()));
     setp(buffer_, buffer_ + sizeof buffer_);
     return error_ == 0;
 }

@@ -30,6 +30,10 @@ inline std::string ShownPath(const char* path) { return ShownPath(std::string_vi
 // The system's text for an errno value ("No space left on device").
 std::string SystemReason(int error);
 
+// Writes all `size` bytes to the file descriptor (retrying short writes);
+// 0, or the errno value of the failure.
+int WriteAll(int fd, const char* bytes, std::size_t size);
+
 // A buffer that writes to a file descriptor and keeps the first failure:
 // standard output pointed at a full disk, a closed pipe or /dev/full shows
 // up as error() != 0 instead of being lost.

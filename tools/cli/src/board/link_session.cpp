@@ -1,4 +1,5 @@
 #include "board/link_session.h"
+#include "platform/terminal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +54,7 @@ Bar::~Bar() {
 unsigned Bar::Confirmed() const { return ok_ ? total_ : g_progress.done; }
 
 Link::Link(const BoardTarget& t) {
-    if (!t.device.empty()) ::setenv("VANTREL_COM1", t.device.c_str(), 1);
+    if (!t.device.empty()) platform::SetEnvironment("VANTREL_COM1", t.device);
     open_ = OpenSerialCommunication(static_cast<uint16_t>(t.port), kBaud) != 0;
 }
 

@@ -1,6 +1,7 @@
 // Telling the user why a serial port does not open: the library only says
 // that it failed, so the device is examined here the way the library opens it.
 #include "board_commands.h"
+#include "platform/serial_devices.h"
 #include "port_map.h"
 
 #include <cerrno>
@@ -37,7 +38,7 @@ std::string DescribePortFailure(const BoardTarget& target) {
     const std::string path = DevicePathOfPort(target.port);
     const std::string name = "COM" + std::to_string(target.port) + " (" + path + ")";
 #ifdef _WIN32
-    return "cannot open " + name + ": it is missing, in use by another program, or not a serial port";
+    return "cannot open " + name + ": " + platform::PortOpenProblem(path, target.port);
 #else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

@@ -2,12 +2,10 @@
 // from, and which serial devices the system has.
 #include "board_commands.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <regex>
-#include <vector>
 
 #include "json_form.h"
+#include "platform/serial_devices.h"
 #include "port_map.h"
 #include "board/board_write.h"
 #include "text_out.h"
@@ -24,38 +22,6 @@ const char* SourceName(vantrel::PortSource s) {
     case vantrel::PortSource::Default: return "default";
     }
     return "default";
-}
-
-// Serial devices: the stable names of USB adapters first, then the kernel's names.
-std::vector<std::pair<std::string, std::string>> SerialDevices() {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::error_code ec;
-    std::vector<std::string> byId;
-    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", ec)) byId.push_back(entry.path().string());
-    std::sort(byId.begin(), byId.end());
-    for (const auto& p : byId) {
-        std::error_code ec2;
-        fs::path target = fs::canonical(p, ec2);
-        out.emplace_back(p, ec2 ? std::string() : target.string());
-    }
-    static const std::regex kernel("tty(USB|ACM|S)([0-9]+)");
-    std::vector<std::pair<std::string, int>> names;
-    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
-        const std::string name = entry.path().filename().string();
-        std::smatch m;
-        if (std::regex_match(name, m, kernel)) names.emplace_back(name, std::stoi(m[2].str()));
-    }
-    // ttyUSB and ttyACM before ttyS, each by number.
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
-        const bool as = a.first.rfind("ttyS", 0) == 0, bs = b.first.rfind("ttyS", 0) == 0;
-        const std::string ak = a.first.substr(0, a.first.find_first_of("0123456789"));
-        const std::string bk = b.first.substr(0, b.first.find_first_of("0123456789"));
-        if (as != bs) return bs;
-        if (ak != bk) return ak < bk;
-        return a.second < b.second;
-    });
-    for (const auto& n : names) out.emplace_back("/dev/" + n.first, std::string());
-    return out;
 }
 
 }  // namespace
@@ -79,12 +45,12 @@ int CmdPorts(const BoardTarget& target, Output& o) {
         p["device"] = ShownPath(path);
         p["source"] = fromOption ? "option" : SourceName(m.source);
         if (!fromOption && m.source == vantrel::PortSource::File) p["line"] = m.line;
-        p["exists"] = fs::exists(path, ec);
+        p["exists"] = platform::DeviceExists(path);
         paths.push_back(path);
         ports.push_back(p);
     }
     Json devices = Json::array();
-    for (const auto& [path, linkTarget] : SerialDevices()) {
+    for (const auto& [path, linkTarget] : platform::SerialDevices()) {
         Json d;
         d["path"] = ShownPath(path);
         if (!linkTarget.empty()) d["target"] = ShownPath(linkTarget);
@@ -100,7 +66,12 @@ int CmdPorts(const BoardTarget& target, Output& o) {
         o.out << DumpJson(j) << "\n";
         return 0;
     }
-    o.out << "Ports file: " << (filePath.empty() ? std::string("(none: neither XDG_CONFIG_HOME nor HOME is set)")
+#ifdef _WIN32
+    const std::string noFile = "(none: APPDATA is not set)";
+#else
+    const std::string noFile = "(none: neither XDG_CONFIG_HOME nor HOME is set)";
+#endif
+    o.out << "Ports file: " << (filePath.empty() ? noFile
                                                  : filePath + (fileExists ? "" : " (not present)"))
           << "\n";
     for (std::size_t i = 0; i < ports.size(); ++i) {

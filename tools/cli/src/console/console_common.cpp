@@ -5,7 +5,6 @@
 #include <iostream>
 #include <iterator>
 
-#include <nettle/sha2.h>
 
 #include "tolvane/files.h"
 
@@ -61,21 +60,6 @@ bool Confirm(const std::string& plan, const Consent& c, Output& o) {
     if (answer == "y" || answer == "Y" || answer == "yes") return true;
     o.err << "tolvane2-cli: nothing was changed\n";
     return false;
-}
-
-std::string Sha256Hex(const uint8_t* data, std::size_t n) {
-    sha256_ctx ctx;
-    sha256_init(&ctx);
-    sha256_update(&ctx, n, data);
-    uint8_t digest[SHA256_DIGEST_SIZE];
-    sha256_digest(&ctx, sizeof digest, digest);
-    std::string hex;
-    for (uint8_t b : digest) {
-        char two[3];
-        std::snprintf(two, sizeof two, "%02x", b);
-        hex += two;
-    }
-    return hex;
 }
 
 bool ReadWholeFile(const std::string& path, Bytes& bytes, Output& o) {

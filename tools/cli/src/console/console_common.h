@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board_commands.h"
+#include "sha256.h"
 #include <nlohmann/json.hpp>
 
 namespace cli::console {
@@ -41,7 +42,6 @@ struct Consent {
 // on, on a terminal it asks once, otherwise it refuses and says to add --yes.
 bool Confirm(const std::string& plan, const Consent& c, Output& o);
 
-std::string Sha256Hex(const uint8_t* data, std::size_t n);
 
 bool ReadWholeFile(const std::string& path, Bytes& bytes, Output& o);
 // Replaces path atomically; a message on err when that fails.

@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "console/console_common.h"
+#include "sha256.h"
 #include "record_files.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
@@ -263,9 +263,9 @@ bool LoadImages(const ProgramJob& job, ProgramImages& images, std::string& error
 
 Json ImageHashes(const ProgramImages& images) {
     Json j = Json::object();
-    if (images.hasPanel) j["panelImage"] = console::Sha256Hex(images.panel.bytes, sizeof images.panel.bytes);
-    if (images.hasPanel && images.withGamma) j["gammaTable"] = console::Sha256Hex(images.gamma.level, sizeof images.gamma.level);
-    if (images.hasModes) j["modeTable"] = console::Sha256Hex(images.modes.bytes, sizeof images.modes.bytes);
+    if (images.hasPanel) j["panelImage"] = Sha256Hex(images.panel.bytes, sizeof images.panel.bytes);
+    if (images.hasPanel && images.withGamma) j["gammaTable"] = Sha256Hex(images.gamma.level, sizeof images.gamma.level);
+    if (images.hasModes) j["modeTable"] = Sha256Hex(images.modes.bytes, sizeof images.modes.bytes);
     return j;
 }
 

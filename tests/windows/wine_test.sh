@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# The Windows download under Wine, against the native emulated board:
+# tolvane2-cli.exe reads and writes the board through COM1, works on files
+# with non-ASCII names, names a missing port; a C program built
+# against vantrel.lib alone binds the DLL by name and by ordinal. Then the
+# time of the writes with verify under Wine against the native tool.
+#   wine_test.sh WIN64_BUILD_DIR NATIVE_BUILD_DIR
+# The Wine prefix is kept in WIN64_BUILD_DIR/wineprefix (making one takes long).
+set -euo pipefail
+win_build=$(cd "$1" && pwd)
+native_build=$(cd "$2" && pwd)
+
+wine=${WINE:-/usr/lib/wine/wine64}
+wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
+export WINEPREFIX=$win_build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+board_program=$native_build/tools/board-emulator/vantrel-board
+native_cli=$native_build/tools/cli/tolvane2-cli
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+[ -x "$wine" ] || fail "no $wine (apt-get install wine64)"
+[ -x "$board_program" ] || fail "no native vantrel-board in $native_build"
+zip=$(ls "$win_build"/tolvane2-*-windows-x64.zip 2>/dev/null | head -n1)
+[ -n "$zip" ] || fail "no tolvane2-*-windows-x64.zip in $win_build (target windows-zip)"
+
+tmp=$(mktemp -d)
+board_pid=
+cleanup() {
+  [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# What a user unpacks, and nothing from the build tree.
+(cd "$tmp" && unzip -q "$zip")
+pkg=$(ls -d "$tmp"/tolvane2-*-windows-x64)
+for f in tolvane2-cli.exe vantrel.dll vantrel.lib vantrel.def vantrel.h vantrel-check.exe README-windows.txt; do
+  [ -f "$pkg/$f" ] || fail "$f is not in $(basename "$zip")"
+done
+for f in tolvane2-cli.exe vantrel.dll vantrel-check.exe; do
+  extra=$(x86_64-w64-mingw32-objdump -p "$pkg/$f" | awk '/DLL Name:/ {print tolower($3)}' |
+          grep -vxE 'kernel32.dll|msvcrt.dll|advapi32.dll|shell32.dll|vantrel.dll' || true)
+  [ -z "$extra" ] || fail "$f needs DLLs that are not in the zip: $extra"
+done
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Making the Wine prefix $WINEPREFIX (once)"
+  "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+fi
+
+"$board_program" --link "$tmp/COM1" > "$tmp/board.out" 2>&1 &
+board_pid=$!
+for _ in $(seq 50); do [ -e "$tmp/COM1" ] && break; sleep 0.1; done
+[ -e "$tmp/COM1" ] || fail "vantrel-board did not start: $(cat "$tmp/board.out")"
+
+# COM1 of the prefix is the board; Wine makes its device link when the
+# server starts, so it is started again after the change.
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tmp/COM1" /f >/dev/null 2>&1 || fail "reg add failed"
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w
+# One server for the whole test, and its services started once, with output
+# that no pipe of this script waits for (they keep what they inherit).
+"$wineserver" -p >/dev/null 2>&1
+"$wine" "$pkg/tolvane2-cli.exe" --version >/dev/null 2>&1 || fail "tolvane2-cli.exe does not start"
+cd "$tmp"
+# Standard output without the line ends of Windows text mode.
+cli() {
+  local status=0
+  "$wine" "$pkg/tolvane2-cli.exe" "$@" | tr -d '\r' || status=${PIPESTATUS[0]}
+  return "$status"
+}
+
+# The board's version, and COM1 in the port list.
+cli info > info.txt 2> err.txt || fail "info: $(cat err.txt)"
+grep -qE '^  Version +2\.1$' info.txt || fail "info shows no version 2.1: $(cat info.txt)"
+cli ports > ports.txt 2>&1 || fail "ports: $(cat ports.txt)"
+grep -qF '\\.\COM1' ports.txt || fail "ports does not list COM1: $(cat ports.txt)"
+grep -q 'AppData' ports.txt || fail "the ports file is not under %APPDATA%: $(cat ports.txt)"
+
+# Read a panel, write it back with verify, into a file whose name is outside
+# any ANSI code page; no progress bar when standard error is no console.
+name='Pänel-面板'
+cli panel read 2 -o "$name.PNL" 2> err.txt || fail "panel read: $(cat err.txt)"
+[ "$(stat -c %s "$name.PNL")" = 512 ] || fail "panel read did not write $name.PNL"
+grep -q '\[#' err.txt && fail "progress bar drawn although standard error is no console"
+cli panel write "$name.PNL" 3 --verify --backup "old-3-$name.PNL" 2> err.txt || fail "panel write: $(cat err.txt)"
+[ "$(stat -c %s "old-3-$name.PNL")" = 512 ] || fail "no backup file"
+cli panel read 3 -o back.PNL 2>/dev/null || fail "panel read 3"
+cmp -s "$name.PNL" back.PNL || fail "Panel 3 does not hold what was written"
+cli modes read -o "Mödes.MOD" 2>/dev/null || fail "modes read"
+
+# show and to-json on that file, the same as the Linux tool gives.
+cli show "$name.PNL" > show.txt 2> err.txt || fail "show: $(cat err.txt)"
+grep -q 'NL128102AC28-01' show.txt || fail "show does not name the panel: $(head -5 show.txt)"
+"$native_cli" show "$name.PNL" > show-native.txt
+diff show.txt show-native.txt > /dev/null || fail "show differs from the Linux tool"
+status=0
+cli to-json "$name.PNL" -o "$name.json" 2> err.txt || status=$?
+[ "$status" = 0 ] || fail "to-json: exit $status: $(cat err.txt)"
+"$native_cli" to-json "$name.PNL" -o native.json
+cmp -s "$name.json" native.json || fail "to-json differs from the Linux tool"
+cli from-json "$name.json" -o "Zurück-$name.PNL" 2>/dev/null || fail "from-json"
+cmp -s "$name.PNL" "Zurück-$name.PNL" || fail "to-json and from-json do not give the file back"
+# Standard output carries bytes as they are: a binary file with -o - (no
+# line ends of text mode) and JSON the same as the file written with -o.
+"$wine" "$pkg/tolvane2-cli.exe" from-json "$name.json" -o - > stdout.PNL 2> err.txt || fail "from-json -o -: $(cat err.txt)"
+cmp -s "$name.PNL" stdout.PNL || fail "from-json -o - does not give the panel file's bytes"
+"$wine" "$pkg/tolvane2-cli.exe" to-json "$name.PNL" > stdout.json 2> err.txt || fail "to-json to stdout: $(cat err.txt)"
+cmp -s native.json stdout.json || fail "to-json on standard output differs from the Linux tool"
+# An output that names the input, spelt another way, is refused; a folder is
+# no file to read.
+cli from-json "$name.json" -o "./$name.json" > /dev/null 2> err.txt && fail "from-json over its own input succeeded"
+grep -qF "is the input file" err.txt || fail "from-json over its own input: $(cat err.txt)"
+cmp -s "$name.json" native.json || fail "from-json over its own input changed it"
+mkdir folder.csv
+cli gamma from-csv folder.csv -o g.GAM > /dev/null 2> err.txt && fail "gamma from-csv read a folder"
+grep -qF "folder.csv: not a regular file" err.txt || fail "gamma from-csv of a folder: $(cat err.txt)"
+# Messages name the file in UTF-8.
+cli show "Nöt-$name.PNL" > /dev/null 2> err.txt && fail "show of a missing file succeeded"
+grep -qF "Nöt-$name.PNL: no such file" err.txt || fail "message does not name the file: $(cat err.txt)"
+
+# A missing port.
+status=0
+cli --port 4 info > /dev/null 2> err.txt || status=$?
+[ "$status" = 1 ] || fail "info on a missing port: exit $status"
+grep -q 'COM4.*does not exist' err.txt || fail "missing port: $(cat err.txt)"
+# (Wine opens a COM port twice where Windows refuses the second open, so the
+# busy port cannot be shown here.)
+
+# The command line's own cases for the file commands and plots, built for Windows.
+cases=$win_build/tests/windows/cli_file_cases.exe
+if [ -f "$cases" ]; then
+  cp "$cases" "$pkg/"
+  "$wine" "$pkg/cli_file_cases.exe" --gtest_brief=1 > cases.txt 2>&1 || fail "file cases under Wine: $(tail -30 cases.txt)"
+else
+  echo "note: no $cases (target cli_file_cases), its cases are not run under Wine"
+fi
+
+# A C program built with the import library alone (no vantrel.dll on the link line).
+cat > hello.c <<'C'
+#include <stdio.h>
+#include <windows.h>
+#include <vantrel.h>
+
+int main(void)
+{
+    uint8_t major = 0, minor = 0;
+    if (!OpenSerialCommunication(1, 57600))
+        return 3;
+    int rc = Vantrel_Version(0, &major, &minor);
+    /* Ordinal 6 of vantrel.def is Vantrel_Version. */
+    FARPROC byOrdinal = GetProcAddress(GetModuleHandleA("vantrel.dll"), MAKEINTRESOURCEA(6));
+    FARPROC byName = GetProcAddress(GetModuleHandleA("vantrel.dll"), "Vantrel_Version");
+    CloseSerialCommunication();
+    if (rc != 0)
+        return 4;
+    if (byOrdinal == NULL || byOrdinal != byName || byName != (FARPROC)(void (*)(void))&Vantrel_Version)
+        return 5;
+    printf("version %u.%u\n", major, minor);
+    return 0;
+}
+C
+x86_64-w64-mingw32-gcc -Wall -Wextra -Werror -I"$pkg" -o "$pkg/hello.exe" hello.c "$pkg/vantrel.lib" \
+  || fail "the C program does not build against vantrel.lib"
+out=$("$wine" "$pkg/hello.exe" 2>&1) || fail "the C program failed (exit $?): $out"
+[ "$(echo "$out" | tr -d '\r')" = "version 2.1" ] || fail "the C program printed: $out"
+
+# Writes with verify: Wine against the native tool, same board, same baud.
+cp "$name.PNL" p.PNL
+cp "Mödes.MOD" m.MOD
+# The faster of two runs each: the machine may be busy with other work.
+milliseconds() {
+  local best= t0 t1 ms
+  for _ in 1 2; do
+    t0=$(date +%s%N); "$@" > /dev/null 2>&1 || fail "$*"; t1=$(date +%s%N)
+    ms=$(( (t1 - t0) / 1000000 ))
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+  done
+  echo "$best"
+}
+start_wine=$(milliseconds cli --version)
+pw_wine=$(milliseconds cli panel write p.PNL 3 --verify)
+pw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" panel write p.PNL 3 --verify)
+mw_wine=$(milliseconds cli modes write m.MOD --verify)
+mw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" modes write m.MOD --verify)
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "Wine start of tolvane2-cli.exe --version: ${start_wine} ms"
+echo "panel write --verify: Wine ${pw_wine} ms, Linux ${pw_native} ms, ratio $(ratio "$pw_wine" "$pw_native")"
+echo "modes write --verify: Wine ${mw_wine} ms, Linux ${mw_native} ms, ratio $(ratio "$mw_wine" "$mw_native")"
+echo "Windows download under Wine OK"

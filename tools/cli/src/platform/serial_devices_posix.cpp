@@ -1,0 +1,47 @@
+#include "platform/serial_devices.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+namespace cli::platform {
+
+namespace fs = std::filesystem;
+
+std::vector<SerialDeviceName> SerialDevices() {
+    std::vector<SerialDeviceName> out;
+    std::error_code ec;
+    std::vector<std::string> byId;
+    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", ec)) byId.push_back(entry.path().string());
+    std::sort(byId.begin(), byId.end());
+    for (const auto& p : byId) {
+        std::error_code ec2;
+        fs::path target = fs::canonical(p, ec2);
+        out.push_back({p, ec2 ? std::string() : target.string()});
+    }
+    static const std::regex kernel("tty(USB|ACM|S)([0-9]+)");
+    std::vector<std::pair<std::string, int>> names;
+    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
+        const std::string name = entry.path().filename().string();
+        std::smatch m;
+        if (std::regex_match(name, m, kernel)) names.emplace_back(name, std::stoi(m[2].str()));
+    }
+    // ttyUSB and ttyACM before ttyS, each by number.
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+        const bool as = a.first.rfind("ttyS", 0) == 0, bs = b.first.rfind("ttyS", 0) == 0;
+        const std::string ak = a.first.substr(0, a.first.find_first_of("0123456789"));
+        const std::string bk = b.first.substr(0, b.first.find_first_of("0123456789"));
+        if (as != bs) return bs;
+        if (ak != bk) return ak < bk;
+        return a.second < b.second;
+    });
+    for (const auto& n : names) out.push_back({"/dev/" + n.first, std::string()});
+    return out;
+}
+
+bool DeviceExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+}  // namespace cli::platform

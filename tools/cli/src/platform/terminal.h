@@ -1,0 +1,33 @@
+// What the command line needs from the operating system around the console
+// and the process: one interface, a POSIX and a Win32 implementation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli::platform {
+
+// Prepares the console: on Windows its output code page becomes UTF-8, so
+// that the UTF-8 text the tool writes (file names, panel names) shows as
+// typed, and standard output is put in binary mode, so that a binary file
+// written to it ("-o -") and JSON keep their bytes (text mode would turn
+// every byte 0x0A into 0x0D 0x0A). Nothing to do elsewhere.
+void SetUpConsole();
+
+// The program's arguments after its name, as UTF-8. On Windows they are taken
+// from the wide command line, since argv holds them in the ANSI code page,
+// which loses every character outside it.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// True when standard error is an interactive terminal (a console on
+// Windows), where a progress bar may be drawn.
+bool StderrIsTerminal();
+
+// True when standard output is an interactive terminal (a console on
+// Windows), where binary bytes are not written.
+bool StdoutIsTerminal();
+
+// Sets an environment variable of this process (name and value in UTF-8).
+bool SetEnvironment(const std::string& name, const std::string& value);
+
+}  // namespace cli::platform

@@ -1,0 +1,23 @@
+#include "platform/terminal.h"
+
+#include <cstdlib>
+
+#include <unistd.h>
+
+namespace cli::platform {
+
+void SetUpConsole() {}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+bool StderrIsTerminal() { return ::isatty(2) != 0; }
+
+bool StdoutIsTerminal() { return ::isatty(1) != 0; }
+
+bool SetEnvironment(const std::string& name, const std::string& value) {
+    return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+}  // namespace cli::platform
