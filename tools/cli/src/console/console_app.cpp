@@ -4,9 +4,8 @@
 
 #include <memory>
 
-#include <unistd.h>
-
 #include "console/console.h"
+#include "platform/terminal.h"
 #include "console/console_commands.h"
 
 namespace cli {
@@ -179,7 +178,7 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
     s->add_option("--listen", x.a, "How long to collect what comes back, in ms (default 200)");
 
     return [args, subs](const BoardTarget& t, Output& o, bool errIsTerminal) -> std::optional<int> {
-        args->write.consent.interactive = errIsTerminal && ::isatty(0) != 0;
+        args->write.consent.interactive = errIsTerminal && platform::StdinIsTerminal();
         for (const Sub& sub : *subs)
             if (sub.app->parsed()) return sub.run(t, o);
         return std::nullopt;

@@ -27,6 +27,10 @@ bool StderrIsTerminal();
 // Windows), where binary bytes are not written.
 bool StdoutIsTerminal();
 
+// True when standard input is an interactive terminal, where a question may
+// be asked and answered.
+bool StdinIsTerminal();
+
 // Sets an environment variable of this process (name and value in UTF-8).
 bool SetEnvironment(const std::string& name, const std::string& value);
 

@@ -16,6 +16,8 @@ bool StderrIsTerminal() { return ::isatty(2) != 0; }
 
 bool StdoutIsTerminal() { return ::isatty(1) != 0; }
 
+bool StdinIsTerminal() { return ::isatty(0) != 0; }
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }

@@ -49,6 +49,8 @@ bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
 bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 
+bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     // The C runtime's copy is what getenv() (also the link library's) reads;
     // the process environment is what a started worker inherits.
