@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "tolvane/panel.h"
+#include "tolvane/timing.h"
 #include "vantrel.h"
 
 namespace cli {
@@ -115,6 +116,19 @@ int VerifyFailed(Output& o, const std::vector<ByteDifference>& diffs) {
     }
     if (diffs.size() > 32) o.err << "tolvane2-cli:   ... and " << diffs.size() - 32 << " more\n";
     return 1;
+}
+
+PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma) {
+    PanelRecord r{};
+    SetPanelDefaults(r);
+    ImageToPanelRecord(image, gamma, r);
+    // The board's gamma table is kept even when the panel does not use it, so
+    // that a backup holds everything a write may overwrite.
+    if (gotGamma) r.gammaTable = gamma;
+    // A resolution that is not the standard pair was typed in: keep it so, or
+    // the editor would replace it by its class's pair before the next write.
+    if (!IsStandardResolution(r.hResolution, r.vResolution)) SetCustomResolution(r, true);
+    return r;
 }
 
 }  // namespace cli

@@ -75,6 +75,9 @@ std::string Hex4(unsigned v);
 
 bool ImageUsesGamma(const PanelImage& image);
 
+// The record of a panel slot read from the board, as a file keeps it.
+PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma);
+
 // One byte that the read-back found different from what was written.
 struct ByteDifference {
     std::string block;   // "panel image", "gamma table", "mode table"

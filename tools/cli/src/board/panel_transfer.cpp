@@ -11,7 +11,6 @@
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
-#include "tolvane/timing.h"
 #include "vantrel.h"
 
 namespace cli {
@@ -41,19 +40,6 @@ int ReadPanelSlot(const BoardTarget& t, int slot, bool alwaysGamma, PanelImage& 
         if (rc < 0) return TransferFailed(t, o, "reading the gamma table of " + name, rc);
     }
     return 0;
-}
-
-PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma) {
-    PanelRecord r{};
-    SetPanelDefaults(r);
-    ImageToPanelRecord(image, gamma, r);
-    // The board's gamma table is kept even when the panel does not use it, so
-    // that a backup holds everything a write may overwrite.
-    if (gotGamma) r.gammaTable = gamma;
-    // A resolution that is not the standard pair was typed in: keep it so, or
-    // the editor would replace it by its class's pair before the next write.
-    if (!IsStandardResolution(r.hResolution, r.vResolution)) SetCustomResolution(r, true);
-    return r;
 }
 
 }  // namespace

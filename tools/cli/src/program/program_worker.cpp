@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "board/link_session.h"
 #include "board_commands.h"
 #include "program/program_job.h"
 #include "record_files.h"
@@ -44,12 +45,6 @@ void Emit(const Json& event) {
         if (n <= 0) return;   // the parent is gone: the boards are still finished
         done += static_cast<std::size_t>(n);
     }
-}
-
-std::string Hex4(uint32_t v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "0x%04X", v & 0xFFFF);
-    return b;
 }
 
 enum class Moved { Ok, NoAnswer, EchoDiffers, Stopped };
@@ -129,15 +124,6 @@ std::string BackupPath(const std::string& dir, const std::string& device, int ad
     std::error_code ec;
     for (int n = 2; fs::exists(path, ec); ++n) path = stem + "_" + std::to_string(n) + ext;
     return path;
-}
-
-PanelRecord PanelFromBoard(const PanelImage& image, const GammaTable& gamma, bool gotGamma) {
-    PanelRecord r{};
-    SetPanelDefaults(r);
-    ImageToPanelRecord(image, gamma, r);
-    if (gotGamma) r.gammaTable = gamma;
-    if (!IsStandardResolution(r.hResolution, r.vResolution)) SetCustomResolution(r, true);
-    return r;
 }
 
 class Worker {
@@ -273,7 +259,7 @@ private:
             }
             RecordFile file;
             file.kind = FileKindId::Panel;
-            file.panel = PanelFromBoard(image, gamma, gotGamma);
+            file.panel = RecordFromBoard(image, gamma, gotGamma);
             const std::string path = BackupPath(backupDir_, device_, run.address, "panel" + std::to_string(images_.slot));
             if (!SaveRecordFile(path, file, error)) return false;
             backups["panel"] = path;
