@@ -19,7 +19,7 @@ int CmdAction(const BoardTarget& t, const std::string& actionText, Output& o) {
     const int32_t rc = Vantrel_CallAction(t.address, static_cast<int32_t>(action));
     if (rc < 0) return TransferFailed(t, o, "running action " + std::to_string(action), rc);
     if (o.json) o.out << Json{{"action", action}, {"ok", true}}.dump(2) << "\n";
-    else if (!o.quiet) o.err << "action " << action << " done\n";
+    else if (!o.quiet) o.err << "tolvane2-cli: action " << action << " done\n";
     return 0;
 }
 
@@ -32,7 +32,7 @@ int CmdDebug(const BoardTarget& t, const std::string& flagsText, Output& o) {
     const int32_t rc = Vantrel_DebugFlags(t.address, static_cast<int32_t>(flags));
     if (rc < 0) return TransferFailed(t, o, "setting the debug flags", rc);
     if (o.json) o.out << Json{{"debugFlags", flags}, {"ok", true}}.dump(2) << "\n";
-    else if (!o.quiet) o.err << "debug flags := " << Hex(flags, 2) << "\n";
+    else if (!o.quiet) o.err << "tolvane2-cli: debug flags := " << Hex(flags, 2) << "\n";
     return 0;
 }
 
@@ -43,7 +43,7 @@ int CmdReset(const BoardTarget& t, Output& o) {
     if (Vantrel_Reset(t.address) != 1) return TransferFailed(t, o, "sending the reset", -1);
     if (o.json) o.out << Json{{"reset", t.address}, {"sent", true}}.dump(2) << "\n";
     else if (!o.quiet)
-        o.err << "reset sent to " << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
+        o.err << "tolvane2-cli: reset sent to " << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
               << "; no answer is awaited\n";
     return 0;
 }
@@ -99,7 +99,7 @@ int CmdRaw(const BoardTarget& t, const std::vector<std::string>& byteTexts, cons
     if (o.json) o.out << Json{{"sent", bytes}, {"received", received}}.dump(2) << "\n";
     else if (!received.empty()) o.out << hex << "\n";
     if (!o.json && !o.quiet)
-        o.err << bytes.size() << " bytes sent; " << received.size() << " bytes received outside frames in " << listenMs
+        o.err << "tolvane2-cli: " << bytes.size() << " bytes sent; " << received.size() << " bytes received outside frames in " << listenMs
               << " ms\n";
     return 0;
 }

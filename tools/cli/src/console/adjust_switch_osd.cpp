@@ -18,7 +18,7 @@ int Open(const BoardTarget& t, Output& o, const char* command, std::optional<Lin
 
 void Done(Output& o, const std::string& what) {
     if (o.json) o.out << Json{{"done", what}, {"ok", true}}.dump(2) << "\n";
-    else if (!o.quiet) o.err << what << "\n";
+    else if (!o.quiet) o.err << "tolvane2-cli: " << what << "\n";
 }
 
 }  // namespace
@@ -56,10 +56,10 @@ int CmdAdjustSet(const BoardTarget& t, const std::string& indexText, const std::
                      .dump(2)
               << "\n";
     } else if (!same) {
-        o.err << "adjuster " << index << ": set to " << value << ", the board holds " << v.value1 << " (values "
+        o.err << "tolvane2-cli: adjuster " << index << ": set to " << value << ", the board holds " << v.value1 << " (values "
               << v.value1 << " " << v.value2 << " " << v.value3 << ")\n";
     } else if (!o.quiet) {
-        o.err << "adjuster " << index << " := " << value << "\n";
+        o.err << "tolvane2-cli: adjuster " << index << " := " << value << "\n";
     }
     return 0;
 }

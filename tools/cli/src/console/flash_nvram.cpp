@@ -45,7 +45,7 @@ int Prepare(const BoardTarget& t, Memory m, const std::vector<std::string>& area
     std::string text = plan;
     for (const auto& a : areas) text += "  includes the " + a + "\n";
     if (!areas.empty() && !w.force) {
-        o.err << text << "tolvane2-cli: nothing was changed: the write covers the panel, gamma or mode areas; use "
+        o.err << "tolvane2-cli: " << text << "tolvane2-cli: nothing was changed: the write covers the panel, gamma or mode areas; use "
               << "panel write or modes write for those, or add --force\n";
         return 2;
     }
@@ -60,7 +60,7 @@ int Prepare(const BoardTarget& t, Memory m, const std::vector<std::string>& area
         o.err << "tolvane2-cli: backup failed; nothing was written\n";
         return 1;
     }
-    if (!o.quiet) o.err << MemoryName(m) << " saved to " << w.backup << " (sha256 " << Sha256Hex(old.data(), old.size()) << ")\n";
+    if (!o.quiet) o.err << "tolvane2-cli: " << MemoryName(m) << " saved to " << w.backup << " (sha256 " << Sha256Hex(old.data(), old.size()) << ")\n";
     return 0;
 }
 
@@ -118,7 +118,7 @@ int CmdMemDump(const BoardTarget& t, Memory m, const std::string& sizeText, cons
     if (!ReadRange(t, m, 0, size, bytes, o) || !SaveFile(outFile, bytes, o)) return 1;
     if (o.json) o.out << Report(m, 0, bytes, outFile).dump(2) << "\n";
     else PrintSha(o, "", bytes, outFile);
-    if (!o.quiet && !o.json) o.err << size << " bytes of " << MemoryName(m) << " saved to " << outFile << "\n";
+    if (!o.quiet && !o.json) o.err << "tolvane2-cli: " << size << " bytes of " << MemoryName(m) << " saved to " << outFile << "\n";
     return 0;
 }
 
@@ -147,7 +147,7 @@ int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addrText, con
         o.out << j.dump(2) << "\n";
     } else {
         PrintSha(o, "", data, file);
-        if (!o.quiet) o.err << n << " bytes written to " << MemoryName(m) << " at " << Hex(addr, 4) << (w.verify ? ", verified" : "") << "\n";
+        if (!o.quiet) o.err << "tolvane2-cli: " << n << " bytes written to " << MemoryName(m) << " at " << Hex(addr, 4) << (w.verify ? ", verified" : "") << "\n";
     }
     return 0;
 }
@@ -197,7 +197,7 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
                 o.err << "tolvane2-cli: backup failed; nothing was written\n";
                 return 1;
             }
-            if (!o.quiet) o.err << MemoryName(m) << " saved to " << w.backup << "\n";
+            if (!o.quiet) o.err << "tolvane2-cli: " << MemoryName(m) << " saved to " << w.backup << "\n";
         }
         if (!WriteChunks(t, m, 0, image, differ, o)) return 1;
         if (!ReadBackChunks(t, m, 0, image, differ, o)) rc = 1;
@@ -213,7 +213,7 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
     } else {
         PrintSha(o, "", image, file);
         if (!o.quiet)
-            o.err << (differ.empty() ? std::string("the board already holds ") + file + "; nothing was written"
+            o.err << "tolvane2-cli: " << (differ.empty() ? std::string("the board already holds ") + file + "; nothing was written"
                                      : std::to_string(differ.size()) + " chunks written and read back")
                   << (w.verify ? ", verified" : "") << "\n";
     }

@@ -129,7 +129,7 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
     j["ok"] = rc == 0;
     if (o.json) o.out << j.dump(2) << "\n";
     else if (!o.quiet && rc == 0)
-        o.err << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to " << Where(d)
+        o.err << "tolvane2-cli: " << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to " << Where(d)
               << " from subaddress " << Hex(d.sub, 2) << "\n";
     return rc;
 }

@@ -60,7 +60,7 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
             rc = 1;
         }
         list.push_back({{"register", r}, {"wrote", v[i]}, {"echo", echo}, {"ok", same}});
-        if (!o.json && !o.quiet && same) o.err << "register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
+        if (!o.json && !o.quiet && same) o.err << "tolvane2-cli: register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
     }
     if (o.json) o.out << Json{{"registers", list}}.dump(2) << "\n";
     return rc;
@@ -95,7 +95,7 @@ int CmdPortWrite(const BoardTarget& t, const std::string& portText, const std::s
               << Both(static_cast<unsigned>(echo), 2) << "\n";
         return 1;
     }
-    if (!o.json && !o.quiet) o.err << "port " << Hex(port, 2) << " := " << Both(value, 2) << "\n";
+    if (!o.json && !o.quiet) o.err << "tolvane2-cli: port " << Hex(port, 2) << " := " << Both(value, 2) << "\n";
     return 0;
 }
 
