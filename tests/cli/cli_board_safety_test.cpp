@@ -2,7 +2,7 @@
 // things go wrong: answers dropped, garbled or late, a broadcast address, a
 // backup path that names the file to be written, a file that the checks
 // reject, names in Latin-1 on the board, and the messages of the command line.
-#include "cli_harness.h"
+#include "board_fixture.h"
 #include "valid_panel.h"
 
 #include <cstring>
@@ -30,28 +30,8 @@ constexpr uint32_t kSlot4Image = 0xFBC0;
 
 constexpr uint32_t kSlot4Gamma = 0xFA00;
 
-class BoardSafety : public TempDirTest {
+class BoardSafety : public EmulatedBoardTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        vantrel_board::Options options;
-        options.baud = 0;
-        board_ = std::make_unique<Board>(options);
-        ASSERT_TRUE(board_->Start()) << board_->LastError();
-    }
-    void TearDown() override {
-        board_->Stop();
-        TempDirTest::TearDown();
-    }
-    Result OnBoard(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--device", board_->SlavePath()});
-        return Cli(args);
-    }
-    std::size_t WriteFrames() const {
-        std::size_t n = 0;
-        for (const auto& f : board_->ReceivedFrames()) n += f.command == vantrel_board::kCmdWriteFlash;
-        return n;
-    }
     // A panel file that uses its gamma table and passes the checks.
     std::string PanelFile(const std::string& name, uint8_t seed) {
         PanelRecord r = ValidPanel("SAFE");
@@ -67,7 +47,6 @@ protected:
         EXPECT_TRUE(WriteModeFile(P(name), t));
         return P(name);
     }
-    std::unique_ptr<Board> board_;
 };
 
 Bytes PanelBlocks(Board& b) {

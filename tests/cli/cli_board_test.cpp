@@ -1,7 +1,7 @@
 // tolvane2-cli against the emulated board on a real pseudo-terminal: reading,
 // writing with verify and backup, a board that alters a stored byte, and the
 // port errors.
-#include "cli_harness.h"
+#include "board_fixture.h"
 #include "valid_panel.h"
 
 #include <chrono>
@@ -24,32 +24,9 @@ using vantrel_board::Board;
 
 namespace {
 
-class CliBoard : public TempDirTest {
+class CliBoard : public EmulatedBoardTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        vantrel_board::Options options;
-        options.baud = 0;
-        board_ = std::make_unique<Board>(options);
-        ASSERT_TRUE(board_->Start()) << board_->LastError();
-    }
-    void TearDown() override {
-        board_->Stop();
-        TempDirTest::TearDown();
-    }
 
-    Result OnBoard(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--device", board_->SlavePath()});
-        return Cli(args);
-    }
-
-    std::size_t WriteFrames() const {
-        std::size_t n = 0;
-        for (const auto& f : board_->ReceivedFrames()) n += f.command == vantrel_board::kCmdWriteFlash;
-        return n;
-    }
-
-    std::unique_ptr<vantrel_board::Board> board_;
 };
 
 PanelImage ImageOf(const PanelRecord& r, GammaTable& gamma) {

@@ -1,7 +1,7 @@
 // reg, port and i2c through the program against the emulated board on a real
 // pseudo-terminal: what is read and written, the numbers as typed, the
 // broadcast refusal, and an echo that differs.
-#include "console_fixture.h"
+#include "board_fixture.h"
 
 using namespace clitest;
 namespace vb = vantrel_board;
@@ -15,7 +15,7 @@ struct Case {
     std::function<void(vb::Board&)> check;
 };
 
-class ConsoleBus : public ConsoleBoard {};
+class ConsoleBus : public EmulatedBoardTest {};
 
 TEST_F(ConsoleBus, ReadsAndWritesRegistersPortsAndI2cDevices) {
     const std::vector<Case> cases = {

@@ -1,6 +1,6 @@
 // adjust, colour, switch, osd, action, debug and reset through the program
 // against the emulated board on a real pseudo-terminal.
-#include "console_fixture.h"
+#include "board_fixture.h"
 
 #include <thread>
 
@@ -17,7 +17,7 @@ struct Case {
     std::function<void(vb::Board&)> check;
 };
 
-class ConsoleControls : public ConsoleBoard {};
+class ConsoleControls : public EmulatedBoardTest {};
 
 // The reset is sent without an answer: wait for the board to have carried it out.
 bool ResetsReach(vb::Board& b, uint64_t n) {

@@ -1,7 +1,7 @@
 // flash and nvram through the program against the emulated board on a real
 // pseudo-terminal: dump and restore of only the chunks that differ, the
 // safety rules of the commands that change the board, and SHA-256.
-#include "console_fixture.h"
+#include "board_fixture.h"
 
 #include "console/console_common.h"
 
@@ -10,7 +10,7 @@ namespace vb = vantrel_board;
 
 namespace {
 
-class ConsoleMemory : public ConsoleBoard {
+class ConsoleMemory : public EmulatedBoardTest {
 protected:
     std::vector<uint32_t> WriteAddresses(uint8_t command) const {
         std::vector<uint32_t> out;

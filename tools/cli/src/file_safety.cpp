@@ -69,22 +69,48 @@ bool OutputIsNoInput(const std::string& output, std::initializer_list<std::strin
     return true;
 }
 
+bool IsRegularFile(const fs::path& path, std::string& error) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        error = ShownPath(path) + ": no such file";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        error = ShownPath(path) + ": not a regular file";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The end of ReadSmallFile: `got` bytes were read into `content` (sized one
+// byte past the file's size), `why` is the errno of a failed read or 0.
+bool FinishRead(const std::string& shown, std::size_t limit, int why, std::size_t got, std::string& content,
+                std::string& error) {
+    if (why != 0) {
+        error = shown + ": cannot be read: " + SystemReason(why);
+        return false;
+    }
+    if (got > limit) {
+        error = shown + ": grew past " + std::to_string(limit) + " bytes while it was read";
+        return false;
+    }
+    content.resize(got);
+    return true;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 
 bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content, std::string& error) {
     // Windows has no FIFOs in the file system; devices (NUL, CON, COM1) and
     // folders are no regular files and are refused before they are opened.
     const std::string shown = ShownPath(path);
+    if (!IsRegularFile(path, error)) return false;
     std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (!fs::exists(status)) {
-        error = shown + ": no such file";
-        return false;
-    }
-    if (!fs::is_regular_file(status)) {
-        error = shown + ": not a regular file";
-        return false;
-    }
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) {
         error = shown + ": cannot be opened: " + ec.message();
@@ -105,16 +131,7 @@ bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content
     const bool failed = std::ferror(f) != 0;
     const int why = errno;
     std::fclose(f);
-    if (failed) {
-        error = shown + ": cannot be read: " + SystemReason(why);
-        return false;
-    }
-    if (got > limit) {
-        error = shown + ": grew past " + std::to_string(limit) + " bytes while it was read";
-        return false;
-    }
-    content.resize(got);
-    return true;
+    return FinishRead(shown, limit, failed ? why : 0, got, content, error);
 }
 
 #else
@@ -150,16 +167,7 @@ bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (why != 0) {
-        error = shown + ": cannot be read: " + SystemReason(why);
-        return false;
-    }
-    if (got > limit) {
-        error = shown + ": grew past " + std::to_string(limit) + " bytes while it was read";
-        return false;
-    }
-    content.resize(got);
-    return true;
+    return FinishRead(shown, limit, why, got, content, error);
 }
 
 #endif

@@ -22,6 +22,10 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs,
                      std::string& error);
 
+// True when `path` is an existing regular file; otherwise false with
+// "PATH: no such file" or "PATH: not a regular file" in `error`.
+bool IsRegularFile(const std::filesystem::path& path, std::string& error);
+
 // Reads the whole regular file `path` when it holds at most `limit` bytes;
 // never waits on a FIFO or a device. False with a message in `error`.
 bool ReadSmallFile(const std::filesystem::path& path, std::size_t limit, std::string& content, std::string& error);

@@ -215,16 +215,7 @@ bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> force
                     std::string& error) {
     const fs::path path = PathFromUtf8(utf8Path);
     const std::string shown = ShownPath(path);
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (!fs::exists(status)) {
-        error = shown + ": no such file";
-        return false;
-    }
-    if (!fs::is_regular_file(status)) {
-        error = shown + ": not a regular file";
-        return false;
-    }
+    if (!IsRegularFile(path, error)) return false;
     // The kind by content first: JSON begins with '{' (after blanks).
     uint8_t start[4096];
     std::uint64_t size = 0;

@@ -1,4 +1,5 @@
-// The emulated board on a real pseudo-terminal for the console command tests.
+// The emulated board on a real pseudo-terminal for the tests of the board
+// commands: tolvane2-cli runs in-process with --device pointed at it.
 #pragma once
 
 #include "cli_harness.h"
@@ -11,7 +12,7 @@
 
 namespace clitest {
 
-class ConsoleBoard : public TempDirTest {
+class EmulatedBoardTest : public TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
@@ -35,6 +36,7 @@ protected:
         for (const auto& f : board_->ReceivedFrames()) n += f.command == command;
         return n;
     }
+    std::size_t WriteFrames() const { return FramesOf(vantrel_board::kCmdWriteFlash); }
 
     std::unique_ptr<vantrel_board::Board> board_;
 };
