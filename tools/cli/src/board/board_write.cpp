@@ -1,18 +1,10 @@
 #include "board/board_write.h"
 
-#include <chrono>
-#include <thread>
-
 #include "file_safety.h"
 #include "text_out.h"
 
 namespace cli {
 namespace {
-
-// A late answer to a try that timed out must not be taken for the answer to
-// the next try's first chunk: the next try starts once the longest answer
-// time of a write chunk has passed again.
-constexpr auto kRetryPause = std::chrono::milliseconds(1000);
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -106,7 +98,9 @@ int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, 
         // second try would not change that.
         if (run.result != -1 || run.tries >= tries) return run.result;
         o.err << "tolvane2-cli: trying the write again (try " << run.tries + 1 << " of " << tries << ")\n";
-        std::this_thread::sleep_for(kRetryPause);
+        // No pause here: after a try that got no answer, the link lets the line
+        // go quiet before the next request, so a late answer to the failed try
+        // cannot complete the retry's first chunk.
     }
 }
 
