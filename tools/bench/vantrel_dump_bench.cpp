@@ -3,7 +3,8 @@
 // against the emulated board paced at 57600 baud and prints the median of the
 // runs beside the wire time of all request and answer frames (10 bits a byte),
 // and the library's own 64 KiB Vantrel_ReadFlash beside it: what the command
-// adds to the library is the difference of the two.
+// adds to the library is the difference of the two. Exit status 3 when the
+// command is over its limit of 1.05 x the wire time.
 #include "cli_app.h"
 #include "vantrel.h"
 #include "vantrel_board/board.h"
@@ -74,8 +75,13 @@ int main(int argc, char** argv) {
     std::remove(file.c_str());
     ::rmdir(dir);
     board.Stop();
-    std::printf("%-32s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
-    std::printf("%-32s %8.0f ms %8.0f ms %7.3f\n", "tolvane2-cli flash dump", cliMs, cliWire, cliMs / cliWire);
+    // The command's limit: 1.05 x its wire time.
+    constexpr double kLimit = 1.05;
+    const bool within = cliMs <= kLimit * cliWire;
+    std::printf("%-32s %10s %10s %7s  %s\n", "transfer", "measured", "wire", "ratio", "limit");
+    std::printf("%-32s %8.0f ms %8.0f ms %7.3f  %.2f x wire  %s\n", "tolvane2-cli flash dump", cliMs, cliWire,
+                cliMs / cliWire, kLimit, within ? "ok" : "OVER");
     std::printf("%-32s %8.0f ms %8.0f ms %7.3f\n", "Vantrel_ReadFlash 64 KiB", libMs, libWire, libMs / libWire);
+    if (ok && !within) return 3;
     return ok ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -252,6 +253,9 @@ bool Board::Enqueue(Pending pending) {
 }
 
 void Board::WriterLoop() {
+    // The writer sleeps until each byte is due; the default timer slack
+    // (50 us) would make every answer that much later than its wire time.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     Clock::time_point txLineFree = Clock::now();
     const auto byteTime = ByteTime();
     for (;;) {
@@ -270,8 +274,10 @@ void Board::WriterLoop() {
             if (changed_.wait_until(lock, item.notBefore, [this] { return stopping_; })) return;
         }
         // The answer starts when the request has fully arrived and the line is
-        // free; byte i is on the wire only at start + (i + 1) byte times.
-        Clock::time_point start = std::max({item.notBefore, txLineFree, Clock::now()});
+        // free; byte i is on the wire only at start + (i + 1) byte times. A
+        // writer that woke late catches up instead of moving the answer: the
+        // board's timing is the line's, not this thread's scheduling.
+        Clock::time_point start = std::max(item.notBefore, txLineFree);
         std::size_t sent = 0;
         const std::size_t total = item.bytes.size();
         while (sent < total) {
