@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/serial_devices.h"
 #include "sha256.h"
 #include "record_files.h"
 #include "tolvane/modes.h"
@@ -67,8 +68,9 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
         return false;
     }
     // A device path in the job is taken as it is: /dev paths are absolute, a
-    // relative one (an emulated board's link) is beside the job file.
-    line.device = Resolve(base, line.device);
+    // relative one (an emulated board's link) is beside the job file. A
+    // Windows COM port is a name, not a path.
+    if (!platform::IsDeviceName(line.device)) line.device = Resolve(base, line.device);
     const int given = j.contains("address") + j.contains("addresses") + j.contains("scan");
     if (given > 1) {
         error = "line " + line.device + ": give one of \"address\", \"addresses\" and \"scan\"";
