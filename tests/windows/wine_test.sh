@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows download under Wine, against the native emulated board:
 # tolvane2-cli.exe reads and writes the board through COM1, works on files
-# with non-ASCII names, names a missing port; a C program built
+# with non-ASCII names, names a missing port, programs two boards at once on
+# COM1 and COM2 (one worker process each); a C program built
 # against vantrel.lib alone binds the DLL by name and by ordinal. Then the
-# time of the writes with verify under Wine against the native tool.
+# time of the writes with verify and of the two-board job under Wine against
+# the native tool.
 #   wine_test.sh WIN64_BUILD_DIR NATIVE_BUILD_DIR
 # The Wine prefix is kept in WIN64_BUILD_DIR/wineprefix (making one takes long).
 set -euo pipefail
@@ -24,8 +26,10 @@ zip=$(ls "$win_build"/tolvane2-*-windows-x64.zip 2>/dev/null | head -n1)
 
 tmp=$(mktemp -d)
 board_pid=
+board2_pid=
 cleanup() {
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  [ -n "$board2_pid" ] && kill "$board2_pid" 2>/dev/null && wait "$board2_pid" 2>/dev/null
   "$wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$tmp"
 }
@@ -52,10 +56,16 @@ fi
 board_pid=$!
 for _ in $(seq 50); do [ -e "$tmp/COM1" ] && break; sleep 0.1; done
 [ -e "$tmp/COM1" ] || fail "vantrel-board did not start: $(cat "$tmp/board.out")"
+"$board_program" --link "$tmp/COM2" > "$tmp/board2.out" 2>&1 &
+board2_pid=$!
+for _ in $(seq 50); do [ -e "$tmp/COM2" ] && break; sleep 0.1; done
+[ -e "$tmp/COM2" ] || fail "the second vantrel-board did not start: $(cat "$tmp/board2.out")"
 
-# COM1 of the prefix is the board; Wine makes its device link when the
-# server starts, so it is started again after the change.
-"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tmp/COM1" /f >/dev/null 2>&1 || fail "reg add failed"
+# COM1 and COM2 of the prefix are the boards; Wine makes its device links
+# when the server starts, so it is started again after the change.
+for port in COM1 COM2; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v $port /d "$tmp/$port" /f >/dev/null 2>&1 || fail "reg add $port failed"
+done
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w
 # One server for the whole test, and its services started once, with output
@@ -127,6 +137,33 @@ grep -q 'COM4.*does not exist' err.txt || fail "missing port: $(cat err.txt)"
 # (Wine opens a COM port twice where Windows refuses the second open, so the
 # busy port cannot be shown here.)
 
+# Two boards at once, one worker process per COM port: the panel of slot 1
+# into slot 2 of both, with verify, from and to files with non-ASCII names.
+cli panel read 1 -o "Prog-$name.PNL" 2>/dev/null || fail "panel read 1"
+cmp -s "$name.PNL" "Prog-$name.PNL" && fail "panels 1 and 2 of the factory content are the same: nothing to see"
+status=0
+cli program --panel "Prog-$name.PNL" --slot 2 --verify --report "r-$name.jsonl" COM1 COM2 > prog.txt 2> err.txt \
+  || status=$?
+[ "$status" = 0 ] || fail "program on COM1 and COM2: exit $status: $(cat prog.txt err.txt)"
+[ "$(wc -l < "r-$name.jsonl")" = 2 ] || fail "program: the report has not one line per board: $(cat "r-$name.jsonl")"
+for port in COM1 COM2; do
+  line=$(grep -F "\"port\":\"$port\"" "r-$name.jsonl") || fail "program: no report line for $port"
+  case $line in *'"result":"ok"'*'"verify":"ok"'*) ;; *) fail "program: $port is not ok: $line" ;; esac
+  "$native_cli" --device "$tmp/$port" panel read 2 -o "native-$port.PNL" 2>/dev/null || fail "native panel read on $port"
+  cmp -s "Prog-$name.PNL" "native-$port.PNL" || fail "program: panel 2 of the board on $port is not what was written"
+done
+grep -q '^2 of 2 boards ok$' prog.txt || fail "program: no summary: $(cat prog.txt)"
+# A job file naming a COM port that does not exist: that line fails at open,
+# the others are written; exit 1.
+printf '{"panel":"%s","slot":2,"report":"r-missing.jsonl","lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]}\n' \
+  "$name.PNL" > job.json
+status=0
+cli program --job job.json > prog.txt 2> err.txt || status=$?
+[ "$status" = 1 ] || fail "program with a missing port: exit $status: $(cat prog.txt err.txt)"
+grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fail "program: COM4 did not fail at open: $(cat r-missing.jsonl)"
+[ "$(grep -c '"result":"ok"' r-missing.jsonl)" = 2 ] || fail "program: COM1 and COM2 not ok beside COM4: $(cat r-missing.jsonl)"
+grep -q 'COM4.*does not exist' err.txt || fail "program: the missing port is not named: $(cat err.txt)"
+
 # The command line's own cases for the file commands and plots, built for Windows.
 cases=$win_build/tests/windows/cli_file_cases.exe
 if [ -f "$cases" ]; then
@@ -183,8 +220,11 @@ pw_wine=$(milliseconds cli panel write p.PNL 3 --verify)
 pw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" panel write p.PNL 3 --verify)
 mw_wine=$(milliseconds cli modes write m.MOD --verify)
 mw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" modes write m.MOD --verify)
+job_wine=$(milliseconds cli program --panel p.PNL --slot 2 --verify COM1 COM2)
+job_native=$(milliseconds "$native_cli" program --panel p.PNL --slot 2 --verify "$tmp/COM1" "$tmp/COM2")
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "Wine start of tolvane2-cli.exe --version: ${start_wine} ms"
 echo "panel write --verify: Wine ${pw_wine} ms, Linux ${pw_native} ms, ratio $(ratio "$pw_wine" "$pw_native")"
 echo "modes write --verify: Wine ${mw_wine} ms, Linux ${mw_native} ms, ratio $(ratio "$mw_wine" "$mw_native")"
+echo "program, two boards, --verify: Wine ${job_wine} ms, Linux ${job_native} ms, ratio $(ratio "$job_wine" "$job_native")"
 echo "Windows download under Wine OK"

@@ -9,6 +9,7 @@
 #include "platform/serial_devices.h"
 #include "sha256.h"
 #include "record_files.h"
+#include "tolvane/file_io.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
 
@@ -19,9 +20,15 @@ namespace fs = std::filesystem;
 
 constexpr uint8_t kUseGammaBit = 0x10;   // image byte 0x3A, bit 4
 
+// Paths are UTF-8 text; path::string() would give the Windows ANSI code page.
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
 std::string Resolve(const fs::path& base, const std::string& path) {
-    if (path.empty() || fs::path(path).is_absolute()) return path;
-    return (base / path).lexically_normal().string();
+    if (path.empty() || PathFromUtf8(path).is_absolute()) return path;
+    return Utf8((base / PathFromUtf8(path)).lexically_normal());
 }
 
 bool TakeString(const Json& j, const char* key, std::string& out, std::string& error) {
@@ -92,7 +99,7 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
 }
 
 bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) {
         error = "cannot read the job file " + path;
         return false;
@@ -104,7 +111,7 @@ bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error) {
         error = "the job file " + path + " is not a JSON object";
         return false;
     }
-    const fs::path base = fs::path(path).parent_path();
+    const fs::path base = PathFromUtf8(path).parent_path();
     static const std::set<std::string> known = {"panel", "slot", "modes", "verify", "backupDir", "report", "lines"};
     for (const auto& [key, value] : j.items())
         if (!known.count(key)) {
@@ -228,8 +235,8 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
     std::set<std::string> seen;
     for (const ProgramLine& line : job.lines) {
         std::error_code ec;
-        fs::path canon = fs::weakly_canonical(line.device, ec);
-        const std::string key = ec ? line.device : canon.string();
+        fs::path canon = fs::weakly_canonical(PathFromUtf8(line.device), ec);
+        const std::string key = ec ? line.device : Utf8(canon);
         if (!seen.insert(key).second) {
             error = "the device " + line.device + " is named twice; one line is served by one worker";
             return false;
