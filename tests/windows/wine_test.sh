@@ -27,9 +27,11 @@ zip=$(ls "$win_build"/tolvane2-*-windows-x64.zip 2>/dev/null | head -n1)
 tmp=$(mktemp -d)
 board_pid=
 board2_pid=
+slow_pids=
 cleanup() {
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
   [ -n "$board2_pid" ] && kill "$board2_pid" 2>/dev/null && wait "$board2_pid" 2>/dev/null
+  for pid in $slow_pids; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   "$wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$tmp"
 }
@@ -61,9 +63,18 @@ board2_pid=$!
 for _ in $(seq 50); do [ -e "$tmp/COM2" ] && break; sleep 0.1; done
 [ -e "$tmp/COM2" ] || fail "the second vantrel-board did not start: $(cat "$tmp/board2.out")"
 
-# COM1 and COM2 of the prefix are the boards; Wine makes its device links
+# Two slow boards (1200 baud: seconds a panel) for a Ctrl-C in the middle of a job.
+slow_pids=
+for port in COM5 COM6; do
+  "$board_program" --link "$tmp/$port" --baud 1200 > "$tmp/board-$port.out" 2>&1 &
+  slow_pids="$slow_pids $!"
+  for _ in $(seq 50); do [ -e "$tmp/$port" ] && break; sleep 0.1; done
+  [ -e "$tmp/$port" ] || fail "vantrel-board for $port did not start: $(cat "$tmp/board-$port.out")"
+done
+
+# COM1, COM2, COM5 and COM6 of the prefix are the boards; Wine makes its device links
 # when the server starts, so it is started again after the change.
-for port in COM1 COM2; do
+for port in COM1 COM2 COM5 COM6; do
   "$wine" reg add 'HKLM\Software\Wine\Ports' /v $port /d "$tmp/$port" /f >/dev/null 2>&1 || fail "reg add $port failed"
 done
 "$wineserver" -k >/dev/null 2>&1 || true
@@ -163,6 +174,25 @@ cli program --job job.json > prog.txt 2> err.txt || status=$?
 grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fail "program: COM4 did not fail at open: $(cat r-missing.jsonl)"
 [ "$(grep -c '"result":"ok"' r-missing.jsonl)" = 2 ] || fail "program: COM1 and COM2 not ok beside COM4: $(cat r-missing.jsonl)"
 grep -q 'COM4.*does not exist' err.txt || fail "program: the missing port is not named: $(cat err.txt)"
+
+# Ctrl-C to the job alone (Wine gives the console handler a SIGINT) in the
+# middle of the writes: the job passes the stop to its workers, each stops
+# after the transaction on the wire, and every board is reported interrupted.
+"$wine" "$pkg/tolvane2-cli.exe" program --panel "$name.PNL" --slot 4 --verify --report r-stop.jsonl COM5 COM6 \
+  > prog.txt 2> err.txt &
+job_pid=$!
+for _ in $(seq 100); do
+  [ "$(grep -c ' address 0: write' err.txt)" = 2 ] && break
+  sleep 0.05
+done
+grep -q 'COM6 address 0: write' err.txt || fail "program on the slow boards did not reach the write: $(cat err.txt)"
+kill -INT "$job_pid"
+status=0
+wait "$job_pid" || status=$?
+[ "$status" = 1 ] || fail "program after Ctrl-C: exit $status: $(cat err.txt)"
+grep -q '^Stopping:' err.txt || fail "program did not take the Ctrl-C: $(cat err.txt)"
+[ "$(grep -c '"result":"interrupted".*"state":"half-written"' r-stop.jsonl)" = 2 ] \
+  || fail "program after Ctrl-C: the boards are not reported half-written: $(cat r-stop.jsonl)"
 
 # The command line's own cases for the file commands and plots, built for Windows.
 cases=$win_build/tests/windows/cli_file_cases.exe
