@@ -18,6 +18,9 @@ bool StdoutIsTerminal() { return ::isatty(1) != 0; }
 
 bool StdinIsTerminal() { return ::isatty(0) != 0; }
 
+CursorControl::CursorControl() : available_(true) {}
+CursorControl::~CursorControl() = default;
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "file_safety.h"
+#include "platform/terminal.h"
 #include "platform/worker_processes.h"
 #include "program/program_worker.h"
 #include "tolvane/file_io.h"
@@ -75,7 +76,7 @@ public:
             interrupted_ = watch.Interrupted();
         }
         for (std::size_t i = 0; i < lines_.size(); ++i) CloseRows(i);
-        if (o_.progress) Draw();
+        if (progress_) Draw();
         return Finish();
     }
 
@@ -108,7 +109,7 @@ private:
                     l.why = ev.why;
                 }
             }
-            if (o_.progress && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
+            if (progress_ && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
                 Draw();
                 lastDraw = Clock::now();
             }
@@ -136,18 +137,18 @@ private:
                         rows_.erase(it);
                         break;
                     }
-            if (!o_.progress)
+            if (!progress_)
                 Message(lines_[i].spec.device + ": " + std::to_string(ev["found"].size()) + " boards answered");
         } else if (kind == "step" || kind == "result") {
             Row* r = Find(i, ev["address"]);
             if (r == nullptr) return;
             if (kind == "result") {
                 r->result = ev;
-                if (!o_.progress) Message(Describe(*r));
+                if (!progress_) Message(Describe(*r));
                 return;
             }
             const std::string step = ev.value("step", std::string());
-            if (step != r->step && !o_.progress) Message(Name(*r) + ": " + step);
+            if (step != r->step && !progress_) Message(Name(*r) + ": " + step);
             r->step = step;
             r->done = ev.value("done", 0u);
             r->total = ev.value("total", 0u);
@@ -187,7 +188,7 @@ private:
 
     void Message(const std::string& text) {
         if (o_.quiet) return;
-        if (o_.progress) Draw(text);
+        if (progress_) Draw(text);
         else o_.err << text << "\n" << std::flush;
     }
 
@@ -323,6 +324,8 @@ private:
     std::vector<Row> rows_;
     int drawn_ = 0;
     bool interrupted_ = false;
+    platform::CursorControl cursor_;
+    bool progress_ = o_.progress && cursor_.Available();
     platform::WorkerProcesses workers_;
 };
 
