@@ -386,6 +386,9 @@ TEST_F(ProgramTest, BadJobsAreRefusedWithAMessage) {
         {{"program", "--job", P("bad.json")}, "broadcast"},
         {{"program", "--job", P("typo.json")}, "unknown key \"slott\""},
         {{"program", "--modes", P("m.MOD"), "--report", P("no/such/r.jsonl"), "/dev/x"}, "does not exist"},
+        // Device and folder names go to the workers as JSON text.
+        {{"program", "--modes", P("m.MOD"), "/dev/x", "/dev/no-such-\xff"}, "/dev/no-such-\\xFF is not named in UTF-8"},
+        {{"program", "--modes", P("m.MOD"), "--backup-dir", P("b\xfe"), "/dev/x"}, "is not named in UTF-8"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = Cli(args);

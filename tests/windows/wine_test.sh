@@ -165,11 +165,13 @@ for port in COM1 COM2; do
 done
 grep -q '^2 of 2 boards ok$' prog.txt || fail "program: no summary: $(cat prog.txt)"
 # A job file naming a COM port that does not exist: that line fails at open,
-# the others are written; exit 1.
-printf '{"panel":"%s","slot":2,"report":"r-missing.jsonl","lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]}\n' \
-  "$name.PNL" > job.json
+# the others are written; exit 1. The job file is in a folder of its own:
+# its files are found beside it, its COM ports are no files.
+mkdir "Jobs-$name"
+printf '{"panel":"../%s","slot":2,"report":"../r-missing.jsonl","lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]}\n' \
+  "$name.PNL" > "Jobs-$name/job.json"
 status=0
-cli program --job job.json > prog.txt 2> err.txt || status=$?
+cli program --job "Jobs-$name/job.json" > prog.txt 2> err.txt || status=$?
 [ "$status" = 1 ] || fail "program with a missing port: exit $status: $(cat prog.txt err.txt)"
 grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fail "program: COM4 did not fail at open: $(cat r-missing.jsonl)"
 [ "$(grep -c '"result":"ok"' r-missing.jsonl)" = 2 ] || fail "program: COM1 and COM2 not ok beside COM4: $(cat r-missing.jsonl)"

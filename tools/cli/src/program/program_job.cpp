@@ -11,6 +11,7 @@
 #include "record_files.h"
 #include "tolvane/file_io.h"
 #include "tolvane/modes.h"
+#include "text_out.h"
 #include "tolvane/panel.h"
 
 namespace cli {
@@ -232,8 +233,18 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
         error = "no serial line: name the devices (e.g. /dev/serial/by-id/*) or give a job file with \"lines\"";
         return false;
     }
+    // The workers take their instructions as JSON, which holds only UTF-8 text.
+    if (!IsValidUtf8(job.backupDir)) {
+        error = "the backup folder " + ShownPath(job.backupDir) + " is not named in UTF-8; name another folder";
+        return false;
+    }
     std::set<std::string> seen;
     for (const ProgramLine& line : job.lines) {
+        if (!IsValidUtf8(line.device)) {
+            error = "the device " + ShownPath(line.device) + " is not named in UTF-8; name it through a link "
+                    "whose name is (e.g. one of /dev/serial/by-id/)";
+            return false;
+        }
         std::error_code ec;
         fs::path canon = fs::weakly_canonical(PathFromUtf8(line.device), ec);
         const std::string key = ec ? line.device : Utf8(canon);

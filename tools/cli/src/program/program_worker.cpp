@@ -35,7 +35,11 @@ constexpr uint8_t kUseGammaBit = 0x10;
 bool Stopped() { return platform::WorkerStopRequested(); }
 
 // When the parent is gone the line goes nowhere: the boards are still finished.
-void Emit(const Json& event) { platform::WriteToParent(event.dump() + "\n"); }
+// Text that is no UTF-8 (a system message in another code page) is replaced,
+// not thrown: the line must reach the parent.
+void Emit(const Json& event) {
+    platform::WriteToParent(event.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+}
 
 std::string Utf8(const fs::path& p) {
     const std::u8string s = p.u8string();
