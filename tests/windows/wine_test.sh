@@ -149,12 +149,13 @@ grep -q 'COM4.*does not exist' err.txt || fail "missing port: $(cat err.txt)"
 # busy port cannot be shown here.)
 
 # Two boards at once, one worker process per COM port: the panel of slot 1
-# into slot 2 of both, with verify, from and to files with non-ASCII names.
+# into slot 2 of both, with verify, from, to and beside files with non-ASCII
+# names (the worker takes the backup folder through its command line).
 cli panel read 1 -o "Prog-$name.PNL" 2>/dev/null || fail "panel read 1"
 cmp -s "$name.PNL" "Prog-$name.PNL" && fail "panels 1 and 2 of the factory content are the same: nothing to see"
 status=0
-cli program --panel "Prog-$name.PNL" --slot 2 --verify --report "r-$name.jsonl" COM1 COM2 > prog.txt 2> err.txt \
-  || status=$?
+cli program --panel "Prog-$name.PNL" --slot 2 --verify --backup-dir "Backups $name" --report "r-$name.jsonl" \
+  COM1 COM2 > prog.txt 2> err.txt || status=$?
 [ "$status" = 0 ] || fail "program on COM1 and COM2: exit $status: $(cat prog.txt err.txt)"
 [ "$(wc -l < "r-$name.jsonl")" = 2 ] || fail "program: the report has not one line per board: $(cat "r-$name.jsonl")"
 for port in COM1 COM2; do
@@ -164,18 +165,30 @@ for port in COM1 COM2; do
   cmp -s "Prog-$name.PNL" "native-$port.PNL" || fail "program: panel 2 of the board on $port is not what was written"
 done
 grep -q '^2 of 2 boards ok$' prog.txt || fail "program: no summary: $(cat prog.txt)"
+[ "$(ls "Backups $name" | grep -c '^COM[12]_addr0_.*_panel2\.PNL$')" = 2 ] \
+  || fail "program: no backup per board in 'Backups $name': $(ls "Backups $name")"
 # A job file naming a COM port that does not exist: that line fails at open,
 # the others are written; exit 1. The job file is in a folder of its own:
 # its files are found beside it, its COM ports are no files.
 mkdir "Jobs-$name"
-printf '{"panel":"../%s","slot":2,"report":"../r-missing.jsonl","lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]}\n' \
-  "$name.PNL" > "Jobs-$name/job.json"
+printf '{"panel":"../%s","slot":2,"report":"../r-missing.jsonl","backupDir":"../Backups here",%s}\n' "$name.PNL" \
+  '"lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]' > "Jobs-$name/job.json"
 status=0
 cli program --job "Jobs-$name/job.json" > prog.txt 2> err.txt || status=$?
 [ "$status" = 1 ] || fail "program with a missing port: exit $status: $(cat prog.txt err.txt)"
 grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fail "program: COM4 did not fail at open: $(cat r-missing.jsonl)"
 [ "$(grep -c '"result":"ok"' r-missing.jsonl)" = 2 ] || fail "program: COM1 and COM2 not ok beside COM4: $(cat r-missing.jsonl)"
 grep -q 'COM4.*does not exist' err.txt || fail "program: the missing port is not named: $(cat err.txt)"
+# The report's restore line, run by cmd, puts COM1's panel back. (Wine's cmd
+# reads a batch file in the OEM code page: the backup folder's name is ASCII.)
+restore=$(grep -F '"port":"COM1"' r-missing.jsonl | sed -n 's/.*"restore":"\(.*\)"}$/\1/p' |
+          sed 's/\\\\/\x01/g; s/\\"/"/g; s/\x01/\\/g')
+case $restore in *'"'*'Backups here'*'"'*) ;; *) fail "program: no quoted restore line for COM1: $(cat r-missing.jsonl)" ;; esac
+printf '@echo off\r\n%s\r\n' "$restore" > restore.bat
+(cd "$pkg" && "$wine" cmd /c "Z:$(echo "$tmp/restore.bat" | tr / '\\')") > /dev/null 2> err.txt \
+  || fail "the restore line failed: $restore: $(cat err.txt)"
+"$native_cli" --device "$tmp/COM1" panel read 2 -o restored.PNL 2>/dev/null || fail "native panel read after the restore"
+cmp -s "Prog-$name.PNL" restored.PNL || fail "the restore line did not put panel 2 back: $restore"
 
 # Ctrl-C to the job alone (Wine gives the console handler a SIGINT) in the
 # middle of the writes: the job passes the stop to its workers, each stops

@@ -49,6 +49,11 @@ private:
     unsigned long previous_ = 0;   // the console's output mode before
 };
 
+// `arg` as one argument of a command line that the user pastes into the
+// system's shell: sh quoting; on Windows double quotes, which cmd and
+// PowerShell both take (a Windows path holds no double quote).
+std::string ShellQuote(const std::string& arg);
+
 // Sets an environment variable of this process (name and value in UTF-8).
 bool SetEnvironment(const std::string& name, const std::string& value);
 

@@ -67,6 +67,14 @@ CursorControl::~CursorControl() {
     if (changed_) SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), static_cast<DWORD>(previous_));
 }
 
+std::string ShellQuote(const std::string& s) {
+    if (!s.empty() &&
+        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\\/._-+=:,") ==
+            std::string::npos)
+        return s;
+    return "\"" + s + "\"";
+}
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     // The C runtime's copy is what getenv() (also the link library's) reads;
     // the process environment is what a started worker inherits.

@@ -49,15 +49,6 @@ struct Line {
     explicit Line(ProgramLine s) : spec(std::move(s)) {}
 };
 
-std::string Quote(const std::string& s) {
-    if (s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
-        std::string::npos)
-        return s;
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class Program {
 public:
     Program(const ProgramJob& job, const ProgramImages& images, Output& o) : job_(job), images_(images), o_(o) {
@@ -234,13 +225,13 @@ private:
 
     std::string Restore(const Row& r) const {
         const Json& b = r.result["backups"];
-        const std::string base = "tolvane2-cli --device " + Quote(lines_[r.line].spec.device) + " --address " +
+        const std::string base = "tolvane2-cli --device " + platform::ShellQuote(lines_[r.line].spec.device) + " --address " +
                                  r.address.dump();
         std::string cmd;
         if (b.contains("panel"))
-            cmd = base + " panel write " + Quote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
+            cmd = base + " panel write " + platform::ShellQuote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
         if (b.contains("modes"))
-            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + Quote(b["modes"].get<std::string>());
+            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + platform::ShellQuote(b["modes"].get<std::string>());
         return cmd;
     }
 
