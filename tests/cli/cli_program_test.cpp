@@ -1,6 +1,6 @@
 // The program command end to end: the built tolvane2-cli as a subprocess,
 // eight emulated boards on eight pseudo-terminals, two of them faulty, and
-// Ctrl-C in the middle of a job.
+// Ctrl-C (or a SIGTERM to the parent alone) in the middle of a job.
 #include "cli_harness.h"
 
 #include <algorithm>
@@ -199,7 +199,21 @@ TEST_F(ProgramTest, EightPortsTwoFaultyBoardsFailAloneAndKeepTheirBackups) {
     }
 }
 
-TEST_F(ProgramTest, CtrlCStopsEveryLineAfterItsTransactionAndReportsEachBoard) {
+// Ctrl-C on the terminal reaches the parent and every worker; a SIGTERM to
+// the parent alone reaches the workers only through the parent's stop line.
+struct StopCase {
+    const char* name;
+    bool wholeGroup;
+    int signal;
+    uint64_t framesAfter;   // transactions a worker may still begin
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class ProgramStopTest : public ProgramTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(ProgramStopTest, EveryLineStopsAfterItsTransactionAndReportsEachBoard) {
+    const StopCase& sc = GetParam();
     MakeFiles();
     std::vector<vantrel_board::Faults> faults(kBoards);
     for (auto& f : faults) f.delayMs = 4;   // about 0.6 s a board
@@ -209,15 +223,15 @@ TEST_F(ProgramTest, CtrlCStopsEveryLineAfterItsTransactionAndReportsEachBoard) {
     for (const auto& d : devices_) job["lines"].push_back({{"device", d}, {"address", 0}});
     WriteText(P("job.json"), job.dump(2));
     const Child c = Start({"program", "--job", P("job.json")}, P("out"), P("err"));
-    // Into the write of board 0 (frames 2..69), then Ctrl-C.
+    // Into the write of board 0 (frames 2..69), then the signal.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (boards_[0]->ExecutedFrameCount() < 5 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_EQ(kill(-c.pid, SIGINT), 0);   // Ctrl-C on the terminal: the parent and every worker
+    ASSERT_EQ(kill(sc.wholeGroup ? -c.pid : c.pid, sc.signal), 0);
     const uint64_t atSignal = boards_[0]->ExecutedFrameCount();
     ASSERT_EQ(c.Wait(), 1) << ReadText(P("err"));
     // At most the transaction on the wire is finished.
-    EXPECT_LE(boards_[0]->ExecutedFrameCount(), atSignal + 1) << "board 0 went on after Ctrl-C";
+    EXPECT_LE(boards_[0]->ExecutedFrameCount(), atSignal + sc.framesAfter) << "board 0 went on after the stop";
 
     const auto report = ReadReport(P("r.jsonl"));
     ASSERT_EQ(report.size(), static_cast<std::size_t>(kBoards));
@@ -239,6 +253,13 @@ TEST_F(ProgramTest, CtrlCStopsEveryLineAfterItsTransactionAndReportsEachBoard) {
     }
     EXPECT_EQ(report[0]["state"], "half-written");
 }
+
+// The parent's stop line can cross a worker's check before its next
+// transaction: one more may begin then.
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramStopTest,
+                         ::testing::Values(StopCase{"CtrlCOnTheTerminal", true, SIGINT, 1},
+                                           StopCase{"SigtermToTheParentAlone", false, SIGTERM, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A bus of three boards: one after the other, a failure in the middle stops neither neighbour.
 TEST_F(ProgramTest, AddressesOnOneBusRunInTurnAndFailAlone) {
@@ -365,6 +386,9 @@ TEST_F(ProgramTest, BadJobsAreRefusedWithAMessage) {
         {{"program", "--job", P("bad.json")}, "broadcast"},
         {{"program", "--job", P("typo.json")}, "unknown key \"slott\""},
         {{"program", "--modes", P("m.MOD"), "--report", P("no/such/r.jsonl"), "/dev/x"}, "does not exist"},
+        // Device and folder names go to the workers as JSON text.
+        {{"program", "--modes", P("m.MOD"), "/dev/x", "/dev/no-such-\xff"}, "/dev/no-such-\\xFF is not named in UTF-8"},
+        {{"program", "--modes", P("m.MOD"), "--backup-dir", P("b\xfe"), "/dev/x"}, "is not named in UTF-8"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = Cli(args);

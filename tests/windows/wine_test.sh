@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows download under Wine, against the native emulated board:
 # tolvane2-cli.exe reads and writes the board through COM1, works on files
-# with non-ASCII names, names a missing port; a C program built
+# with non-ASCII names, names a missing port, programs two boards at once on
+# COM1 and COM2 (one worker process each); a C program built
 # against vantrel.lib alone binds the DLL by name and by ordinal. Then the
-# time of the writes with verify under Wine against the native tool.
+# time of the writes with verify and of the two-board job under Wine against
+# the native tool.
 #   wine_test.sh WIN64_BUILD_DIR NATIVE_BUILD_DIR
 # The Wine prefix is kept in WIN64_BUILD_DIR/wineprefix (making one takes long).
 set -euo pipefail
@@ -24,8 +26,12 @@ zip=$(ls "$win_build"/tolvane2-*-windows-x64.zip 2>/dev/null | head -n1)
 
 tmp=$(mktemp -d)
 board_pid=
+board2_pid=
+slow_pids=
 cleanup() {
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  [ -n "$board2_pid" ] && kill "$board2_pid" 2>/dev/null && wait "$board2_pid" 2>/dev/null
+  for pid in $slow_pids; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   "$wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$tmp"
 }
@@ -52,10 +58,25 @@ fi
 board_pid=$!
 for _ in $(seq 50); do [ -e "$tmp/COM1" ] && break; sleep 0.1; done
 [ -e "$tmp/COM1" ] || fail "vantrel-board did not start: $(cat "$tmp/board.out")"
+"$board_program" --link "$tmp/COM2" > "$tmp/board2.out" 2>&1 &
+board2_pid=$!
+for _ in $(seq 50); do [ -e "$tmp/COM2" ] && break; sleep 0.1; done
+[ -e "$tmp/COM2" ] || fail "the second vantrel-board did not start: $(cat "$tmp/board2.out")"
 
-# COM1 of the prefix is the board; Wine makes its device link when the
-# server starts, so it is started again after the change.
-"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tmp/COM1" /f >/dev/null 2>&1 || fail "reg add failed"
+# Two slow boards (1200 baud: seconds a panel) for a Ctrl-C in the middle of a job.
+slow_pids=
+for port in COM5 COM6; do
+  "$board_program" --link "$tmp/$port" --baud 1200 > "$tmp/board-$port.out" 2>&1 &
+  slow_pids="$slow_pids $!"
+  for _ in $(seq 50); do [ -e "$tmp/$port" ] && break; sleep 0.1; done
+  [ -e "$tmp/$port" ] || fail "vantrel-board for $port did not start: $(cat "$tmp/board-$port.out")"
+done
+
+# COM1, COM2, COM5 and COM6 of the prefix are the boards; Wine makes its device links
+# when the server starts, so it is started again after the change.
+for port in COM1 COM2 COM5 COM6; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v $port /d "$tmp/$port" /f >/dev/null 2>&1 || fail "reg add $port failed"
+done
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w
 # One server for the whole test, and its services started once, with output
@@ -127,6 +148,67 @@ grep -q 'COM4.*does not exist' err.txt || fail "missing port: $(cat err.txt)"
 # (Wine opens a COM port twice where Windows refuses the second open, so the
 # busy port cannot be shown here.)
 
+# Two boards at once, one worker process per COM port: the panel of slot 1
+# into slot 2 of both, with verify, from, to and beside files with non-ASCII
+# names (the worker takes the backup folder through its command line).
+cli panel read 1 -o "Prog-$name.PNL" 2>/dev/null || fail "panel read 1"
+cmp -s "$name.PNL" "Prog-$name.PNL" && fail "panels 1 and 2 of the factory content are the same: nothing to see"
+status=0
+cli program --panel "Prog-$name.PNL" --slot 2 --verify --backup-dir "Backups $name" --report "r-$name.jsonl" \
+  COM1 COM2 > prog.txt 2> err.txt || status=$?
+[ "$status" = 0 ] || fail "program on COM1 and COM2: exit $status: $(cat prog.txt err.txt)"
+[ "$(wc -l < "r-$name.jsonl")" = 2 ] || fail "program: the report has not one line per board: $(cat "r-$name.jsonl")"
+for port in COM1 COM2; do
+  line=$(grep -F "\"port\":\"$port\"" "r-$name.jsonl") || fail "program: no report line for $port"
+  case $line in *'"result":"ok"'*'"verify":"ok"'*) ;; *) fail "program: $port is not ok: $line" ;; esac
+  "$native_cli" --device "$tmp/$port" panel read 2 -o "native-$port.PNL" 2>/dev/null || fail "native panel read on $port"
+  cmp -s "Prog-$name.PNL" "native-$port.PNL" || fail "program: panel 2 of the board on $port is not what was written"
+done
+grep -q '^2 of 2 boards ok$' prog.txt || fail "program: no summary: $(cat prog.txt)"
+[ "$(ls "Backups $name" | grep -c '^COM[12]_addr0_.*_panel2\.PNL$')" = 2 ] \
+  || fail "program: no backup per board in 'Backups $name': $(ls "Backups $name")"
+# A job file naming a COM port that does not exist: that line fails at open,
+# the others are written; exit 1. The job file is in a folder of its own:
+# its files are found beside it, its COM ports are no files.
+mkdir "Jobs-$name"
+printf '{"panel":"../%s","slot":2,"report":"../r-missing.jsonl","backupDir":"../Backups here",%s}\n' "$name.PNL" \
+  '"lines":[{"device":"COM1"},{"device":"COM2"},{"device":"COM4"}]' > "Jobs-$name/job.json"
+status=0
+cli program --job "Jobs-$name/job.json" > prog.txt 2> err.txt || status=$?
+[ "$status" = 1 ] || fail "program with a missing port: exit $status: $(cat prog.txt err.txt)"
+grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fail "program: COM4 did not fail at open: $(cat r-missing.jsonl)"
+[ "$(grep -c '"result":"ok"' r-missing.jsonl)" = 2 ] || fail "program: COM1 and COM2 not ok beside COM4: $(cat r-missing.jsonl)"
+grep -q 'COM4.*does not exist' err.txt || fail "program: the missing port is not named: $(cat err.txt)"
+# The report's restore line, run by cmd, puts COM1's panel back. (Wine's cmd
+# reads a batch file in the OEM code page: the backup folder's name is ASCII.)
+restore=$(grep -F '"port":"COM1"' r-missing.jsonl | sed -n 's/.*"restore":"\(.*\)"}$/\1/p' |
+          sed 's/\\\\/\x01/g; s/\\"/"/g; s/\x01/\\/g')
+case $restore in *'"'*'Backups here'*'"'*) ;; *) fail "program: no quoted restore line for COM1: $(cat r-missing.jsonl)" ;; esac
+printf '@echo off\r\n%s\r\n' "$restore" > restore.bat
+(cd "$pkg" && "$wine" cmd /c "Z:$(echo "$tmp/restore.bat" | tr / '\\')") > /dev/null 2> err.txt \
+  || fail "the restore line failed: $restore: $(cat err.txt)"
+"$native_cli" --device "$tmp/COM1" panel read 2 -o restored.PNL 2>/dev/null || fail "native panel read after the restore"
+cmp -s "Prog-$name.PNL" restored.PNL || fail "the restore line did not put panel 2 back: $restore"
+
+# Ctrl-C to the job alone (Wine gives the console handler a SIGINT) in the
+# middle of the writes: the job passes the stop to its workers, each stops
+# after the transaction on the wire, and every board is reported interrupted.
+"$wine" "$pkg/tolvane2-cli.exe" program --panel "$name.PNL" --slot 4 --verify --report r-stop.jsonl COM5 COM6 \
+  > prog.txt 2> err.txt &
+job_pid=$!
+for _ in $(seq 100); do
+  [ "$(grep -c ' address 0: write' err.txt)" = 2 ] && break
+  sleep 0.05
+done
+grep -q 'COM6 address 0: write' err.txt || fail "program on the slow boards did not reach the write: $(cat err.txt)"
+kill -INT "$job_pid"
+status=0
+wait "$job_pid" || status=$?
+[ "$status" = 1 ] || fail "program after Ctrl-C: exit $status: $(cat err.txt)"
+grep -q '^Stopping:' err.txt || fail "program did not take the Ctrl-C: $(cat err.txt)"
+[ "$(grep -c '"result":"interrupted".*"state":"half-written"' r-stop.jsonl)" = 2 ] \
+  || fail "program after Ctrl-C: the boards are not reported half-written: $(cat r-stop.jsonl)"
+
 # The command line's own cases for the file commands and plots, built for Windows.
 cases=$win_build/tests/windows/cli_file_cases.exe
 if [ -f "$cases" ]; then
@@ -183,8 +265,11 @@ pw_wine=$(milliseconds cli panel write p.PNL 3 --verify)
 pw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" panel write p.PNL 3 --verify)
 mw_wine=$(milliseconds cli modes write m.MOD --verify)
 mw_native=$(milliseconds "$native_cli" --device "$tmp/COM1" modes write m.MOD --verify)
+job_wine=$(milliseconds cli program --panel p.PNL --slot 2 --verify COM1 COM2)
+job_native=$(milliseconds "$native_cli" program --panel p.PNL --slot 2 --verify "$tmp/COM1" "$tmp/COM2")
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "Wine start of tolvane2-cli.exe --version: ${start_wine} ms"
 echo "panel write --verify: Wine ${pw_wine} ms, Linux ${pw_native} ms, ratio $(ratio "$pw_wine" "$pw_native")"
 echo "modes write --verify: Wine ${mw_wine} ms, Linux ${mw_native} ms, ratio $(ratio "$mw_wine" "$mw_native")"
+echo "program, two boards, --verify: Wine ${job_wine} ms, Linux ${job_native} ms, ratio $(ratio "$job_wine" "$job_native")"
 echo "Windows download under Wine OK"

@@ -20,6 +20,10 @@ std::vector<SerialDeviceName> SerialDevices();
 // True when `path` names a device or file that is there.
 bool DeviceExists(const std::string& path);
 
+// True when `name` is a device name of the system rather than a path
+// ("COM3", "\\.\COM12" on Windows; nothing elsewhere, where devices are files).
+bool IsDeviceName(const std::string& name);
+
 #ifdef _WIN32
 // Why `path` (the device of COMn, n = port) does not open as the link library
 // opens it, with what to do about it: the part of the message after

@@ -44,4 +44,6 @@ bool DeviceExists(const std::string& path) {
     return fs::exists(path, ec);
 }
 
+bool IsDeviceName(const std::string&) { return false; }
+
 }  // namespace cli::platform

@@ -91,6 +91,10 @@ std::vector<SerialDeviceName> SerialDevices() {
     return out;
 }
 
+bool IsDeviceName(const std::string& name) {
+    return name.rfind("\\\\.\\", 0) == 0 || ComNumber(WideFromUtf8(name)) > 0;
+}
+
 bool DeviceExists(const std::string& path) {
     const std::wstring wide = WideFromUtf8(path);
     if (const int n = ComNumber(wide)) return !DosTarget(L"COM" + std::to_wstring(n)).empty();

@@ -31,6 +31,29 @@ bool StdoutIsTerminal();
 // be asked and answered.
 bool StdinIsTerminal();
 
+// Cursor movement and line clearing by escape sequences on standard error
+// (the program command's live view). A terminal has them; a Windows console
+// gets them switched on while this lives, and where it cannot (a console
+// before Windows 10) Available() is false and the caller writes plain lines.
+class CursorControl {
+public:
+    CursorControl();
+    ~CursorControl();
+    CursorControl(const CursorControl&) = delete;
+    CursorControl& operator=(const CursorControl&) = delete;
+    bool Available() const { return available_; }
+
+private:
+    bool available_ = false;
+    bool changed_ = false;
+    unsigned long previous_ = 0;   // the console's output mode before
+};
+
+// `arg` as one argument of a command line that the user pastes into the
+// system's shell: sh quoting; on Windows double quotes, which cmd and
+// PowerShell both take (a Windows path holds no double quote).
+std::string ShellQuote(const std::string& arg);
+
 // Sets an environment variable of this process (name and value in UTF-8).
 bool SetEnvironment(const std::string& name, const std::string& value);
 

@@ -51,6 +51,30 @@ bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 
 bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 
+CursorControl::CursorControl() {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err == nullptr || err == INVALID_HANDLE_VALUE || !GetConsoleMode(err, &mode)) return;
+    previous_ = mode;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) {
+        available_ = true;
+        return;
+    }
+    available_ = changed_ = SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+CursorControl::~CursorControl() {
+    if (changed_) SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), static_cast<DWORD>(previous_));
+}
+
+std::string ShellQuote(const std::string& s) {
+    if (!s.empty() &&
+        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\\/._-+=:,") ==
+            std::string::npos)
+        return s;
+    return "\"" + s + "\"";
+}
+
 bool SetEnvironment(const std::string& name, const std::string& value) {
     // The C runtime's copy is what getenv() (also the link library's) reads;
     // the process environment is what a started worker inherits.

@@ -6,9 +6,12 @@
 #include <set>
 #include <sstream>
 
+#include "platform/serial_devices.h"
 #include "sha256.h"
 #include "record_files.h"
+#include "tolvane/file_io.h"
 #include "tolvane/modes.h"
+#include "text_out.h"
 #include "tolvane/panel.h"
 
 namespace cli {
@@ -18,9 +21,15 @@ namespace fs = std::filesystem;
 
 constexpr uint8_t kUseGammaBit = 0x10;   // image byte 0x3A, bit 4
 
+// Paths are UTF-8 text; path::string() would give the Windows ANSI code page.
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
 std::string Resolve(const fs::path& base, const std::string& path) {
-    if (path.empty() || fs::path(path).is_absolute()) return path;
-    return (base / path).lexically_normal().string();
+    if (path.empty() || PathFromUtf8(path).is_absolute()) return path;
+    return Utf8((base / PathFromUtf8(path)).lexically_normal());
 }
 
 bool TakeString(const Json& j, const char* key, std::string& out, std::string& error) {
@@ -67,8 +76,9 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
         return false;
     }
     // A device path in the job is taken as it is: /dev paths are absolute, a
-    // relative one (an emulated board's link) is beside the job file.
-    line.device = Resolve(base, line.device);
+    // relative one (an emulated board's link) is beside the job file. A
+    // Windows COM port is a name, not a path.
+    if (!platform::IsDeviceName(line.device)) line.device = Resolve(base, line.device);
     const int given = j.contains("address") + j.contains("addresses") + j.contains("scan");
     if (given > 1) {
         error = "line " + line.device + ": give one of \"address\", \"addresses\" and \"scan\"";
@@ -90,7 +100,7 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
 }
 
 bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) {
         error = "cannot read the job file " + path;
         return false;
@@ -102,7 +112,7 @@ bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error) {
         error = "the job file " + path + " is not a JSON object";
         return false;
     }
-    const fs::path base = fs::path(path).parent_path();
+    const fs::path base = PathFromUtf8(path).parent_path();
     static const std::set<std::string> known = {"panel", "slot", "modes", "verify", "backupDir", "report", "lines"};
     for (const auto& [key, value] : j.items())
         if (!known.count(key)) {
@@ -223,11 +233,21 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
         error = "no serial line: name the devices (e.g. /dev/serial/by-id/*) or give a job file with \"lines\"";
         return false;
     }
+    // The workers take their instructions as JSON, which holds only UTF-8 text.
+    if (!IsValidUtf8(job.backupDir)) {
+        error = "the backup folder " + ShownPath(job.backupDir) + " is not named in UTF-8; name another folder";
+        return false;
+    }
     std::set<std::string> seen;
     for (const ProgramLine& line : job.lines) {
+        if (!IsValidUtf8(line.device)) {
+            error = "the device " + ShownPath(line.device) + " is not named in UTF-8; name it through a link "
+                    "whose name is (e.g. one of /dev/serial/by-id/)";
+            return false;
+        }
         std::error_code ec;
-        fs::path canon = fs::weakly_canonical(line.device, ec);
-        const std::string key = ec ? line.device : canon.string();
+        fs::path canon = fs::weakly_canonical(PathFromUtf8(line.device), ec);
+        const std::string key = ec ? line.device : Utf8(canon);
         if (!seen.insert(key).second) {
             error = "the device " + line.device + " is named twice; one line is served by one worker";
             return false;

@@ -1,26 +1,21 @@
 // The parent of a production job: it starts one worker per line, follows their
 // JSON lines, draws the live view, and at the end writes the report, the
-// summary table and a restore line for every board that failed.
+// summary table and a restore line for every board that failed. The worker
+// processes themselves are the platform layer's.
 #include "program/program_parent.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "file_safety.h"
+#include "platform/terminal.h"
+#include "platform/worker_processes.h"
 #include "program/program_worker.h"
-
-extern char** environ;
+#include "tolvane/file_io.h"
+#include "tolvane/files.h"
 
 namespace cli {
 namespace {
@@ -28,8 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
 
 // One board (or, before its scan ends, a scanned line) as the parent knows it.
 struct Row {
@@ -43,23 +40,14 @@ struct Row {
 
 struct Line {
     ProgramLine spec;
-    pid_t pid = -1;
-    int fd = -1;
-    std::string buffer;
+    std::size_t worker = 0;
+    bool running = false;    // started, and its end not yet seen
     bool ended = false;      // the worker's "end" came
     std::string fatal;
-    int status = 0;
+    int exitCode = 0;
+    std::string why;         // how the worker ended, when it did not exit by itself
     explicit Line(ProgramLine s) : spec(std::move(s)) {}
 };
-
-std::string Quote(const std::string& s) {
-    if (s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
-        std::string::npos)
-        return s;
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 class Program {
 public:
@@ -72,105 +60,50 @@ public:
     }
 
     int Run() {
-        struct sigaction sa{}, oldInt{}, oldTerm{};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt);
-        sigaction(SIGTERM, &sa, &oldTerm);
-        g_interrupted = 0;
-        for (Line& l : lines_) Spawn(l);
-        Follow();
-        sigaction(SIGINT, &oldInt, nullptr);
-        sigaction(SIGTERM, &oldTerm, nullptr);
+        {
+            platform::InterruptWatch watch;
+            for (Line& l : lines_) Spawn(l);
+            Follow(watch);
+            interrupted_ = watch.Interrupted();
+        }
         for (std::size_t i = 0; i < lines_.size(); ++i) CloseRows(i);
-        if (o_.progress) Draw();
+        if (progress_) Draw();
         return Finish();
     }
 
 private:
     void Spawn(Line& l) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            l.fatal = std::string("no pipe for the worker: ") + std::strerror(errno);
-            return;
-        }
         const std::string spec = WorkerSpec(job_, l.spec, images_).dump();
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
-        std::string arg0 = "tolvane2-cli", arg1 = kWorkerCommand;
-        char* argv[] = {arg0.data(), arg1.data(), const_cast<char*>(spec.c_str()), nullptr};
-        // The worker starts with the stop signals blocked, so that a Ctrl-C
-        // before its handler is in place waits for it instead of killing it.
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t stop;
-        sigemptyset(&stop);
-        sigaddset(&stop, SIGINT);
-        sigaddset(&stop, SIGTERM);
-        posix_spawnattr_setsigmask(&attr, &stop);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
-        const int rc = posix_spawn(&l.pid, "/proc/self/exe", &fa, &attr, argv, environ);
-        posix_spawnattr_destroy(&attr);
-        posix_spawn_file_actions_destroy(&fa);
-        ::close(fds[1]);
-        if (rc != 0) {
-            ::close(fds[0]);
-            l.pid = -1;
-            l.fatal = std::string("the worker could not be started: ") + std::strerror(rc);
-            return;
-        }
-        l.fd = fds[0];
+        l.running = workers_.Start({kWorkerCommand, spec}, l.worker, l.fatal);
     }
 
-    // Reads every worker's lines until all pipes are closed.
-    void Follow() {
+    // Reads every worker's lines until all of them have ended.
+    void Follow(const platform::InterruptWatch& watch) {
         bool forwarded = false;
         auto lastDraw = Clock::now() - std::chrono::seconds(1);
-        for (;;) {
-            if (g_interrupted && !forwarded) {
+        while (workers_.Running()) {
+            if (watch.Interrupted() && !forwarded) {
                 forwarded = true;
-                for (Line& l : lines_)
-                    if (l.pid > 0 && l.fd >= 0) ::kill(l.pid, SIGINT);
+                workers_.RequestStop();
                 Message("Stopping: every line finishes the transaction on the wire, then the report is written");
             }
-            std::vector<pollfd> fds;
-            std::vector<std::size_t> which;
-            for (std::size_t i = 0; i < lines_.size(); ++i)
-                if (lines_[i].fd >= 0) {
-                    fds.push_back({lines_[i].fd, POLLIN, 0});
-                    which.push_back(i);
+            const platform::WorkerEvent ev = workers_.Next(100);
+            for (std::size_t i = 0; i < lines_.size(); ++i) {
+                Line& l = lines_[i];
+                if (ev.kind == platform::WorkerEvent::Kind::None || !l.running || l.worker != ev.worker) continue;
+                if (ev.kind == platform::WorkerEvent::Kind::Line) {
+                    const Json j = Json::parse(ev.line, nullptr, false);
+                    if (!j.is_discarded() && j.is_object()) Handle(i, j);
+                } else {
+                    l.running = false;
+                    l.exitCode = ev.exitCode;
+                    l.why = ev.why;
                 }
-            if (fds.empty()) break;
-            const int n = ::poll(fds.data(), fds.size(), 100);
-            if (n < 0 && errno != EINTR) break;
-            for (std::size_t k = 0; n > 0 && k < fds.size(); ++k)
-                if (fds[k].revents) ReadFrom(which[k]);
-            if (o_.progress && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
+            }
+            if (progress_ && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
                 Draw();
                 lastDraw = Clock::now();
             }
-        }
-    }
-
-    void ReadFrom(std::size_t i) {
-        Line& l = lines_[i];
-        char buf[4096];
-        const ssize_t n = ::read(l.fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) return;
-        if (n <= 0) {
-            ::close(l.fd);
-            l.fd = -1;
-            while (::waitpid(l.pid, &l.status, 0) < 0 && errno == EINTR) {
-            }
-            return;
-        }
-        l.buffer.append(buf, static_cast<std::size_t>(n));
-        for (std::size_t nl; (nl = l.buffer.find('\n')) != std::string::npos;) {
-            const std::string text = l.buffer.substr(0, nl);
-            l.buffer.erase(0, nl + 1);
-            const Json ev = Json::parse(text, nullptr, false);
-            if (!ev.is_discarded() && ev.is_object()) Handle(i, ev);
         }
     }
 
@@ -195,18 +128,18 @@ private:
                         rows_.erase(it);
                         break;
                     }
-            if (!o_.progress)
+            if (!progress_)
                 Message(lines_[i].spec.device + ": " + std::to_string(ev["found"].size()) + " boards answered");
         } else if (kind == "step" || kind == "result") {
             Row* r = Find(i, ev["address"]);
             if (r == nullptr) return;
             if (kind == "result") {
                 r->result = ev;
-                if (!o_.progress) Message(Describe(*r));
+                if (!progress_) Message(Describe(*r));
                 return;
             }
             const std::string step = ev.value("step", std::string());
-            if (step != r->step && !o_.progress) Message(Name(*r) + ": " + step);
+            if (step != r->step && !progress_) Message(Name(*r) + ": " + step);
             r->step = step;
             r->done = ev.value("done", 0u);
             r->total = ev.value("total", 0u);
@@ -216,11 +149,8 @@ private:
     // Boards a worker left without a result: it died, or never started.
     void CloseRows(std::size_t i) {
         const Line& l = lines_[i];
-        std::string why = l.fatal;
-        if (why.empty()) {
-            if (WIFSIGNALED(l.status)) why = "the worker was killed by signal " + std::to_string(WTERMSIG(l.status));
-            else why = "the worker ended (status " + std::to_string(WEXITSTATUS(l.status)) + ") without a result";
-        }
+        std::string why = l.fatal.empty() ? l.why : l.fatal;
+        if (why.empty()) why = "the worker ended (status " + std::to_string(l.exitCode) + ") without a result";
         for (Row& r : rows_) {
             if (r.line != i || !r.result.is_null()) continue;
             const bool wrote = r.step == "write" && r.done > 0;
@@ -249,7 +179,7 @@ private:
 
     void Message(const std::string& text) {
         if (o_.quiet) return;
-        if (o_.progress) Draw(text);
+        if (progress_) Draw(text);
         else o_.err << text << "\n" << std::flush;
     }
 
@@ -295,13 +225,13 @@ private:
 
     std::string Restore(const Row& r) const {
         const Json& b = r.result["backups"];
-        const std::string base = "tolvane2-cli --device " + Quote(lines_[r.line].spec.device) + " --address " +
+        const std::string base = "tolvane2-cli --device " + platform::ShellQuote(lines_[r.line].spec.device) + " --address " +
                                  r.address.dump();
         std::string cmd;
         if (b.contains("panel"))
-            cmd = base + " panel write " + Quote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
+            cmd = base + " panel write " + platform::ShellQuote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
         if (b.contains("modes"))
-            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + Quote(b["modes"].get<std::string>());
+            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + platform::ShellQuote(b["modes"].get<std::string>());
         return cmd;
     }
 
@@ -326,23 +256,12 @@ private:
     }
 
     bool WriteReport(std::string& error) const {
-        const std::string tmp = job_.report + ".tmp" + std::to_string(::getpid());
-        {
-            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            for (const Row& r : rows_) out << ReportLine(r).dump() << "\n";
-            out.flush();
-            if (!out) {
-                error = "cannot write the report " + job_.report;
-                std::remove(tmp.c_str());
-                return false;
-            }
-        }
-        if (std::rename(tmp.c_str(), job_.report.c_str()) != 0) {
-            error = "cannot write the report " + job_.report + ": " + std::strerror(errno);
-            std::remove(tmp.c_str());
-            return false;
-        }
-        return true;
+        std::string text;
+        for (const Row& r : rows_) text += ReportLine(r).dump() + "\n";
+        const fs::path path = PathFromUtf8(job_.report);
+        if (WriteFileAtomically(path, text.data(), text.size())) return true;
+        error = WriteFailure(path, "cannot write the report", errno);
+        return false;
     }
 
     int Finish() {
@@ -386,7 +305,7 @@ private:
             }
             if (!o_.quiet) o_.err << "Report written to " << job_.report << "\n";
         }
-        return allOk && !g_interrupted ? 0 : 1;
+        return allOk && !interrupted_ ? 0 : 1;
     }
 
     const ProgramJob& job_;
@@ -395,6 +314,10 @@ private:
     std::vector<Line> lines_;
     std::vector<Row> rows_;
     int drawn_ = 0;
+    bool interrupted_ = false;
+    platform::CursorControl cursor_;
+    bool progress_ = o_.progress && cursor_.Available();
+    platform::WorkerProcesses workers_;
 };
 
 }  // namespace
@@ -410,16 +333,17 @@ int RunProgram(const ProgramArgs& args, Output& o) {
     std::error_code ec;
     if (!job.backupDir.empty()) {
         // Absolute, so that the restore lines work from any folder.
-        job.backupDir = fs::absolute(job.backupDir, ec).lexically_normal().string();
-        fs::create_directories(job.backupDir, ec);
-        if (!fs::is_directory(job.backupDir, ec)) {
+        const fs::path dir = fs::absolute(PathFromUtf8(job.backupDir), ec).lexically_normal();
+        job.backupDir = Utf8(dir);
+        fs::create_directories(dir, ec);
+        if (!fs::is_directory(dir, ec)) {
             o.err << "tolvane2-cli: cannot make the backup folder " << job.backupDir << "; nothing was written\n";
             return 2;
         }
     }
     if (!job.report.empty()) {
         // The report's folder must be there before any board is touched.
-        const fs::path dir = fs::path(job.report).parent_path();
+        const fs::path dir = PathFromUtf8(job.report).parent_path();
         if (!dir.empty() && !fs::is_directory(dir, ec)) {
             o.err << "tolvane2-cli: the folder of the report " << job.report << " does not exist; nothing was written\n";
             return 2;

@@ -2,20 +2,19 @@
 // board in turn, 16 bytes a transaction so that Ctrl-C stops between two.
 #include "program/program_worker.h"
 
-#include <cerrno>
+#include <cctype>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
-#include <unistd.h>
-
 #include "board/link_session.h"
 #include "board_commands.h"
+#include "platform/terminal.h"
+#include "platform/worker_processes.h"
 #include "program/program_job.h"
 #include "record_files.h"
+#include "tolvane/file_io.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
 #include "tolvane/timing.h"
@@ -33,18 +32,18 @@ constexpr uint32_t kGammaBase = 0xF700;
 constexpr uint32_t kPanelImageBase = 0xFB00;
 constexpr uint8_t kUseGammaBit = 0x10;
 
-volatile std::sig_atomic_t g_stop = 0;
-extern "C" void OnStopSignal(int) { g_stop = 1; }
+bool Stopped() { return platform::WorkerStopRequested(); }
 
+// When the parent is gone the line goes nowhere: the boards are still finished.
+// Text that is no UTF-8 (a system message in another code page) is replaced,
+// not thrown: the line must reach the parent.
 void Emit(const Json& event) {
-    const std::string line = event.dump() + "\n";
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;   // the parent is gone: the boards are still finished
-        done += static_cast<std::size_t>(n);
-    }
+    platform::WriteToParent(event.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+}
+
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
 }
 
 enum class Moved { Ok, NoAnswer, EchoDiffers, Stopped };
@@ -68,7 +67,7 @@ struct BoardRun {
     // Moves a block in chunks; before each chunk, a stop request ends it.
     Moved Move(bool write, uint32_t flash, uint8_t* data, uint32_t size, uint32_t& failedAt) {
         for (uint32_t off = 0; off < size; off += kChunk) {
-            if (g_stop) return Moved::Stopped;
+            if (Stopped()) return Moved::Stopped;
             const uint32_t n = size - off < kChunk ? size - off : kChunk;
             int rc;
             if (write) {
@@ -104,7 +103,9 @@ std::string MoveError(Moved m, bool write, uint32_t at, int address) {
 }
 
 std::string SafeName(const std::string& device) {
-    std::string s = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+    std::string s = device;
+    for (const char* prefix : {"/dev/", "\\\\.\\"})
+        if (s.rfind(prefix, 0) == 0) s.erase(0, std::char_traits<char>::length(prefix));
     for (char& c : s)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
     return s.empty() ? "line" : s;
@@ -113,16 +114,15 @@ std::string SafeName(const std::string& device) {
 // A backup name that no earlier file has: device, address, time, and a count.
 std::string BackupPath(const std::string& dir, const std::string& device, int address, const std::string& what) {
     const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm);
-    const std::string stem = (fs::path(dir) / (SafeName(device) + "_addr" + std::to_string(address) + "_" + stamp +
-                                               "_" + what)).string();
+    char stamp[32] = "";
+    if (const std::tm* tm = std::gmtime(&now))   // the worker's one thread uses it
+        std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", tm);
+    const std::string stem = Utf8(PathFromUtf8(dir) / PathFromUtf8(SafeName(device) + "_addr" +
+                                                                   std::to_string(address) + "_" + stamp + "_" + what));
     const std::string ext = what == "modes" ? ".MOD" : ".PNL";
     std::string path = stem + ext;
     std::error_code ec;
-    for (int n = 2; fs::exists(path, ec); ++n) path = stem + "_" + std::to_string(n) + ext;
+    for (int n = 2; fs::exists(PathFromUtf8(path), ec); ++n) path = stem + "_" + std::to_string(n) + ext;
     return path;
 }
 
@@ -143,7 +143,7 @@ public:
         Json backups = Json::object();
         std::string error;
         const bool ok = Steps(run, r, backups, error);
-        r["result"] = ok ? "ok" : (g_stop && error.empty() ? "interrupted" : "failed");
+        r["result"] = ok ? "ok" : (Stopped() && error.empty() ? "interrupted" : "failed");
         r["state"] = !run.touched ? "untouched" : (run.step == "write" && !ok ? "half-written" : "written");
         r["step"] = ok ? Json(nullptr) : Json(run.step);
         r["error"] = ok ? Json(nullptr) : Json(error.empty() ? "stopped by Ctrl-C before the step ended" : error);
@@ -182,7 +182,7 @@ private:
 
     bool Steps(BoardRun& run, Json& r, Json& backups, std::string& error) {
         run.Begin("version", 0);
-        if (g_stop) return false;
+        if (Stopped()) return false;
         uint8_t v1 = 0, v2 = 0;
         if (Vantrel_Version(run.address, &v1, &v2) < 0) {
             error = "no answer from the board at device address " + std::to_string(run.address) +
@@ -231,7 +231,7 @@ private:
         // The board takes the new data on a reset of its own address; a
         // broadcast would reset every board on the line.
         run.Begin("reset", 0);
-        if (g_stop) return false;
+        if (Stopped()) return false;
         if (Vantrel_Reset(run.address) != 1) {
             error = "the reset could not be sent: the link is closed";
             return false;
@@ -285,7 +285,7 @@ private:
 // Addresses 0..254 that answer, each waited for 40 ms.
 std::vector<int> Scan() {
     std::vector<int> found;
-    for (int a = 0; a <= 254 && !g_stop; ++a) {
+    for (int a = 0; a <= 254 && !Stopped(); ++a) {
         if (a % 16 == 0) Emit({{"ev", "step"}, {"address", nullptr}, {"step", "scan"}, {"done", a}, {"total", 255}});
         if (Vantrel_ProbeDevice(a, 40, nullptr, nullptr) == 0) found.push_back(a);
     }
@@ -293,7 +293,7 @@ std::vector<int> Scan() {
 }
 
 Json LineFailure(const Json& address, const std::string& step, const std::string& error) {
-    return {{"ev", "result"}, {"address", address}, {"version", nullptr}, {"result", g_stop ? "interrupted" : "failed"},
+    return {{"ev", "result"}, {"address", address}, {"version", nullptr}, {"result", Stopped() ? "interrupted" : "failed"},
             {"state", "untouched"}, {"step", step}, {"error", error}, {"verify", "not reached"},
             {"backups", Json::object()}, {"durationMs", 0}};
 }
@@ -301,20 +301,7 @@ Json LineFailure(const Json& address, const std::string& step, const std::string
 }  // namespace
 
 int RunProgramWorker(const std::string& specJson) {
-    struct sigaction sa{};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-    // The parent starts workers with these blocked; one that came meanwhile is handled now.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-
+    platform::WatchForWorkerStop();
     const Json spec = Json::parse(specJson, nullptr, false);
     ProgramImages images;
     std::string error;
@@ -327,7 +314,7 @@ int RunProgramWorker(const std::string& specJson) {
     std::vector<int> addresses = spec.value("addresses", std::vector<int>{});
     const bool scan = spec.value("scan", false);
 
-    ::setenv("VANTREL_COM1", device.c_str(), 1);
+    platform::SetEnvironment("VANTREL_COM1", device);
     const bool open = OpenSerialCommunication(1, 57600) != 0;
     if (!open) {
         // The library's port 1 stands for the device here: name the device only.

@@ -6,7 +6,8 @@
 //   {"ev":"step","address":A,"step":S,"done":D,"total":T}    progress
 //   {"ev":"result","address":A,...}                          one per board
 //   {"ev":"end"}                                             last line
-// SIGINT or SIGTERM stop it after the transaction on the wire.
+// A "stop" line on its standard input, or a Ctrl-C of its own, stops it after
+// the transaction on the wire (platform/worker_processes.h).
 #pragma once
 
 #include <string>
