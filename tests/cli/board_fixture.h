@@ -14,10 +14,13 @@ namespace clitest {
 
 class EmulatedBoardTest : public TempDirTest {
 protected:
+    // 0: the board answers at once; otherwise its line is paced at `baud`.
+    explicit EmulatedBoardTest(uint32_t baud = 0) : baud_(baud) {}
+
     void SetUp() override {
         TempDirTest::SetUp();
         vantrel_board::Options options;
-        options.baud = 0;
+        options.baud = baud_;
         board_ = std::make_unique<vantrel_board::Board>(options);
         ASSERT_TRUE(board_->Start()) << board_->LastError();
     }
@@ -38,6 +41,7 @@ protected:
     }
     std::size_t WriteFrames() const { return FramesOf(vantrel_board::kCmdWriteFlash); }
 
+    const uint32_t baud_;
     std::unique_ptr<vantrel_board::Board> board_;
 };
 

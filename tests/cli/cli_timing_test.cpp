@@ -3,7 +3,7 @@
 // request and answer byte of the write, 10 bits a byte). Prints the figures;
 // fails only when a command takes far longer than its bytes need (as a
 // time-out on the way would), not on a loaded machine's slower run.
-#include "cli_harness.h"
+#include "board_fixture.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,29 +27,17 @@ double WriteWireMs(unsigned bytes) {
     return chunks * 2 * (4 + 3 + 16 + 1) * 10 * 1000.0 / kBaud;
 }
 
-class CliTiming : public TempDirTest {
+class CliTiming : public EmulatedBoardTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        vantrel_board::Options options;
-        options.baud = 57600;
-        board_ = std::make_unique<vantrel_board::Board>(options);
-        ASSERT_TRUE(board_->Start()) << board_->LastError();
-    }
-    void TearDown() override {
-        board_->Stop();
-        TempDirTest::TearDown();
-    }
+    CliTiming() : EmulatedBoardTest(57600) {}
 
     // Median of a few runs, in milliseconds.
     double Time(const std::vector<std::string>& args) {
         std::vector<double> ms;
         for (int run = 0; run < 3; ++run) {
             board_->WaitUntilSent(std::chrono::seconds(2));
-            std::vector<std::string> full = {"--device", board_->SlavePath()};
-            full.insert(full.end(), args.begin(), args.end());
             const auto start = std::chrono::steady_clock::now();
-            const Result r = Cli(full);
+            const Result r = OnBoard(args);
             ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             EXPECT_EQ(r.code, 0) << r.err;
         }
@@ -65,16 +53,14 @@ protected:
                     ms / wireMs);
         EXPECT_LT(ms, 5.0 * wireMs + 1000.0) << what;
     }
-
-    std::unique_ptr<vantrel_board::Board> board_;
 };
 
 }  // namespace
 
 TEST_F(CliTiming, WriteWithVerifyAgainstTheWireTime) {
-    ASSERT_EQ(Cli({"--device", board_->SlavePath(), "panel", "read", "1", "-o", P("p1.PNL")}).code, 0);
-    ASSERT_EQ(Cli({"--device", board_->SlavePath(), "panel", "read", "2", "-o", P("p2.PNL")}).code, 0);
-    ASSERT_EQ(Cli({"--device", board_->SlavePath(), "modes", "read", "-o", P("m.MOD")}).code, 0);
+    ASSERT_EQ(OnBoard({"panel", "read", "1", "-o", P("p1.PNL")}).code, 0);
+    ASSERT_EQ(OnBoard({"panel", "read", "2", "-o", P("p2.PNL")}).code, 0);
+    ASSERT_EQ(OnBoard({"modes", "read", "-o", P("m.MOD")}).code, 0);
 
     Report("panel write --verify (64 bytes)", Time({"panel", "write", P("p1.PNL"), "1", "--verify", "--no-reset"}),
            WriteWireMs(64));

@@ -25,6 +25,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "editor_test_support.h"
+
 #include <cstring>
 
 namespace {
@@ -142,15 +144,6 @@ void Toggle(QWidget *control)
     iface->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
 }
 
-template <typename T>
-T *Child(QWidget *parent, const char *name)
-{
-    T *child = parent->findChild<T *>(QLatin1String(name));
-    if (!child)
-        qFatal("no child %s", name);
-    return child;
-}
-
 }  // namespace
 
 class AccessibilityTest : public QObject {
@@ -181,16 +174,7 @@ private slots:
         SetResolutionClass(r, kClassVGA);
         r.hResolution = 640;
         r.vResolution = 480;
-        r.vFreqMin = 50;
-        r.vFreqTyp = 60;
-        r.vFreqMax = 75;
-        r.maxDisplayClock = 65000;
-        r.hPulseWidth = 96;
-        r.hBackPorch = 48;
-        r.hMinTotal = 800;
-        r.vPulseWidth = 2;
-        r.vBackPorch = 33;
-        r.vMinTotal = 525;
+        SetGoodTiming(r);
         state_.editPanel = state_.panel;
         SetModeTableDefaults(state_.modeTable);
         state_.editModeTable = state_.modeTable;

@@ -25,19 +25,12 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "editor_test_support.h"
+
 #include <cstring>
 #include <memory>
 
 namespace {
-
-template <typename T>
-T *Child(QWidget *parent, const char *name)
-{
-    T *widget = parent->findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("missing child %s", name);
-    return widget;
-}
 
 template <typename W>
 void Show(W &widget)

@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "editor_test_support.h"
+
 #include <cstring>
 #include <memory>
 
@@ -34,15 +36,6 @@ struct Warning {
     QString title;
     QString text;
 };
-
-template <typename T>
-T *Child(QWidget *parent, const char *name)
-{
-    T *widget = parent->findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("missing child %s", name);
-    return widget;
-}
 
 QLineEdit *Field(QWidget *page, const char *name)
 {
@@ -66,22 +59,6 @@ class TimingPagesTest : public QObject {
     Q_OBJECT
 
 private:
-    // A record whose Timing I values pass every check.
-    void setGoodTiming()
-    {
-        PanelRecord &r = state_.editPanel;
-        r.vFreqMin = 50;
-        r.vFreqTyp = 60;
-        r.vFreqMax = 75;
-        r.maxDisplayClock = 65000;
-        r.hPulseWidth = 96;
-        r.hBackPorch = 48;
-        r.hMinTotal = 800;
-        r.vPulseWidth = 2;
-        r.vBackPorch = 33;
-        r.vMinTotal = 525;
-    }
-
     template <typename Page>
     std::unique_ptr<Page> makePage()
     {
@@ -128,7 +105,7 @@ private slots:
 
     void timing1ShowsTheRecord()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         state_.editPanel.vFreqMin = 0;
         auto page = makePage<Timing1Page>();
         // Below 45 Hz is raised to 45, in the field and in the edit copy.
@@ -159,7 +136,7 @@ private slots:
 
     void timing1TypedResolutionOpensAsOther()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         PanelRecord &r = state_.editPanel;
         r.hResolution = 1024;
         r.vResolution = 600;
@@ -206,7 +183,7 @@ private slots:
 
     void timing1ResolutionClick()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         PanelRecord &r = state_.editPanel;
         r.hResolution = 1024;
         r.vResolution = 600;
@@ -308,7 +285,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, focus);
 
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         state_.editPanel.reserved54 = 0x5A5A;
         const PanelRecord before = state_.editPanel;
         auto page = makePage<Timing1Page>();
@@ -372,7 +349,7 @@ private slots:
     // Every clock a two-decimal field can hold, loaded, shown, stored on OK.
     void timing1EveryClockSurvivesOpenAndApply()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         int shownLikePrintf = 0;
         Timing1Page page(state_);
         for (uint32_t kHz = 15000; kHz <= 150000; kHz += 10) {
@@ -394,7 +371,7 @@ private slots:
 
     void timing1ClockThatTwoDecimalsWouldRound()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         for (uint32_t kHz : {16065u, 149995u, 100001u, 65000u}) {
             state_.editPanel.maxDisplayClock = kHz;
             auto page = makePage<Timing1Page>();
@@ -419,7 +396,7 @@ private slots:
 
     void timing1ApplyLeavesEmptyFieldsAlone()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         auto page = makePage<Timing1Page>();
         for (const char *name : {"vFreqMinEdit", "vFreqTypEdit", "vFreqMaxEdit", "clockEdit"})
             Field(page.get(), name)->clear();
@@ -434,7 +411,7 @@ private slots:
 
     void timing2ShowsTheRecordAndDisplayPeriods()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         PanelRecord &r = state_.editPanel;
         SetResolutionClass(r, kClassVGA);
         auto page = makePage<Timing2Page>();
@@ -477,7 +454,7 @@ private slots:
 
     void timing2RedTotal()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         PanelRecord &r = state_.editPanel;
         SetResolutionClass(r, kClassVGA);
         r.hMinTotal = 784;
@@ -521,7 +498,7 @@ private slots:
 
     void timing2SpinControls()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         auto page = makePage<Timing2Page>();
         QLineEdit *total = Field(page.get(), "hTotalEdit");
         auto *spin = Child<BuddySpin>(page.get(), "hTotalEditSpin");
@@ -599,7 +576,7 @@ private slots:
         QFETCH(QString, message);
         const QByteArray name = field.toLatin1();
 
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         const PanelRecord before = state_.editPanel;
         auto page = makePage<Timing2Page>();
         setText(page.get(), name.constData(), value);
@@ -635,7 +612,7 @@ private slots:
 
     void sheetResolutionChangeReachesTiming2()
     {
-        setGoodTiming();
+        SetGoodTiming(state_.editPanel);
         std::strcpy(state_.editPanel.displayName, "TEST PANEL");
         state_.editPanel.reserved54 = 7;
         PanelDataSheet sheet(state_, nullptr);

@@ -68,18 +68,6 @@ void FromDosDevices(std::map<int, std::wstring>& ports) {
 
 std::string ComPath(int n) { return "\\\\.\\COM" + std::to_string(n); }
 
-std::string Win32Message(DWORD error) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text != nullptr ? Utf8FromWide(text) : std::string();
-    if (text != nullptr) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    if (message.empty()) message = "system error " + std::to_string(error);
-    return message;
-}
-
 }  // namespace
 
 std::vector<SerialDeviceName> SerialDevices() {
@@ -124,7 +112,7 @@ std::string PortOpenProblem(const std::string& path, int port) {
         if (e == ERROR_ACCESS_DENIED)
             return "access denied. The account may not open this device; ask the administrator, or run the tool "
                    "from an account that may";
-        return Win32Message(e);
+        return SystemMessage(e);
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;

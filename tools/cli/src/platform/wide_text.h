@@ -7,5 +7,8 @@ namespace cli::platform {
 
 std::string Utf8FromWide(const std::wstring& wide);
 std::wstring WideFromUtf8(const std::string& utf8);
+// The system's text for a Win32 error code, in UTF-8, without its line end
+// and final full stop.
+std::string SystemMessage(unsigned long code);
 
 }  // namespace cli::platform

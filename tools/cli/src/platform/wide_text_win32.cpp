@@ -23,4 +23,14 @@ std::wstring WideFromUtf8(const std::string& utf8) {
     return out;
 }
 
+std::string SystemMessage(unsigned long code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string s = text != nullptr ? Utf8FromWide(text) : std::string();
+    if (text != nullptr) LocalFree(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+    return s.empty() ? "system error " + std::to_string(code) : s;
+}
+
 }  // namespace cli::platform
