@@ -21,6 +21,11 @@ fs::path PathFromUtf8(std::string_view utf8) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
+std::string Utf8FromPath(const fs::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
 #ifdef _WIN32
 
 long ReadFileStart(const fs::path& path, uint8_t* buffer, std::size_t size, std::uint64_t* fileSize) {

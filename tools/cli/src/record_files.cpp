@@ -21,12 +21,6 @@ namespace {
 constexpr std::size_t kMaxJsonSize = 4 * 1024 * 1024;
 constexpr std::size_t kModeCountOffset = 10;
 
-// A path's part as UTF-8: path::string() would use the Windows ANSI code page.
-std::string Utf8(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
@@ -233,7 +227,7 @@ bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> force
         // A gamma table may begin with the byte '{'; named as one (--kind gamma
         // or the extension .GAM) it is read so when it is no JSON.
         const bool parseFailed = error.rfind("not valid JSON", 0) == 0;
-        const bool namedGamma = forced ? *forced == FileKindId::Gamma : Lower(Utf8(path.extension())) == ".gam";
+        const bool namedGamma = forced ? *forced == FileKindId::Gamma : Lower(Utf8FromPath(path.extension())) == ".gam";
         if (!(parseFailed && namedGamma && size == kGammaFileSize)) {
             error = shown + ": " + error;
             if (parseFailed && size == kGammaFileSize)
@@ -255,7 +249,7 @@ bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> force
     }
     std::optional<FileKindId> kind = forced;
     if (!kind) {
-        const std::string ext = Lower(Utf8(path.extension()));
+        const std::string ext = Lower(Utf8FromPath(path.extension()));
         if (size == kGammaFileSize && !hasMagic) kind = FileKindId::Gamma;
         else if (certain) kind = certain;
         else if (ext == ".mod") kind = FileKindId::Modes;

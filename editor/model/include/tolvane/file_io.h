@@ -9,12 +9,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 // A path from UTF-8 text (what Qt and the editor's state hold). On Windows a
 // path built from a narrow string is read in the ANSI code page, which turns
 // any non-ASCII name into another file; this reads it as UTF-8 everywhere.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// The path as UTF-8 text: the inverse of PathFromUtf8 (path::string() would
+// give the ANSI code page on Windows).
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Reads up to `size` bytes from the start of the regular file `path` into
 // `buffer`. Returns the number of bytes read (fewer when the file is shorter),

@@ -20,6 +20,19 @@ namespace cli::platform {
 
 inline constexpr const char* kWorkerStopLine = "stop";
 
+// Moves the complete lines at the front of `buffer` (a worker's standard
+// input as read so far) out; true when one of them is the stop line.
+inline bool TakeStopLine(std::string& buffer) {
+    bool stop = false;
+    for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos;) {
+        std::string line = buffer.substr(0, nl);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        stop = stop || line == kWorkerStopLine;
+        buffer.erase(0, nl + 1);
+    }
+    return stop;
+}
+
 struct WorkerEvent {
     enum class Kind { None, Line, Exit };
     Kind kind = Kind::None;   // None: the time passed, or no worker is left

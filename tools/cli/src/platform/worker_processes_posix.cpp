@@ -30,17 +30,6 @@ extern "C" void OnWorkerStop(int) { g_workerStop = true; }
 int g_stopFd = -1;
 std::string g_stopInput;
 
-// Moves the complete lines at the front of `buffer` out; true when one of
-// them is the stop line.
-bool TakeStopLine(std::string& buffer) {
-    bool stop = false;
-    for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos;) {
-        stop = stop || buffer.compare(0, nl, kWorkerStopLine) == 0;
-        buffer.erase(0, nl + 1);
-    }
-    return stop;
-}
-
 }  // namespace
 
 struct WorkerProcesses::Impl {

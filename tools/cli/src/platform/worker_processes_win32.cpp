@@ -38,17 +38,6 @@ BOOL WINAPI OnWorkerCtrl(DWORD type) {
 HANDLE g_stopPipe = nullptr;
 std::string g_stopInput;
 
-bool TakeStopLine(std::string& buffer) {
-    bool stop = false;
-    for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos;) {
-        std::string line = buffer.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        stop = stop || line == kWorkerStopLine;
-        buffer.erase(0, nl + 1);
-    }
-    return stop;
-}
-
 std::wstring OwnExecutable() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

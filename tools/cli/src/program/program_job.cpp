@@ -21,15 +21,9 @@ namespace fs = std::filesystem;
 
 constexpr uint8_t kUseGammaBit = 0x10;   // image byte 0x3A, bit 4
 
-// Paths are UTF-8 text; path::string() would give the Windows ANSI code page.
-std::string Utf8(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 std::string Resolve(const fs::path& base, const std::string& path) {
     if (path.empty() || PathFromUtf8(path).is_absolute()) return path;
-    return Utf8((base / PathFromUtf8(path)).lexically_normal());
+    return Utf8FromPath((base / PathFromUtf8(path)).lexically_normal());
 }
 
 bool TakeString(const Json& j, const char* key, std::string& out, std::string& error) {
@@ -247,7 +241,7 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
         }
         std::error_code ec;
         fs::path canon = fs::weakly_canonical(PathFromUtf8(line.device), ec);
-        const std::string key = ec ? line.device : Utf8(canon);
+        const std::string key = ec ? line.device : Utf8FromPath(canon);
         if (!seen.insert(key).second) {
             error = "the device " + line.device + " is named twice; one line is served by one worker";
             return false;

@@ -23,11 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::string Utf8(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 // One board (or, before its scan ends, a scanned line) as the parent knows it.
 struct Row {
     std::size_t line = 0;
@@ -334,7 +329,7 @@ int RunProgram(const ProgramArgs& args, Output& o) {
     if (!job.backupDir.empty()) {
         // Absolute, so that the restore lines work from any folder.
         const fs::path dir = fs::absolute(PathFromUtf8(job.backupDir), ec).lexically_normal();
-        job.backupDir = Utf8(dir);
+        job.backupDir = Utf8FromPath(dir);
         fs::create_directories(dir, ec);
         if (!fs::is_directory(dir, ec)) {
             o.err << "tolvane2-cli: cannot make the backup folder " << job.backupDir << "; nothing was written\n";

@@ -41,11 +41,6 @@ void Emit(const Json& event) {
     platform::WriteToParent(event.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
-std::string Utf8(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 enum class Moved { Ok, NoAnswer, EchoDiffers, Stopped };
 
 // One board's run: what it has reached and what the parent is told.
@@ -117,7 +112,7 @@ std::string BackupPath(const std::string& dir, const std::string& device, int ad
     char stamp[32] = "";
     if (const std::tm* tm = std::gmtime(&now))   // the worker's one thread uses it
         std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", tm);
-    const std::string stem = Utf8(PathFromUtf8(dir) / PathFromUtf8(SafeName(device) + "_addr" +
+    const std::string stem = Utf8FromPath(PathFromUtf8(dir) / PathFromUtf8(SafeName(device) + "_addr" +
                                                                    std::to_string(address) + "_" + stamp + "_" + what));
     const std::string ext = what == "modes" ? ".MOD" : ".PNL";
     std::string path = stem + ext;
