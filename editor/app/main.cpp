@@ -6,8 +6,7 @@
 #include <QApplication>
 #include <QDir>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The configuration file stays in the folder chosen at start (the start
     // folder, or the user's configuration folder for a menu start), whatever

@@ -14,24 +14,20 @@
 #include <QLabel>
 #include <QShortcut>
 
-MainWindow::MainWindow(EditorState &state, QWidget *parent)
-    : QDialog(parent)
-    , state_(state)
-    , ui_(std::make_unique<Ui::MainWindow>())
-{
+MainWindow::MainWindow(EditorState& state, QWidget* parent)
+    : QDialog(parent), state_(state), ui_(std::make_unique<Ui::MainWindow>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     ui_->exitButton->setFont(captionFont());
     // Every picture is loaded now, once, and shared by the pages.
-    for (const EditorPictureInfo &entry : EditorPictureList())
-        EditorPicture(entry.name);
+    for (const EditorPictureInfo& entry : EditorPictureList()) EditorPicture(entry.name);
     ui_->logoLabel->setPixmap(EditorPicture(QStringLiteral("MainLogo")));
     ui_->mainImage->setPixmap(EditorPicture(QStringLiteral("MainImage")));
 
     struct {
-        BitmapButton *button;
-        const char *faces;
-        const char *description;  // no label stands beside these: what the face shows
+        BitmapButton* button;
+        const char* faces;
+        const char* description;  // no label stands beside these: what the face shows
         void (MainWindow::*action)();
     } const buttons[] = {
         {ui_->editButton, "Edit", "Edit panel data", &MainWindow::editPanelData},
@@ -39,7 +35,7 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
         {ui_->transferButton, "Trans", "Transfer panel data and mode table", &MainWindow::transferData},
         {ui_->configButton, "Conf", "Configuration", &MainWindow::configure},
     };
-    for (const auto &b : buttons) {
+    for (const auto& b : buttons) {
         b.button->setFacesByName(QLatin1String(b.faces));
         b.button->setFocusGeometry(QMargins(10, 5, 10, 5), QPoint(2, 2));
         DescribePictureButton(b.button, QLatin1String(b.description));
@@ -55,8 +51,9 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
     // Only a picture: clicks reach the buttons it covers.
     author_->setAttribute(Qt::WA_TransparentForMouseEvents);
     author_->hide();
-    for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_I), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_I)}) {
-        auto *shortcut = new QShortcut(keys, this);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::ALT | Qt::Key_I), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_I)}) {
+        auto* shortcut = new QShortcut(keys, this);
         connect(shortcut, &QShortcut::activated, this, &MainWindow::toggleAuthorPicture);
     }
     ui_->editButton->setFocus();
@@ -64,8 +61,7 @@ MainWindow::MainWindow(EditorState &state, QWidget *parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::editPanelData()
-{
+void MainWindow::editPanelData() {
     state_.editPanel = state_.panel;
     state_.hideSelectionBox = false;
     state_.resolutionChanged = false;
@@ -77,8 +73,7 @@ void MainWindow::editPanelData()
     takeBackFocus();
 }
 
-void MainWindow::editModeTable()
-{
+void MainWindow::editModeTable() {
     state_.editModeTable = state_.modeTable;
     state_.hideSelectionBox = false;
     if (ShowModeTableDialog(state_, this) != 0) {
@@ -88,8 +83,7 @@ void MainWindow::editModeTable()
     takeBackFocus();
 }
 
-void MainWindow::transferData()
-{
+void MainWindow::transferData() {
     state_.editPanel = state_.panel;
     state_.editModeTable = state_.modeTable;
     // The pages set the availability flags themselves. On Cancel the data
@@ -108,32 +102,22 @@ void MainWindow::transferData()
     takeBackFocus();
 }
 
-void MainWindow::configure()
-{
+void MainWindow::configure() {
     ShowConfigDialog(state_.config, this);
     takeBackFocus();
 }
 
-void MainWindow::takeBackFocus()
-{
+void MainWindow::takeBackFocus() {
     // Without a window manager nobody hands the keyboard back to the main
     // window when a dialog ends, and its shortcuts would stay dead.
-    if (isVisible())
-        activateWindow();
+    if (isVisible()) activateWindow();
 }
 
-bool MainWindow::authorPictureShown() const
-{
-    return author_->isVisible();
-}
+bool MainWindow::authorPictureShown() const { return author_->isVisible(); }
 
-QRect MainWindow::authorPictureRect() const
-{
-    return author_->geometry();
-}
+QRect MainWindow::authorPictureRect() const { return author_->geometry(); }
 
-void MainWindow::toggleAuthorPicture()
-{
+void MainWindow::toggleAuthorPicture() {
     if (author_->isVisible()) {
         author_->hide();
         return;
@@ -145,15 +129,13 @@ void MainWindow::toggleAuthorPicture()
     author_->show();
 }
 
-void MainWindow::keyPressEvent(QKeyEvent *event)
-{
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     // As in a dialog of buttons only, the captions' letters work without Alt too.
     if (event->modifiers() == Qt::NoModifier) {
-        for (QAbstractButton *button : {static_cast<QAbstractButton *>(ui_->editButton),
-                                        static_cast<QAbstractButton *>(ui_->modesButton),
-                                        static_cast<QAbstractButton *>(ui_->transferButton),
-                                        static_cast<QAbstractButton *>(ui_->configButton),
-                                        static_cast<QAbstractButton *>(ui_->exitButton)}) {
+        for (QAbstractButton* button :
+             {static_cast<QAbstractButton*>(ui_->editButton), static_cast<QAbstractButton*>(ui_->modesButton),
+              static_cast<QAbstractButton*>(ui_->transferButton), static_cast<QAbstractButton*>(ui_->configButton),
+              static_cast<QAbstractButton*>(ui_->exitButton)}) {
             if (QKeySequence::mnemonic(button->text()) == QKeySequence(Qt::ALT | event->key())) {
                 button->animateClick();
                 return;

@@ -17,10 +17,10 @@ class MainWindow;
 class MainWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit MainWindow(EditorState &state, QWidget *parent = nullptr);
+    explicit MainWindow(EditorState& state, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Ui::MainWindow *ui() const { return ui_.get(); }
+    Ui::MainWindow* ui() const { return ui_.get(); }
     bool authorPictureShown() const;
     QRect authorPictureRect() const;
 
@@ -34,12 +34,12 @@ public slots:
     void toggleAuthorPicture();
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void takeBackFocus();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::MainWindow> ui_;
-    QLabel *author_ = nullptr;
+    QLabel* author_ = nullptr;
 };

@@ -10,11 +10,9 @@
 
 #include <QApplication>
 
-void PrepareEditor(EditorState &state)
-{
+void PrepareEditor(EditorState& state) {
     CreateDrawingTools();
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-        QApplication::setFont(ordinaryFont());
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::setFont(ordinaryFont());
     SetPanelDefaults(state.panel);
     if (!LoadEditorConfig(state.config)) {
         state.config.serialPort = 1;
@@ -23,8 +21,7 @@ void PrepareEditor(EditorState &state)
     SetModeTableDefaults(state.modeTable);
 }
 
-int RunEditor(EditorState &state)
-{
+int RunEditor(EditorState& state) {
     PrepareEditor(state);
     {
         MainWindow window(state, nullptr);

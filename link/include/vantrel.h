@@ -66,15 +66,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(VANTREL_BUILDING)
-#    define VANTREL_API __declspec(dllexport)
-#  else
-#    define VANTREL_API __declspec(dllimport)
-#  endif
-#  define VANTREL_CALL __stdcall
+#if defined(VANTREL_BUILDING)
+#define VANTREL_API __declspec(dllexport)
 #else
-#  define VANTREL_API __attribute__((visibility("default")))
-#  define VANTREL_CALL
+#define VANTREL_API __declspec(dllimport)
+#endif
+#define VANTREL_CALL __stdcall
+#else
+#define VANTREL_API __attribute__((visibility("default")))
+#define VANTREL_CALL
 #endif
 
 #ifdef __cplusplus
@@ -85,9 +85,9 @@ extern "C" {
 
 /* Answer of Vantrel_PanelInfo: 31 bytes, no gaps. */
 typedef struct PanelInfoRecord {
-    char name[16];   /* NUL-padded, not terminated when all 16 are used */
+    char name[16]; /* NUL-padded, not terminated when all 16 are used */
     uint8_t byte1;
-    int32_t word1;   /* 0..65535 */
+    int32_t word1; /* 0..65535 */
     int32_t word2;
     int32_t word3;
     uint8_t byte2;
@@ -96,7 +96,7 @@ typedef struct PanelInfoRecord {
 
 /* Answer of Vantrel_ModeInfo: 18 bytes, no gaps. */
 typedef struct ModeInfoRecord {
-    int32_t word1;   /* 0..65535 */
+    int32_t word1; /* 0..65535 */
     int32_t word2;
     int32_t word3;
     int32_t word4;
@@ -106,7 +106,7 @@ typedef struct ModeInfoRecord {
 
 /* Answer of Vantrel_ReadAdjuster: 12 bytes. */
 typedef struct AdjusterValues {
-    int32_t value1;  /* 0..65535 */
+    int32_t value1; /* 0..65535 */
     int32_t value2;
     int32_t value3;
 } AdjusterValues;
@@ -114,10 +114,10 @@ typedef struct AdjusterValues {
 #pragma pack(pop)
 
 /* Called on the receive thread with every byte that arrives outside a frame. */
-typedef void (VANTREL_CALL *VantrelReceiveHandler)(uint8_t byte);
+typedef void(VANTREL_CALL* VantrelReceiveHandler)(uint8_t byte);
 /* Called on the caller's thread after every chunk of a block transfer but the
  * last, with the block's size and the bytes moved so far. */
-typedef void (VANTREL_CALL *VantrelProgressCallback)(uint16_t total, uint16_t done);
+typedef void(VANTREL_CALL* VantrelProgressCallback)(uint16_t total, uint16_t done);
 
 /* ======================================================================== */
 /* Port                                                                     */
@@ -142,14 +142,13 @@ VANTREL_API void VANTREL_CALL CloseSerialCommunication(void);
  *   count   only its low 16 bits are used
  *   Result  none; nothing is written while the link is closed.
  *   Thread  caller's, one call at a time. */
-VANTREL_API void VANTREL_CALL SerialSendBuffer(const uint8_t *bytes, uint32_t count);
+VANTREL_API void VANTREL_CALL SerialSendBuffer(const uint8_t* bytes, uint32_t count);
 
 /* 4. Sets the handler for bytes that arrive outside a frame; null removes it.
  *   Result  handler. It stays in force across Close and Open.
  *   Thread  set from the caller's thread; the handler runs on the receive
  *           thread and must not block for long. */
-VANTREL_API VantrelReceiveHandler VANTREL_CALL
-SetSerialReceiveHandler(VantrelReceiveHandler handler);
+VANTREL_API VantrelReceiveHandler VANTREL_CALL SetSerialReceiveHandler(VantrelReceiveHandler handler);
 
 /* ======================================================================== */
 /* Memory and bus                                                           */
@@ -166,29 +165,26 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_WriteRegister(int32_t address, int32_t 
 
 /* 9. Reads one byte of the I2C device select1/select2 at subaddress.
  *   Result  the byte 0..255, or -1.      Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ReadI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t select1, int32_t select2,
+                                                     int32_t subaddress);
 
 /* 10. Writes one byte value to the I2C device select1/select2 at subaddress.
  *   Result  the echoed byte, or -1.      Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WriteI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                     int32_t value);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2cByte(int32_t address, int32_t select1, int32_t select2,
+                                                      int32_t subaddress, int32_t value);
 
 /* 11. Writes count bytes (low 8 bits of count) to an I2C device from
  *     subaddress on, in 16-byte chunks; the subaddress wraps at 256.
  *   Result  0, or -1 at the first failed chunk (earlier chunks stay written).
  *   Time-out 1000 ms per chunk; the progress callback follows each chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WriteI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                 int32_t count, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
+                                                  int32_t count, const uint8_t* data);
 
 /* 12. Reads count bytes (low 8 bits of count) of an I2C device into buffer,
  *     in 16-byte chunks; the subaddress wraps at 256.
  *   Result  0, or -1.      Time-out 500 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ReadI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                int32_t count, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
+                                                 int32_t count, uint8_t* buffer);
 
 /* 13. Reads I/O port port (8-bit number).
  *   Result  the value, or -1.      Time-out 500 ms. */
@@ -201,15 +197,15 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port
 /* 15. Reads count bytes of flash from flashAddress (16 bits, wraps) into
  *     buffer, in 16-byte chunks.
  *   Result  0, or -1 at the first failed chunk.      Time-out 500 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ReadFlash(int32_t address, uint32_t flashAddress, uint32_t count, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadFlash(int32_t address, uint32_t flashAddress, uint32_t count,
+                                                   uint8_t* buffer);
 
 /* 16. Writes count bytes of data to flash at flashAddress, in 16-byte chunks;
  *     the board echoes each chunk.
  *   Result  0; -1 at the first failed chunk; -2 when an echo differs (the
  *           transfer stops there).      Time-out 1000 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WriteFlash(int32_t address, uint32_t flashAddress, uint32_t count, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteFlash(int32_t address, uint32_t flashAddress, uint32_t count,
+                                                    const uint8_t* data);
 
 /* 17. The board has no erase command: sends nothing.
  *   Result  always -1. */
@@ -217,13 +213,13 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_EraseFlash(int32_t address, int32_t val
 
 /* 37. Reads count bytes of NVRAM from nvAddress into buffer, in 16-byte chunks.
  *   Result  0, or -1.      Time-out 500 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ReadNvRam(int32_t address, uint32_t nvAddress, uint32_t count, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadNvRam(int32_t address, uint32_t nvAddress, uint32_t count,
+                                                   uint8_t* buffer);
 
 /* 38. Writes count bytes of data to NVRAM at nvAddress, in 16-byte chunks.
  *   Result  0, -1, or -2 when an echo differs.      Time-out 1000 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WriteNvRam(int32_t address, uint32_t nvAddress, uint32_t count, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteNvRam(int32_t address, uint32_t nvAddress, uint32_t count,
+                                                    const uint8_t* data);
 
 /* 27. Sets the callback that block transfers call after every chunk but the
  *     last; null removes it. It stays in force across Close and Open.
@@ -240,32 +236,28 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_SetProgressCallback(VantrelProgressCall
 
 /* 28. Reads the 64-byte panel image of a slot (flash 0xFB00 + 64 x panel).
  *   Result  0, or -1.      Time-out 500 ms per chunk (4 chunks). */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_GetPanelData(int32_t address, int32_t panel, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelData(int32_t address, int32_t panel, uint8_t* buffer);
 
 /* 29. Writes the 64-byte panel image of a slot.
  *   Result  0, -1, or -2 when an echo differs.      Time-out 1000 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WritePanelData(int32_t address, int32_t panel, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelData(int32_t address, int32_t panel, const uint8_t* data);
 
 /* 30. Reads the 256-byte gamma table of a slot (flash 0xF700 + 256 x panel).
  *   Result  0, or -1.      Time-out 500 ms per chunk (16 chunks). */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_GetPanelGamma(int32_t address, int32_t panel, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelGamma(int32_t address, int32_t panel, uint8_t* buffer);
 
 /* 31. Writes the 256-byte gamma table of a slot.
  *   Result  0, -1, or -2 when an echo differs.      Time-out 1000 ms per chunk. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_WritePanelGamma(int32_t address, int32_t panel, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelGamma(int32_t address, int32_t panel, const uint8_t* data);
 
 /* 32. Writes the 768-byte mode table image (flash 0xF400).
  *   Result  0, -1, or -2 when an echo differs.
  *   Time-out 1000 ms per chunk (48 chunks). */
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteModeTable(int32_t address, const uint8_t *data);
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteModeTable(int32_t address, const uint8_t* data);
 
 /* 33. Reads the 768-byte mode table image.
  *   Result  0, or -1.      Time-out 500 ms per chunk (48 chunks). */
-VANTREL_API int32_t VANTREL_CALL Vantrel_GetModeTable(int32_t address, uint8_t *buffer);
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetModeTable(int32_t address, uint8_t* buffer);
 
 /* ======================================================================== */
 /* Board information                                                        */
@@ -274,14 +266,13 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_GetModeTable(int32_t address, uint8_t *
 
 /* 6. The two version bytes of the firmware; both pointers must be valid.
  *   Result  0 (bytes stored), or -1 (nothing stored).      Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL Vantrel_Version(int32_t address, uint8_t *first, uint8_t *second);
+VANTREL_API int32_t VANTREL_CALL Vantrel_Version(int32_t address, uint8_t* first, uint8_t* second);
 
 /* 24. Information on panel slot 0..3; record may be null (the command still
  *     runs, nothing is stored).
  *   Result  0, or -1 (also for a slot outside 0..3, nothing sent).
  *   Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_PanelInfo(int32_t address, int32_t panel, PanelInfoRecord *record);
+VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t panel, PanelInfoRecord* record);
 
 /* 25. The panel slot the board uses now.
  *   Result  the slot byte, or -1.      Time-out 500 ms. */
@@ -289,7 +280,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_CurrentPanel(int32_t address);
 
 /* 26. Information on the current input mode; record may be null.
  *   Result  0, or -1.      Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecord *record);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecord* record);
 
 /* 40. Probe: asks the device at address (0..254) for its version and waits
  *     at most timeoutMs for its answer, clamped to 10..500 ms, so that a bus
@@ -300,8 +291,8 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecor
  *           address 255 (a broadcast has no single answer; nothing is sent).
  *   Time-out timeoutMs as clamped.
  *   Thread  caller's, one command at a time. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t *first, uint8_t *second);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t* first,
+                                                     uint8_t* second);
 
 /* ======================================================================== */
 /* Board control and display                                                */
@@ -314,8 +305,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_Reset(int32_t address);
 
 /* 18. Reads adjuster index into values.
  *   Result  0 (values filled), or -1.      Time-out 1000 ms. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ReadAdjuster(int32_t address, int32_t index, AdjusterValues *values);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadAdjuster(int32_t address, int32_t index, AdjusterValues* values);
 
 /* 19. Sets adjuster index to value (16 bits).
  *   Result  0, or -1.      Time-out 1000 ms. */
@@ -340,9 +330,8 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadSwitch(int32_t address, int32_t ind
 /* 34. Shows text (zero-terminated, at most 25 characters are sent) on the
  *     screen; value1, value2, value3 are passed to the board (8 bits each).
  *   Result  0, or -1.      Time-out 500 ms. */
-VANTREL_API int32_t VANTREL_CALL
-Vantrel_ShowString(int32_t address, int32_t value1, int32_t value2, int32_t value3,
-                   const char *text);
+VANTREL_API int32_t VANTREL_CALL Vantrel_ShowString(int32_t address, int32_t value1, int32_t value2, int32_t value3,
+                                                    const char* text);
 
 /* 35. Removes the on-screen text.
  *   Result  0, or -1.      Time-out 500 ms. */

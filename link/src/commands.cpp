@@ -55,28 +55,20 @@ constexpr std::uint32_t kPanelImageSize = 64;
 constexpr std::uint32_t kGammaSize = 256;
 constexpr std::uint32_t kModeTableSize = 768;
 
-std::uint8_t Byte(std::int32_t value)
-{
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
+std::uint8_t Byte(std::int32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
 // answerNeeded: the data bytes a reading command takes from the answer
 // (the highest position it reads plus one); a shorter answer fails it. Writes
 // pass 0: a board may acknowledge a write with a short answer, whose missing
 // positions then hold the request's own bytes.
 bool Transact(std::int32_t address, Command command, std::uint8_t length, std::uint32_t timeoutMs,
-              std::uint8_t answerNeeded = 0)
-{
+              std::uint8_t answerNeeded = 0) {
     return RunTransaction(Byte(address), command, length, timeoutMs, answerNeeded);
 }
 
-bool ValidSlot(std::int32_t slot)
-{
-    return slot >= 0 && slot <= 3;
-}
+bool ValidSlot(std::int32_t slot) { return slot >= 0 && slot <= 3; }
 
-void ReportProgress(std::uint32_t total, std::uint32_t done)
-{
+void ReportProgress(std::uint32_t total, std::uint32_t done) {
     if (VantrelProgressCallback callback = Link().progressCallback.load(std::memory_order_acquire))
         callback(static_cast<std::uint16_t>(total & 0xFFFF), static_cast<std::uint16_t>(done & 0xFFFF));
 }
@@ -94,15 +86,11 @@ struct Block {
     std::uint8_t select2 = 0;
 };
 
-std::int32_t MoveBlock(const Block &block, std::int32_t address, std::uint32_t start, std::uint32_t count,
-                       const std::uint8_t *out, std::uint8_t *in)
-{
-    if (block.i2c)
-        count &= 0xFF;
-    if (count == 0)
-        return 0;
-    if (out == nullptr && in == nullptr)
-        return -1;
+std::int32_t MoveBlock(const Block& block, std::int32_t address, std::uint32_t start, std::uint32_t count,
+                       const std::uint8_t* out, std::uint8_t* in) {
+    if (block.i2c) count &= 0xFF;
+    if (count == 0) return 0;
+    if (out == nullptr && in == nullptr) return -1;
     const std::uint32_t total = count;
     const std::size_t header = block.i2c ? 4 : 3;
     std::uint32_t remaining = count;
@@ -121,8 +109,7 @@ std::int32_t MoveBlock(const Block &block, std::int32_t address, std::uint32_t s
         }
         std::size_t length = header;
         if (out != nullptr) {
-            for (std::uint32_t i = 0; i < chunk; ++i)
-                PutByte(header + i, out[offset + i]);
+            for (std::uint32_t i = 0; i < chunk; ++i) PutByte(header + i, out[offset + i]);
             length += chunk;
         }
         const std::size_t needed = in != nullptr ? header + chunk : 0;
@@ -130,19 +117,16 @@ std::int32_t MoveBlock(const Block &block, std::int32_t address, std::uint32_t s
                       static_cast<std::uint8_t>(needed)))
             return -1;
         if (in != nullptr) {
-            for (std::uint32_t i = 0; i < chunk; ++i)
-                in[offset + i] = GetByte(header + i);
+            for (std::uint32_t i = 0; i < chunk; ++i) in[offset + i] = GetByte(header + i);
         } else if (!block.i2c) {
             // Flash and NVRAM writes: the board echoes the data it stored.
             for (std::uint32_t i = 0; i < chunk; ++i)
-                if (GetByte(header + i) != out[offset + i])
-                    return -2;
+                if (GetByte(header + i) != out[offset + i]) return -2;
         }
         where = block.i2c ? (where + chunk) & 0xFF : where + chunk;
         offset += chunk;
         remaining -= chunk;
-        if (remaining > 0)
-            ReportProgress(total, total - remaining);
+        if (remaining > 0) ReportProgress(total, total - remaining);
     }
     return 0;
 }
@@ -156,28 +140,23 @@ const Block kWriteNvRamBlock{kWriteNvRam, kLongTimeout, false};
 
 extern "C" {
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_Reset(int32_t address)
-{
-    return Transact(address, kReset, 0, 0) ? 1 : 0;
-}
+VANTREL_API int32_t VANTREL_CALL Vantrel_Reset(int32_t address) { return Transact(address, kReset, 0, 0) ? 1 : 0; }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadRegister(int32_t address, int32_t reg)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadRegister(int32_t address, int32_t reg) {
     PutBigEndian16(0, static_cast<std::uint32_t>(reg));
     PutByte(2, 0);
     PutByte(3, 0);
     return Transact(address, kReadRegister, 4, kShortTimeout, 4) ? GetBigEndian16(2) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteRegister(int32_t address, int32_t reg, int32_t value)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteRegister(int32_t address, int32_t reg, int32_t value) {
     PutBigEndian16(0, static_cast<std::uint32_t>(reg));
     PutBigEndian16(2, static_cast<std::uint32_t>(value));
     return Transact(address, kWriteRegister, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t select1, int32_t select2,
+                                                     int32_t subaddress) {
     // Position 4 is a placeholder: it carries what the buffer holds.
     PutByte(0, Byte(select1));
     PutByte(1, Byte(select2));
@@ -186,9 +165,8 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2cByte(int32_t address, int32_t se
     return Transact(address, kReadI2c, 5, kShortTimeout, 5) ? GetByte(4) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2cByte(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                                                      int32_t value)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2cByte(int32_t address, int32_t select1, int32_t select2,
+                                                      int32_t subaddress, int32_t value) {
     PutByte(0, Byte(select1));
     PutByte(1, Byte(select2));
     PutByte(2, Byte(subaddress));
@@ -198,21 +176,18 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2cByte(int32_t address, int32_t s
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_WriteI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                                                  int32_t count, const uint8_t *data)
-{
+                                                  int32_t count, const uint8_t* data) {
     const Block block{kWriteI2c, kLongTimeout, true, Byte(select1), Byte(select2)};
     return MoveBlock(block, address, Byte(subaddress), static_cast<std::uint32_t>(count), data, nullptr);
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_ReadI2c(int32_t address, int32_t select1, int32_t select2, int32_t subaddress,
-                                                 int32_t count, uint8_t *buffer)
-{
+                                                 int32_t count, uint8_t* buffer) {
     const Block block{kReadI2c, kShortTimeout, true, Byte(select1), Byte(select2)};
     return MoveBlock(block, address, Byte(subaddress), static_cast<std::uint32_t>(count), nullptr, buffer);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadPort(int32_t address, int32_t port)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadPort(int32_t address, int32_t port) {
     PutByte(0, 0);
     PutByte(1, Byte(port));
     PutByte(2, 0);
@@ -220,8 +195,7 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ReadPort(int32_t address, int32_t port)
     return Transact(address, kReadPort, 4, kShortTimeout, 4) ? GetBigEndian16(2) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port, int32_t value)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port, int32_t value) {
     PutByte(0, 0);
     PutByte(1, Byte(port));
     PutByte(2, 0);
@@ -229,81 +203,67 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_WritePort(int32_t address, int32_t port
     return Transact(address, kWritePort, 4, kShortTimeout) ? GetBigEndian16(2) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadFlash(int32_t address, uint32_t flashAddress, uint32_t count, uint8_t *buffer)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadFlash(int32_t address, uint32_t flashAddress, uint32_t count,
+                                                   uint8_t* buffer) {
     return MoveBlock(kReadFlashBlock, address, flashAddress, count, nullptr, buffer);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteFlash(int32_t address, uint32_t flashAddress, uint32_t count, const uint8_t *data)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteFlash(int32_t address, uint32_t flashAddress, uint32_t count,
+                                                    const uint8_t* data) {
     return MoveBlock(kWriteFlashBlock, address, flashAddress, count, data, nullptr);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_EraseFlash(int32_t, int32_t)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_EraseFlash(int32_t, int32_t) {
     // The board has no erase command; flash is written in place.
     return -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadAdjuster(int32_t address, int32_t index, AdjusterValues *values)
-{
-    if (values == nullptr)
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadAdjuster(int32_t address, int32_t index, AdjusterValues* values) {
+    if (values == nullptr) return -1;
     PutByte(0, Byte(index));
-    if (!Transact(address, kReadAdjuster, 1, kLongTimeout, 7))
-        return -1;
+    if (!Transact(address, kReadAdjuster, 1, kLongTimeout, 7)) return -1;
     values->value1 = GetBigEndian16(1);
     values->value2 = GetBigEndian16(3);
     values->value3 = GetBigEndian16(5);
     return 0;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_SetAdjuster(int32_t address, int32_t index, int32_t value)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_SetAdjuster(int32_t address, int32_t index, int32_t value) {
     PutByte(0, Byte(index));
     PutBigEndian16(1, static_cast<std::uint32_t>(value));
     return Transact(address, kSetAdjuster, 3, kLongTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_SetAdjColor(int32_t address, int32_t colour)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_SetAdjColor(int32_t address, int32_t colour) {
     PutByte(0, static_cast<std::uint32_t>(colour) & 3);
     return Transact(address, kSetAdjColor, 1, kShortTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_GetAdjColor(int32_t address)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetAdjColor(int32_t address) {
     // A failure reads as colour 0, as callers of this export expect.
     return Transact(address, kGetAdjColor, 0, kShortTimeout, 1) ? GetByte(0) : 0;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_SetSwitch(int32_t address, int32_t index, int32_t on)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_SetSwitch(int32_t address, int32_t index, int32_t on) {
     PutByte(0, Byte(index));
     PutByte(1, on != 0 ? 1 : 0);
     return Transact(address, kSetSwitch, 2, kLongTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadSwitch(int32_t address, int32_t index)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadSwitch(int32_t address, int32_t index) {
     PutByte(0, Byte(index));
     return Transact(address, kReadSwitch, 1, kShortTimeout, 2) ? GetByte(1) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t panel, PanelInfoRecord *record)
-{
-    if (!ValidSlot(panel))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t panel, PanelInfoRecord* record) {
+    if (!ValidSlot(panel)) return -1;
     PutByte(0, static_cast<std::uint32_t>(panel));
-    if (!Transact(address, kPanelInfo, 1, kShortTimeout, record != nullptr ? 26 : 0))
-        return -1;
-    if (record == nullptr)
-        return 0;
+    if (!Transact(address, kPanelInfo, 1, kShortTimeout, record != nullptr ? 26 : 0)) return -1;
+    if (record == nullptr) return 0;
     PanelInfoRecord info{};
     for (std::size_t i = 0; i < sizeof info.name; ++i) {
         std::uint8_t c = GetByte(1 + i);
-        if (c == 0)
-            break;
+        if (c == 0) break;
         info.name[i] = static_cast<char>(c);
     }
     info.byte1 = GetByte(17);
@@ -316,18 +276,14 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_PanelInfo(int32_t address, int32_t pane
     return 0;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_CurrentPanel(int32_t address)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_CurrentPanel(int32_t address) {
     return Transact(address, kCurrentPanel, 0, kShortTimeout, 1) ? GetByte(0) : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecord *record)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecord* record) {
     // Ten placeholder bytes: the board ignores what they hold.
-    if (!Transact(address, kModeInfo, 10, kShortTimeout, record != nullptr ? 10 : 0))
-        return -1;
-    if (record == nullptr)
-        return 0;
+    if (!Transact(address, kModeInfo, 10, kShortTimeout, record != nullptr ? 10 : 0)) return -1;
+    if (record == nullptr) return 0;
     ModeInfoRecord info{};
     info.word1 = GetBigEndian16(0);
     info.word2 = GetBigEndian16(2);
@@ -339,121 +295,96 @@ VANTREL_API int32_t VANTREL_CALL Vantrel_ModeInfo(int32_t address, ModeInfoRecor
     return 0;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_Version(int32_t address, uint8_t *first, uint8_t *second)
-{
-    if (first == nullptr || second == nullptr)
-        return -1;
-    if (!Transact(address, kVersion, 2, kShortTimeout, 2))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_Version(int32_t address, uint8_t* first, uint8_t* second) {
+    if (first == nullptr || second == nullptr) return -1;
+    if (!Transact(address, kVersion, 2, kShortTimeout, 2)) return -1;
     *first = GetByte(0);
     *second = GetByte(1);
     return 0;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_SetProgressCallback(VantrelProgressCallback callback)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_SetProgressCallback(VantrelProgressCallback callback) {
     Link().progressCallback.store(callback, std::memory_order_release);
     return 1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelData(int32_t address, int32_t panel, uint8_t *buffer)
-{
-    if (!ValidSlot(panel))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelData(int32_t address, int32_t panel, uint8_t* buffer) {
+    if (!ValidSlot(panel)) return -1;
     return Vantrel_ReadFlash(address, kPanelImageBase + kPanelImageSize * static_cast<std::uint32_t>(panel),
                              kPanelImageSize, buffer);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelData(int32_t address, int32_t panel, const uint8_t *data)
-{
-    if (!ValidSlot(panel))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelData(int32_t address, int32_t panel, const uint8_t* data) {
+    if (!ValidSlot(panel)) return -1;
     return Vantrel_WriteFlash(address, kPanelImageBase + kPanelImageSize * static_cast<std::uint32_t>(panel),
                               kPanelImageSize, data);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelGamma(int32_t address, int32_t panel, uint8_t *buffer)
-{
-    if (!ValidSlot(panel))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetPanelGamma(int32_t address, int32_t panel, uint8_t* buffer) {
+    if (!ValidSlot(panel)) return -1;
     return Vantrel_ReadFlash(address, kGammaBase + kGammaSize * static_cast<std::uint32_t>(panel), kGammaSize, buffer);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelGamma(int32_t address, int32_t panel, const uint8_t *data)
-{
-    if (!ValidSlot(panel))
-        return -1;
+VANTREL_API int32_t VANTREL_CALL Vantrel_WritePanelGamma(int32_t address, int32_t panel, const uint8_t* data) {
+    if (!ValidSlot(panel)) return -1;
     return Vantrel_WriteFlash(address, kGammaBase + kGammaSize * static_cast<std::uint32_t>(panel), kGammaSize, data);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteModeTable(int32_t address, const uint8_t *data)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteModeTable(int32_t address, const uint8_t* data) {
     return Vantrel_WriteFlash(address, kModeTableAddress, kModeTableSize, data);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_GetModeTable(int32_t address, uint8_t *buffer)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_GetModeTable(int32_t address, uint8_t* buffer) {
     return Vantrel_ReadFlash(address, kModeTableAddress, kModeTableSize, buffer);
 }
 
 VANTREL_API int32_t VANTREL_CALL Vantrel_ShowString(int32_t address, int32_t value1, int32_t value2, int32_t value3,
-                                                    const char *text)
-{
+                                                    const char* text) {
     std::size_t length = 0;
     if (text != nullptr)
-        while (length < kMaxShownText && text[length] != '\0')
-            ++length;
+        while (length < kMaxShownText && text[length] != '\0') ++length;
     // Position 4 is a placeholder.
     PutByte(0, Byte(value3));
     PutByte(1, Byte(value1));
     PutByte(2, Byte(value2));
     PutByte(3, static_cast<std::uint32_t>(length));
-    for (std::size_t i = 0; i < length; ++i)
-        PutByte(5 + i, static_cast<std::uint8_t>(text[i]));
+    for (std::size_t i = 0; i < length; ++i) PutByte(5 + i, static_cast<std::uint8_t>(text[i]));
     return Transact(address, kShowString, static_cast<std::uint8_t>(length + 5), kShortTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_HideString(int32_t address)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_HideString(int32_t address) {
     return Transact(address, kHideString, 0, kShortTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_CallAction(int32_t address, int32_t action)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_CallAction(int32_t address, int32_t action) {
     PutByte(0, Byte(action));
     return Transact(address, kCallAction, 1, kActionTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ReadNvRam(int32_t address, uint32_t nvAddress, uint32_t count, uint8_t *buffer)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ReadNvRam(int32_t address, uint32_t nvAddress, uint32_t count,
+                                                   uint8_t* buffer) {
     return MoveBlock(kReadNvRamBlock, address, nvAddress, count, nullptr, buffer);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_WriteNvRam(int32_t address, uint32_t nvAddress, uint32_t count, const uint8_t *data)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_WriteNvRam(int32_t address, uint32_t nvAddress, uint32_t count,
+                                                    const uint8_t* data) {
     return MoveBlock(kWriteNvRamBlock, address, nvAddress, count, data, nullptr);
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_DebugFlags(int32_t address, int32_t flags)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_DebugFlags(int32_t address, int32_t flags) {
     PutByte(0, Byte(flags));
     return Transact(address, kDebugFlags, 1, kShortTimeout) ? 0 : -1;
 }
 
-VANTREL_API int32_t VANTREL_CALL Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t *first,
-                                                    uint8_t *second)
-{
+VANTREL_API int32_t VANTREL_CALL Vantrel_ProbeDevice(int32_t address, int32_t timeoutMs, uint8_t* first,
+                                                     uint8_t* second) {
     // The broadcast address gets no single answer to wait for.
-    if (Byte(address) == kBroadcast)
-        return -1;
+    if (Byte(address) == kBroadcast) return -1;
     const std::int32_t wait = std::clamp(timeoutMs, kProbeMinTimeout, kProbeMaxTimeout);
     std::uint8_t version[2];
-    if (!RunProbe(Byte(address), static_cast<std::uint32_t>(wait), version))
-        return -1;
-    if (first != nullptr)
-        *first = version[0];
-    if (second != nullptr)
-        *second = version[1];
+    if (!RunProbe(Byte(address), static_cast<std::uint32_t>(wait), version)) return -1;
+    if (first != nullptr) *first = version[0];
+    if (second != nullptr) *second = version[1];
     return 0;
 }
 

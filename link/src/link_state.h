@@ -40,7 +40,7 @@ struct FrameParser {
     std::uint8_t dataIndex = 0;
     std::uint8_t runningSum = 0;
     std::uint8_t answerLength = 0;
-    std::uint8_t address = 0;            // of the frame being received, for the probe
+    std::uint8_t address = 0;  // of the frame being received, for the probe
     std::uint8_t command = 0;
 };
 
@@ -50,12 +50,12 @@ struct FrameParser {
 struct Session {
     std::unique_ptr<SerialDevice> device;
     std::array<std::uint8_t, kReadChunk> readBuffer{};
-    std::atomic<bool> stop{false};       // set by Close; the thread ends at its next step
-    std::atomic<bool> lineDead{false};   // the line hung up or failed: no more polling
-    std::uint32_t parserEpoch = 0;       // the receive thread's copy of LinkState::parserEpoch
+    std::atomic<bool> stop{false};      // set by Close; the thread ends at its next step
+    std::atomic<bool> lineDead{false};  // the line hung up or failed: no more polling
+    std::uint32_t parserEpoch = 0;      // the receive thread's copy of LinkState::parserEpoch
     std::mutex doneMutex;
     std::condition_variable doneChanged;
-    bool done = false;                   // the thread touches nothing of the link any more
+    bool done = false;  // the thread touches nothing of the link any more
 };
 
 struct LinkState {
@@ -63,8 +63,8 @@ struct LinkState {
     // unloaded with the link still open.
     ~LinkState();
 
-    std::shared_ptr<Session> session;    // the caller's thread alone changes it
-    std::atomic<Session *> current{nullptr};
+    std::shared_ptr<Session> session;  // the caller's thread alone changes it
+    std::atomic<Session*> current{nullptr};
     std::thread receiveThread;
     std::atomic<bool> open{false};
     std::atomic<VantrelReceiveHandler> receiveHandler{nullptr};
@@ -86,7 +86,7 @@ struct LinkState {
     std::uint32_t quietBoundMs = 0;
 
     std::atomic<std::uint8_t> completion{kNoAnswer};
-    std::atomic<std::uint8_t> answerLength{0};   // of the last complete answer, stored before completion
+    std::atomic<std::uint8_t> answerLength{0};  // of the last complete answer, stored before completion
     std::array<std::atomic<std::uint8_t>, kExchangeSize> exchange{};
 
     // The probe's own hand-over: it accepts only the version answer of the
@@ -106,7 +106,7 @@ struct LinkState {
 // receive handler, before it gives the port back without it.
 constexpr int kCloseWaitMs = 500;
 
-LinkState &Link();
+LinkState& Link();
 
 bool IsLinkOpen();
 
@@ -127,28 +127,22 @@ bool RunTransaction(std::uint8_t address, std::uint8_t command, std::uint8_t len
 bool RunProbe(std::uint8_t address, std::uint32_t timeoutMs, std::uint8_t version[2]);
 
 // Takes bytes in again after a failed transaction (see LinkState::discarding).
-void EndQuiet(LinkState &link);
+void EndQuiet(LinkState& link);
 
 // Wakes a caller that waits for an answer, to look at the line again.
 void WakeWaitingCaller();
 
 // Exchange buffer access for the commands.
-inline void PutByte(std::size_t position, std::uint32_t value)
-{
+inline void PutByte(std::size_t position, std::uint32_t value) {
     Link().exchange[position].store(static_cast<std::uint8_t>(value), std::memory_order_relaxed);
 }
-inline std::uint8_t GetByte(std::size_t position)
-{
-    return Link().exchange[position].load(std::memory_order_relaxed);
-}
+inline std::uint8_t GetByte(std::size_t position) { return Link().exchange[position].load(std::memory_order_relaxed); }
 // 16-bit quantities in frames are big-endian: high byte first.
-inline void PutBigEndian16(std::size_t position, std::uint32_t value)
-{
+inline void PutBigEndian16(std::size_t position, std::uint32_t value) {
     PutByte(position, (value >> 8) & 0xFF);
     PutByte(position + 1, value & 0xFF);
 }
-inline std::uint16_t GetBigEndian16(std::size_t position)
-{
+inline std::uint16_t GetBigEndian16(std::size_t position) {
     return static_cast<std::uint16_t>(GetByte(position) * 256 + GetByte(position + 1));
 }
 

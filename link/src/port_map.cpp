@@ -7,49 +7,38 @@
 namespace vantrel {
 namespace {
 
-std::string Trim(const std::string &s)
-{
+std::string Trim(const std::string& s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
     return s.substr(b, e - b);
 }
 
-const char *NonEmpty(const char *name)
-{
-    const char *value = std::getenv(name);
+const char* NonEmpty(const char* name) {
+    const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
 }  // namespace
 
-std::string PortsFilePath()
-{
+std::string PortsFilePath() {
 #if defined(_WIN32)
-    if (const char *appData = NonEmpty("APPDATA"))
-        return std::string(appData) + "\\vantrel\\ports.conf";
+    if (const char* appData = NonEmpty("APPDATA")) return std::string(appData) + "\\vantrel\\ports.conf";
 #else
-    if (const char *config = NonEmpty("XDG_CONFIG_HOME"))
-        return std::string(config) + "/vantrel/ports.conf";
-    if (const char *home = NonEmpty("HOME"))
-        return std::string(home) + "/.config/vantrel/ports.conf";
+    if (const char* config = NonEmpty("XDG_CONFIG_HOME")) return std::string(config) + "/vantrel/ports.conf";
+    if (const char* home = NonEmpty("HOME")) return std::string(home) + "/.config/vantrel/ports.conf";
 #endif
     return {};
 }
 
-PortsFile ReadPortsFile(const std::string &path)
-{
+PortsFile ReadPortsFile(const std::string& path) {
     PortsFile file;
-    if (path.empty())
-        return file;
+    if (path.empty()) return file;
     std::ifstream in(path);
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
         const std::string line = Trim(raw);
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         const std::size_t eq = line.find('=');
         const std::string name = Trim(line.substr(0, eq == std::string::npos ? line.size() : eq));
         const std::string where = "line " + std::to_string(number) + ": ";
@@ -76,11 +65,10 @@ PortsFile ReadPortsFile(const std::string &path)
     return file;
 }
 
-PortMapping ResolvePort(int port)
-{
+PortMapping ResolvePort(int port) {
     PortMapping m;
     const std::string variable = "VANTREL_COM" + std::to_string(port);
-    if (const char *path = NonEmpty(variable.c_str())) {
+    if (const char* path = NonEmpty(variable.c_str())) {
         m.path = path;
         m.source = PortSource::Variable;
         return m;

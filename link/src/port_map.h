@@ -14,7 +14,7 @@ enum class PortSource { Variable, File, Default };
 struct PortMapping {
     std::string path;
     PortSource source = PortSource::Default;
-    int line = 0;                 // the file's line that gave it (source File)
+    int line = 0;  // the file's line that gave it (source File)
 };
 
 // $XDG_CONFIG_HOME/vantrel/ports.conf, else $HOME/.config/vantrel/ports.conf
@@ -22,15 +22,15 @@ struct PortMapping {
 std::string PortsFilePath();
 
 struct PortsFile {
-    std::string paths[4];         // COM1..COM4; empty: not given
+    std::string paths[4];  // COM1..COM4; empty: not given
     int lines[4] = {0, 0, 0, 0};
-    std::vector<std::string> problems;   // "line 3: ..." for lines that were skipped
+    std::vector<std::string> problems;  // "line 3: ..." for lines that were skipped
 };
 
 // Reads the ports file at path: lines "COMn=PATH" (n 1..4, blanks around the
 // name, the '=' and the path are ignored, a later line for the same port
 // wins), blank lines and lines starting with '#'. A missing file is empty.
-PortsFile ReadPortsFile(const std::string &path);
+PortsFile ReadPortsFile(const std::string& path);
 
 PortMapping ResolvePort(int port);
 

@@ -4,9 +4,6 @@
 
 namespace vantrel {
 
-std::string SerialDevicePath(int port)
-{
-    return ResolvePort(port).path;
-}
+std::string SerialDevicePath(int port) { return ResolvePort(port).path; }
 
 }  // namespace vantrel

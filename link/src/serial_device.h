@@ -20,10 +20,10 @@ public:
     // wait was interrupted; -1 when the line is dead (hung up with nothing
     // left to read, a removed adapter, a read error). Pending line errors are
     // cleared on the way. Called by the receive thread alone.
-    virtual long Receive(std::uint8_t *buffer, std::size_t max, int timeoutMs) = 0;
+    virtual long Receive(std::uint8_t* buffer, std::size_t max, int timeoutMs) = 0;
     // One synchronous write; the outcome is not reported (a lost request
     // shows up as the transaction's time-out).
-    virtual void Write(const std::uint8_t *bytes, std::size_t count) = 0;
+    virtual void Write(const std::uint8_t* bytes, std::size_t count) = 0;
     // Makes a waiting Receive return at once, and every later one as well:
     // the receive thread is about to stop. Safe from any thread.
     virtual void Interrupt() = 0;
@@ -41,6 +41,6 @@ std::string SerialDevicePath(int port);
 // Opens path exclusively with the link's fixed line settings at the given
 // rate. Returns null when the device cannot be opened or configured; nothing
 // stays open then.
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uint32_t baud);
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::uint32_t baud);
 
 }  // namespace vantrel

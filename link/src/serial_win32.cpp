@@ -23,11 +23,8 @@ class Win32SerialDevice final : public SerialDevice {
 public:
     // Takes the port and the four manual-reset events.
     Win32SerialDevice(HANDLE handle, HANDLE stop, HANDLE readDone, HANDLE writeDone, HANDLE charArrived)
-        : handle_(handle), stop_(stop), readDone_(readDone), writeDone_(writeDone), charArrived_(charArrived)
-    {
-    }
-    ~Win32SerialDevice() override
-    {
+        : handle_(handle), stop_(stop), readDone_(readDone), writeDone_(writeDone), charArrived_(charArrived) {}
+    ~Win32SerialDevice() override {
         Release();
         CloseHandle(stop_);
         CloseHandle(readDone_);
@@ -35,8 +32,7 @@ public:
         CloseHandle(charArrived_);
     }
 
-    long Receive(std::uint8_t *buffer, std::size_t max, int timeoutMs) override
-    {
+    long Receive(std::uint8_t* buffer, std::size_t max, int timeoutMs) override {
         const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
         for (;;) {
             HANDLE handle = handle_.load();
@@ -44,31 +40,31 @@ public:
             overlapped.hEvent = readDone_;
             DWORD got = 0;
             if (!ReadFile(handle, buffer, static_cast<DWORD>(max), &got, &overlapped)) {
-                if (GetLastError() != ERROR_IO_PENDING)
-                    return Failed(handle);
+                if (GetLastError() != ERROR_IO_PENDING) return Failed(handle);
                 // Pending until bytes come (Wine).
                 HANDLE events[2] = {readDone_, stop_};
                 if (WaitForMultipleObjects(2, events, FALSE, wait) != WAIT_OBJECT_0)
-                    CancelIoEx(handle, &overlapped);   // stop requested or time over
+                    CancelIoEx(handle, &overlapped);  // stop requested or time over
                 // The read must be over before its OVERLAPPED goes out of scope.
                 if (!GetOverlappedResult(handle, &overlapped, &got, TRUE))
                     return GetLastError() == ERROR_OPERATION_ABORTED ? static_cast<long>(got) : Failed(handle);
                 return static_cast<long>(got);
             }
-            if (got > 0)
-                return static_cast<long>(got);
+            if (got > 0) return static_cast<long>(got);
             // Nothing buffered and the read did not wait (Windows): wait for
             // a character, then read again.
             switch (WaitForCharacter(handle, wait)) {
-            case kCharacter: continue;
-            case kNothing: return 0;
-            case kGone: return -1;
+                case kCharacter:
+                    continue;
+                case kNothing:
+                    return 0;
+                case kGone:
+                    return -1;
             }
         }
     }
 
-    void Write(const std::uint8_t *bytes, std::size_t count) override
-    {
+    void Write(const std::uint8_t* bytes, std::size_t count) override {
         HANDLE handle = handle_.load();
         OVERLAPPED overlapped{};
         overlapped.hEvent = writeDone_;
@@ -80,13 +76,11 @@ public:
 
     void Interrupt() override { SetEvent(stop_); }
 
-    void Release() override
-    {
+    void Release() override {
         SetEvent(stop_);
         // Calls that still come in fail on the invalid handle.
         HANDLE handle = handle_.exchange(INVALID_HANDLE_VALUE);
-        if (handle == INVALID_HANDLE_VALUE)
-            return;
+        if (handle == INVALID_HANDLE_VALUE) return;
         if (eventArmed_.load()) {
             // The character wait is left armed between reads; its OVERLAPPED
             // belongs to this object and must be done with before it goes.
@@ -99,17 +93,14 @@ public:
 private:
     enum WaitResult { kCharacter, kNothing, kGone };
 
-    WaitResult WaitForCharacter(HANDLE handle, DWORD wait)
-    {
+    WaitResult WaitForCharacter(HANDLE handle, DWORD wait) {
         if (!eventArmed_.load()) {
             eventWait_ = OVERLAPPED{};
             eventWait_.hEvent = charArrived_;
-            if (WaitCommEvent(handle, &eventMask_, &eventWait_))
-                return kCharacter;
+            if (WaitCommEvent(handle, &eventMask_, &eventWait_)) return kCharacter;
             if (GetLastError() != ERROR_IO_PENDING) {
                 // No character events on this port: look again shortly.
-                if (Failed(handle) < 0)
-                    return kGone;
+                if (Failed(handle) < 0) return kGone;
                 return WaitForSingleObject(stop_, 10) == WAIT_OBJECT_0 ? kNothing : kCharacter;
             }
             eventArmed_.store(true);
@@ -117,29 +108,24 @@ private:
         // Characters that came before the wait was armed signal nothing.
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(handle, &errors, &status))
-            return kGone;
-        if (status.cbInQue > 0)
-            return kCharacter;
+        if (!ClearCommError(handle, &errors, &status)) return kGone;
+        if (status.cbInQue > 0) return kCharacter;
         HANDLE events[2] = {charArrived_, stop_};
         if (WaitForMultipleObjects(2, events, FALSE, wait) != WAIT_OBJECT_0)
-            return kNothing;   // the wait stays armed for the next call
+            return kNothing;  // the wait stays armed for the next call
         DWORD ignored = 0;
         eventArmed_.store(false);
-        if (!GetOverlappedResult(handle, &eventWait_, &ignored, FALSE))
-            return Failed(handle) < 0 ? kGone : kCharacter;
+        if (!GetOverlappedResult(handle, &eventWait_, &ignored, FALSE)) return Failed(handle) < 0 ? kGone : kCharacter;
         return kCharacter;
     }
 
     // A call on the port failed: a line error stops nothing (the errors are
     // cleared and reading goes on); a port that cannot report its state, or
     // that reports no error, is gone.
-    long Failed(HANDLE handle)
-    {
+    long Failed(HANDLE handle) {
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(handle, &errors, &status) || errors == 0)
-            return -1;
+        if (!ClearCommError(handle, &errors, &status) || errors == 0) return -1;
         return 0;
     }
 
@@ -156,15 +142,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uint32_t baud)
-{
-    if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600)
-        return nullptr;
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::uint32_t baud) {
+    if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600) return nullptr;
 
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return nullptr;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -209,12 +192,11 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string &path, std::uin
     PurgeComm(handle, PURGE_RXCLEAR);
 
     HANDLE events[4] = {};
-    for (HANDLE &event : events) {
+    for (HANDLE& event : events) {
         event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         if (event == nullptr) {
             for (HANDLE made : events)
-                if (made != nullptr)
-                    CloseHandle(made);
+                if (made != nullptr) CloseHandle(made);
             CloseHandle(handle);
             return nullptr;
         }

@@ -21,8 +21,8 @@
 #include <nlohmann/json.hpp>
 
 using namespace clitest;
-using vantrel_board::Board;
 using nlohmann::json;
+using vantrel_board::Board;
 
 namespace {
 
@@ -97,10 +97,10 @@ std::vector<std::string> CommandAfter(const std::string& text, const std::string
 enum class Fault { Drop, Garble, Late };
 struct FaultCase {
     const char* name;
-    bool modes;          // the mode table, else Panel 4 with its gamma table
+    bool modes;  // the mode table, else Panel 4 with its gamma table
     Fault fault;
-    unsigned chunk;      // the write chunk (from 1) whose answer goes wrong
-    int retries;         // -1: the default
+    unsigned chunk;  // the write chunk (from 1) whose answer goes wrong
+    int retries;     // -1: the default
     bool backup;
     bool succeeds;
 };
@@ -124,7 +124,7 @@ TEST_P(WriteFault, IsTriedAgainOrLeavesTheCommandThatRepairs) {
     }
     if (c.fault == Fault::Late) {
         f.delayFrame = frame;
-        f.delayMs = 1150;     // past the write's 1000 ms
+        f.delayMs = 1150;  // past the write's 1000 ms
     }
     board_->SetFaults(f);
 
@@ -151,14 +151,15 @@ TEST_P(WriteFault, IsTriedAgainOrLeavesTheCommandThatRepairs) {
     EXPECT_EQ(result["tries"], 1);
     EXPECT_EQ(result["ok"], false);
     EXPECT_EQ(result["incomplete"], true);
-    const std::string what = c.modes ? "the mode table on the board is now incomplete"
-                                     : "Panel 4 on the board is now incomplete";
+    const std::string what =
+        c.modes ? "the mode table on the board is now incomplete" : "Panel 4 on the board is now incomplete";
     EXPECT_NE(r.err.find("tolvane2-cli: " + what), std::string::npos) << r.err;
     const std::string lead = c.backup ? "to put back what it held, run: " : "to write the file again, run: ";
     std::vector<std::string> repair = CommandAfter(r.err, lead);
     ASSERT_GE(repair.size(), 2u) << r.err;
-    EXPECT_EQ(result["repairCommand"], r.err.substr(r.err.find(lead) + lead.size(),
-                                                    r.err.find('\n', r.err.find(lead)) - r.err.find(lead) - lead.size()));
+    EXPECT_EQ(result["repairCommand"],
+              r.err.substr(r.err.find(lead) + lead.size(),
+                           r.err.find('\n', r.err.find(lead)) - r.err.find(lead) - lead.size()));
     EXPECT_EQ(repair[0], "tolvane2-cli");
 
     // The printed command, run as it stands, repairs the board.
@@ -272,7 +273,10 @@ TEST_F(BoardSafety, FilesThatTheChecksRejectAreWrittenOnlyWithForce) {
     } cases[] = {
         {{"panel", "write", P("cut.PNL"), "3"}, 1, "error: vFreqMax: ERROR: Do not use values over 200 Hz !", false},
         {{"panel", "write", P("cut.PNL"), "3"}, 1, "has 1 error; nothing was sent (--force writes it anyway)", false},
-        {{"modes", "write", P("empty.MOD")}, 1, "error: modeCount: ERROR: It's necessary to implement one entry !", false},
+        {{"modes", "write", P("empty.MOD")},
+         1,
+         "error: modeCount: ERROR: It's necessary to implement one entry !",
+         false},
         {{"panel", "write", P("tight.PNL"), "3"}, 0, "tolvane2-cli: " + P("tight.PNL") + ": warning: hMinTotal", true},
         {{"panel", "write", P("cut.PNL"), "3", "--force"}, 0, "is sent as 255", true},
     };
@@ -290,7 +294,9 @@ TEST_F(BoardSafety, FilesThatTheChecksRejectAreWrittenOnlyWithForce) {
 // ---------------------------------------------------------------------------
 
 TEST_F(BoardSafety, InfoShowsLatin1NamesWithTheFileFormsFieldNames) {
-    PanelRecord r = ValidPanel("Gr\xF6\xDF" "e");
+    PanelRecord r = ValidPanel(
+        "Gr\xF6\xDF"
+        "e");
     r.maxDisplayClock = 65120;
     ASSERT_TRUE(WritePanelFile(P("g.PNL"), r));
     ASSERT_EQ(OnBoard({"-q", "panel", "write", P("g.PNL"), "2"}).code, 0);
@@ -328,7 +334,8 @@ TEST_F(BoardSafety, WriteCommandsGiveAJsonResult) {
                              board_->SlavePath() + R"(", "address": 0, "panel": 4, "blocks": [
         {"block": "panel image", "flashAddress": 64448, "flashAddressText": "0xFBC0", "bytes": 64, "written": 64},
         {"block": "gamma table", "flashAddress": 64000, "flashAddressText": "0xFA00", "bytes": 256, "written": 256}],
-        "tries": 1, "verify": {"ok": true, "differences": []}, "backup": ")" + P("old.PNL") + R"(",
+        "tries": 1, "verify": {"ok": true, "differences": []}, "backup": ")" +
+                             P("old.PNL") + R"(",
         "reset": true, "ok": true, "incomplete": false, "repairCommand": null})"));
 
     // The board keeps one byte of the mode table wrong: the read-back names it.

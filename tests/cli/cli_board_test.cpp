@@ -26,7 +26,6 @@ namespace {
 
 class CliBoard : public EmulatedBoardTest {
 protected:
-
 };
 
 PanelImage ImageOf(const PanelRecord& r, GammaTable& gamma) {
@@ -66,7 +65,8 @@ TEST_F(CliBoard, PanelReadWriteWithVerifyBackupAndReset) {
     EXPECT_EQ(board_->Flash(0xFBC0, 64), Bytes(written.bytes, written.bytes + 64));
     EXPECT_EQ(board_->Flash(0xFA00, 256), Bytes(gamma.level, gamma.level + 256));
     // The reset is not answered: the board may take it in after the command ended.
-    for (int i = 0; i < 200 && board_->ResetCount() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && board_->ResetCount() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(board_->ResetCount(), 1u);
 
     // The backup is the old Panel 4 and writes back to exactly what was there.

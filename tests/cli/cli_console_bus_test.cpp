@@ -9,9 +9,9 @@ namespace vb = vantrel_board;
 namespace {
 
 struct Case {
-    std::string line;      // the command, words split at blanks
+    std::string line;  // the command, words split at blanks
     int code;
-    std::string out;       // a text stdout must hold ("" none)
+    std::string out;  // a text stdout must hold ("" none)
     std::function<void(vb::Board&)> check;
 };
 
@@ -55,11 +55,24 @@ TEST_F(ConsoleBus, ReadsAndWritesRegistersPortsAndI2cDevices) {
 
 TEST_F(ConsoleBus, RefusesWhatItCannotSendBeforeSendingAnything) {
     const std::vector<std::string> refused = {
-        "reg read 0x10000",       "reg read 12abc",        "reg read -1",         "reg read 0x",
-        "reg read 1e3",           "reg read 0xFFFF 2",     "reg read 5 0",        "reg write 0xFFFF 1 2",
-        "port write 7 256",       "port read 0x100",       "i2c read 0 0",        "i2c read 0 0 0 257",
-        "i2c write 0 0 0",        "i2c write 0 0 0 0x100", "i2c dump 0 0 --from 9 --to 8",
-        "--address 255 reg read 0", "--address 255 port write 1 1", "--address 255 i2c read 0 0 0",
+        "reg read 0x10000",
+        "reg read 12abc",
+        "reg read -1",
+        "reg read 0x",
+        "reg read 1e3",
+        "reg read 0xFFFF 2",
+        "reg read 5 0",
+        "reg write 0xFFFF 1 2",
+        "port write 7 256",
+        "port read 0x100",
+        "i2c read 0 0",
+        "i2c read 0 0 0 257",
+        "i2c write 0 0 0",
+        "i2c write 0 0 0 0x100",
+        "i2c dump 0 0 --from 9 --to 8",
+        "--address 255 reg read 0",
+        "--address 255 port write 1 1",
+        "--address 255 i2c read 0 0 0",
         "--address 255 i2c dump 0 0",
     };
     for (const std::string& line : refused) {

@@ -67,7 +67,7 @@ TEST_F(ConsoleControls, RefusesBadValuesTextsAndTheBroadcastBeforeSending) {
         {"colour", "set", "4"},
         {"adjust", "set", "0", "65536"},
         {"switch", "set", "1", "maybe"},
-        {"osd", "show", "12345678901234567890123456"},   // 26 characters
+        {"osd", "show", "12345678901234567890123456"},  // 26 characters
         {"osd", "show", "tab\there"},
         {"osd", "show", "caf\xC3\xA9"},
         {"osd", "show", "x", "--value1", "256"},

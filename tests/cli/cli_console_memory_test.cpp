@@ -66,10 +66,10 @@ TEST_F(ConsoleMemory, WritesNeedConsentAndABackupThatWorks) {
     const Bytes data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
     WriteBytes(P("d.bin"), data);
     const std::vector<std::vector<std::string>> refused = {
-        {"flash", "write", "0x100", P("d.bin")},                                       // no --yes
-        {"flash", "write", "0xF6F0", P("d.bin"), "--yes"},                             // over the mode table
-        {"flash", "write", "0xFFF0", P("d.bin"), "--yes"},                             // past the end
-        {"nvram", "write", "0", P("d.bin")},                                           // no --yes
+        {"flash", "write", "0x100", P("d.bin")},            // no --yes
+        {"flash", "write", "0xF6F0", P("d.bin"), "--yes"},  // over the mode table
+        {"flash", "write", "0xFFF0", P("d.bin"), "--yes"},  // past the end
+        {"nvram", "write", "0", P("d.bin")},                // no --yes
         {"flash", "erase", "0xFF"},
         {"--address", "255", "flash", "write", "0x100", P("d.bin"), "--yes"},
         {"--address", "255", "nvram", "dump", "-o", P("n.bin")},

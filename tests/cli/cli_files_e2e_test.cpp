@@ -34,7 +34,10 @@ protected:
         TempDirTest::SetUp();
         PanelRecord panel{};
         SetPanelDefaults(panel);
-        std::memcpy(panel.displayName, "Gr\xF6\xDF" "e", 5);  // Latin-1 "Größe"
+        std::memcpy(panel.displayName,
+                    "Gr\xF6\xDF"
+                    "e",
+                    5);  // Latin-1 "Größe"
         ASSERT_TRUE(WritePanelFile(P("n.PNL"), panel));
         ASSERT_TRUE(WritePanelFile(P("x\xFF.PNL"), panel));
         std::memcpy(panel.displayName, "Plain", 6);
@@ -114,16 +117,33 @@ protected:
 
 TEST_F(CliProgram, NamesAndFileNamesAreShownAsUtf8AndStdoutFailuresAreReported) {
     Run({
-        {{"show", P("n.PNL")}, 0, "", "Panel \"Gr\xC3\xB6\xC3\x9F" "e\""},
-        {{"--json", "show", P("n.PNL")}, 0, "", "\"displayName\": \"Gr\xC3\xB6\xC3\x9F" "e\""},
+        {{"show", P("n.PNL")},
+         0,
+         "",
+         "Panel \"Gr\xC3\xB6\xC3\x9F"
+         "e\""},
+        {{"--json", "show", P("n.PNL")},
+         0,
+         "",
+         "\"displayName\": \"Gr\xC3\xB6\xC3\x9F"
+         "e\""},
         {{"--json", "check", P("x\xFF.PNL")}, 1, "", "x\\\\xFF.PNL\""},
         {{"check", P("x\xFF.PNL")}, 1, "", "x\\xFF.PNL: error: "},
         {{"show", "x\xFF.PNL", "--kind", "modes"}, 1, "tolvane2-cli: x\\xFF.PNL: is a panel file", ""},
-        {{"to-json", P("m.MOD")}, 1, "tolvane2-cli: cannot write to standard output: No space left on device", "",
+        {{"to-json", P("m.MOD")},
+         1,
+         "tolvane2-cli: cannot write to standard output: No space left on device",
+         "",
          "/dev/full"},
-        {{"show", P("p.PNL")}, 1, "tolvane2-cli: cannot write to standard output: No space left on device", "",
+        {{"show", P("p.PNL")},
+         1,
+         "tolvane2-cli: cannot write to standard output: No space left on device",
+         "",
          "/dev/full"},
-        {{"--json", "check", P("p.PNL")}, 1, "cannot write to standard output: No space left on device", "",
+        {{"--json", "check", P("p.PNL")},
+         1,
+         "cannot write to standard output: No space left on device",
+         "",
          "/dev/full"},
         {{"gamma", "to-csv", P("g.GAM"), "-o", "-"}, 1, "cannot write to standard output", "", "/dev/full"},
     });
@@ -142,9 +162,11 @@ TEST_F(CliProgram, NoOutputOverwritesAnInputAndEveryFailedWriteSaysWhy) {
         {{"plot", P("p.PNL"), "-o", P("link.PNL")}, 1, "is the input file", "", "", P("p.PNL")},
         {{"to-json", P("p.PNL"), "-o", P("nodir/p.json")}, 1, "nodir/p.json: cannot write the file: no such folder"},
         {{"to-json", P("p.PNL"), "-o", P("sub")}, 1, "sub: cannot write the file: is a folder"},
-        {{"from-json", P("p.json"), "-o", "/dev/full"}, 1,
+        {{"from-json", P("p.json"), "-o", "/dev/full"},
+         1,
          "/dev/full: ERROR: Can't write panel data !: not a regular file"},
-        {{"gamma", "from-csv", P("g.csv"), "-o", P("nodir/g.GAM")}, 1,
+        {{"gamma", "from-csv", P("g.csv"), "-o", P("nodir/g.GAM")},
+         1,
          "cannot write the gamma table file: no such folder"},
         // Readers take regular files only and read a bounded amount.
         {{"gamma", "from-csv", "/dev/zero", "-o", bin}, 1, "/dev/zero: not a regular file", "", "", bin},
@@ -185,16 +207,18 @@ TEST_F(CliProgram, KindByContentAndMessagesThatSayWhatWasExpected) {
         {{"merge", "p.json", "g.json", "-o", "merged.PNL"}, 0, "Merged panel written to merged.PNL"},
         {{"merge", "nope.PNL", "g.GAM", "-o", "merged2.PNL"}, 1, "nope.PNL: no such file", "", "", P("merged2.PNL")},
         {{"merge", "p.PNL", "nope.GAM", "-o", "merged2.PNL"}, 1, "nope.GAM: no such file", "", "", P("merged2.PNL")},
-        {{"show", "long.PNL"}, 0, "long.PNL: warning: the 1 byte after the first 512 (panel) are ignored",
+        {{"show", "long.PNL"},
+         0,
+         "long.PNL: warning: the 1 byte after the first 512 (panel) are ignored",
          "Panel \"Plain\""},
         {{"to-json", "long.MOD"}, 0, "long.MOD: warning: the 1 byte after the first 2116 (mode table) are ignored"},
         {{"show", "short.PNL"}, 1, "ERROR: Can't load panel data ! (a panel file is 512 bytes, this one is 100)"},
-        {{"show", "magic.PNL"}, 1,
+        {{"show", "magic.PNL"},
+         1,
          "ERROR: Wrong format of panel file ! (a panel file begins with \"VANTRL2\\x00\", this one with "
          "\"PANEL\\x00\\x00\\x00\")"},
         {{"check", "count.MOD"}, 1, "ERROR: Wrong format of mode file ! (its mode count is 45, at most 38)"},
-        {{"diff", "p.PNL", "q.PNL"}, 1, "",
-         "\ngammaTable[10..20]: 11 entries differ\n12 fields differ\n"},
+        {{"diff", "p.PNL", "q.PNL"}, 1, "", "\ngammaTable[10..20]: 11 entries differ\n12 fields differ\n"},
         {{"diff", "p.PNL", "link.PNL"}, 0, "", "no differences\n"},
     });
 }

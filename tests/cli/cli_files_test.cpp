@@ -197,10 +197,10 @@ TEST_F(CliFiles, CheckReportsTheEditorsPageChecksAndTheEngineersOwn) {
 
     PanelRecord r = GoodPanel();
     r.displayName[0] = '\0';
-    r.vFreqMin = 60;            // min == typ
-    r.maxDisplayClock = 150001; // above 150 MHz
+    r.vFreqMin = 60;             // min == typ
+    r.maxDisplayClock = 150001;  // above 150 MHz
     r.hPulseWidth = 257;
-    r.powerOffT3 = 251;         // 2510 ms
+    r.powerOffT3 = 251;  // 2510 ms
     r.kesaId = 16;
     SetDataLinesDrive(r, 0);
     Result bad = CheckPanel(r);
@@ -216,8 +216,8 @@ TEST_F(CliFiles, CheckReportsTheEditorsPageChecksAndTheEngineersOwn) {
     // Totals shorter than the sum, and a timing that needs more clock than the
     // panel takes: warnings only (the editor accepts both), exit 0.
     r = GoodPanel();
-    r.hMinTotal = 783;                 // 640 + 96 + 48 = 784
-    r.maxDisplayClock = 20000;         // 783 x 525 x 75 Hz = 30.83 MHz
+    r.hMinTotal = 783;          // 640 + 96 + 48 = 784
+    r.maxDisplayClock = 20000;  // 783 x 525 x 75 Hz = 30.83 MHz
     Result warn = CheckPanel(r);
     EXPECT_EQ(warn.code, 0) << warn.out;
     EXPECT_TRUE(HasFinding(warn, "warning", "hMinTotal", "= 784"));
@@ -260,14 +260,14 @@ TEST_F(CliFiles, CheckFindsBadModesOverlapsAndLineRates) {
     EXPECT_EQ(CheckModes(FactoryModes()).code, 0);
 
     ModeTable t = FactoryModes();
-    t.entries[2].activeWidth = 660;    // 141 + 660 > 800
-    t.entries[4].modeFlags = 0;        // no input
-    t.entries[5] = t.entries[3];       // duplicate of entry 3
-    t.entries[6].hFreq = 400;          // 56.2 Hz x 625 lines = 35.1 kHz, not 40.0
-    t.entries[7].hFreq = 375;          // within 1.0 kHz of entry 4's 37.5, same vFreq window? no: 60.3 vs 75.0
-    t.entries[8].hFreqTol = 40;        // 48.1 +- 4.0 kHz overlaps entry 9 (46.9 kHz) ...
-    t.entries[8].vFreq = 750;          // ... at 75.0 Hz ...
-    t.entries[8].vTotal = 625;         // ... with 625 lines
+    t.entries[2].activeWidth = 660;  // 141 + 660 > 800
+    t.entries[4].modeFlags = 0;      // no input
+    t.entries[5] = t.entries[3];     // duplicate of entry 3
+    t.entries[6].hFreq = 400;        // 56.2 Hz x 625 lines = 35.1 kHz, not 40.0
+    t.entries[7].hFreq = 375;        // within 1.0 kHz of entry 4's 37.5, same vFreq window? no: 60.3 vs 75.0
+    t.entries[8].hFreqTol = 40;      // 48.1 +- 4.0 kHz overlaps entry 9 (46.9 kHz) ...
+    t.entries[8].vFreq = 750;        // ... at 75.0 Hz ...
+    t.entries[8].vTotal = 625;       // ... with 625 lines
     Result r = CheckModes(t);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(HasFinding(r, "error", "entries[2].hTotal", "ERROR: Width and horiz. start exceed total period !"));
@@ -282,8 +282,7 @@ TEST_F(CliFiles, CheckFindsBadModesOverlapsAndLineRates) {
     // Text output: one line per finding, on stdout.
     Result text = Cli({"check", P("c.MOD")});
     EXPECT_EQ(text.code, 1);
-    EXPECT_NE(text.out.find("c.MOD: error: entries[4].modeFlags: ERROR: No input signal enabled !"),
-              std::string::npos);
+    EXPECT_NE(text.out.find("c.MOD: error: entries[4].modeFlags: ERROR: No input signal enabled !"), std::string::npos);
 }
 
 TEST_F(CliFiles, ShowDiffMergeAndGammaCsv) {

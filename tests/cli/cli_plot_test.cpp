@@ -64,8 +64,8 @@ TEST_F(CliPlot, GammaCurveMarksEachFallingStep) {
     Bytes gamma(256);
     for (int i = 0; i < 256; ++i) gamma[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     WriteBytes(P("rising.GAM"), gamma);
-    gamma[100] = 90;  // one step down at 100, then back up at 101
-    gamma[200] = 150; // and another at 200
+    gamma[100] = 90;   // one step down at 100, then back up at 101
+    gamma[200] = 150;  // and another at 200
     WriteBytes(P("dips.GAM"), gamma);
 
     Result res = Cli({"plot", P("rising.GAM")});

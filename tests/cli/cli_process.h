@@ -22,8 +22,8 @@
 namespace clitest {
 
 struct ProcessResult {
-    int code = -1;       // exit code; 128 + n when killed by signal n
-    std::string out;     // stdout, when it was captured
+    int code = -1;    // exit code; 128 + n when killed by signal n
+    std::string out;  // stdout, when it was captured
     std::string err;
 };
 

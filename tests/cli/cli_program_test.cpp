@@ -133,8 +133,8 @@ TEST_F(ProgramTest, EightPortsTwoFaultyBoardsFailAloneAndKeepTheirBackups) {
     faults[2].dropAnswerFrame = 75;
     faults[5].corruptStoreAddress = static_cast<int32_t>(kSlot2Gamma + 5);
     StartBoards(faults);
-    std::vector<std::string> args = {"program", "--panel", P("p.PNL"), "--slot", "2", "--modes", P("m.MOD"), "--verify",
-                                     "--backup-dir", P("backups"), "--report", P("r.jsonl")};
+    std::vector<std::string> args = {"program",  "--panel",  P("p.PNL"),     "--slot",     "2",        "--modes",
+                                     P("m.MOD"), "--verify", "--backup-dir", P("backups"), "--report", P("r.jsonl")};
     args.insert(args.end(), devices_.begin(), devices_.end());
     const Child c = Start(args, P("out"), P("err"));
     ASSERT_EQ(c.Wait(), 1) << ReadText(P("err"));
@@ -153,7 +153,8 @@ TEST_F(ProgramTest, EightPortsTwoFaultyBoardsFailAloneAndKeepTheirBackups) {
         // Every board's old slot 2 and mode table are in its own backup files.
         RecordFile backup;
         std::string error;
-        ASSERT_TRUE(cli::LoadRecordFile(r["backups"]["panel"].get<std::string>(), cli::FileKindId::Panel, backup, error))
+        ASSERT_TRUE(
+            cli::LoadRecordFile(r["backups"]["panel"].get<std::string>(), cli::FileKindId::Panel, backup, error))
             << error;
         PanelImage oldImage{};
         GammaTable oldGamma{};
@@ -205,7 +206,7 @@ struct StopCase {
     const char* name;
     bool wholeGroup;
     int signal;
-    uint64_t framesAfter;   // transactions a worker may still begin
+    uint64_t framesAfter;  // transactions a worker may still begin
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
@@ -216,7 +217,7 @@ TEST_P(ProgramStopTest, EveryLineStopsAfterItsTransactionAndReportsEachBoard) {
     const StopCase& sc = GetParam();
     MakeFiles();
     std::vector<vantrel_board::Faults> faults(kBoards);
-    for (auto& f : faults) f.delayMs = 4;   // about 0.6 s a board
+    for (auto& f : faults) f.delayMs = 4;  // about 0.6 s a board
     StartBoards(faults);
     // The same job from a job file, with the devices relative to it.
     Json job = {{"panel", "p.PNL"}, {"slot", 3}, {"modes", "m.MOD"}, {"verify", true}, {"report", "r.jsonl"}};
@@ -313,8 +314,9 @@ TEST_F(ProgramTest, BackupsNeverOverwriteEarlierOnes) {
             WriteText(decoys.back(), "earlier backup");
         }
     }
-    const std::vector<std::string> args = {"program", "--panel", P("p.PNL"), "--slot", "2", "--modes", P("m.MOD"),
-                                           "--backup-dir", P("bk"), "--report", P("r.jsonl"), devices_[0]};
+    const std::vector<std::string> args = {"program", "--panel",  P("p.PNL"),   "--slot",
+                                           "2",       "--modes",  P("m.MOD"),   "--backup-dir",
+                                           P("bk"),   "--report", P("r.jsonl"), devices_[0]};
     std::set<std::string> names;
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(Start(args, P("out"), P("err")).Wait(), 0) << ReadText(P("err"));
@@ -334,7 +336,7 @@ TEST_F(ProgramTest, CommandLineOptionsWinOverTheJobFile) {
     WriteText(P("jobs/job.json"), R"({"panel": "p.PNL", "slot": 1, "backupDir": "bk", "report": "r.jsonl",
         "lines": [{"device": "/dev/ttyUSB0", "addresses": [1, 5]}, {"device": "COM2", "scan": true}]})");
     struct Case {
-        std::vector<std::string> extra;   // command line besides --job
+        std::vector<std::string> extra;  // command line besides --job
         int slot;
         std::vector<std::string> devices;
         std::vector<std::vector<int>> addresses;
@@ -374,7 +376,8 @@ TEST_F(ProgramTest, CommandLineOptionsWinOverTheJobFile) {
 // Jobs that cannot run are refused before any board is touched.
 TEST_F(ProgramTest, BadJobsAreRefusedWithAMessage) {
     MakeFiles();
-    WriteText(P("bad.json"), R"({"panel": "p.PNL", "slot": 1, "lines": [{"device": "/dev/null", "addresses": [255]}]})");
+    WriteText(P("bad.json"),
+              R"({"panel": "p.PNL", "slot": 1, "lines": [{"device": "/dev/null", "addresses": [255]}]})");
     WriteText(P("typo.json"), R"({"panel": "p.PNL", "slott": 1})");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"program", "--panel", P("p.PNL"), "--slot", "1", "--addresses", "1,255", "/dev/x"}, "broadcast"},
@@ -401,10 +404,10 @@ TEST(ProgramSha256, KnownAnswers) {
     const std::string abc = "abc";
     EXPECT_EQ(cli::Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), 3),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";   // two blocks of padding
+    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";  // two blocks of padding
     EXPECT_EQ(cli::Sha256Hex(reinterpret_cast<const uint8_t*>(two.data()), two.size()),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    const Bytes block(64, 0x61);   // exactly one block: the padding takes a second
+    const Bytes block(64, 0x61);  // exactly one block: the padding takes a second
     EXPECT_EQ(cli::Sha256Hex(block.data(), block.size()),
               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
 }

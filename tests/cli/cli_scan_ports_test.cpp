@@ -22,16 +22,12 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
     }
 
 private:
@@ -44,11 +40,11 @@ using CliScan = TempDirTest;
 TEST_F(CliScan, FindsTwoBoardsOnOneLineAndNoOthersWithinFifteenSeconds) {
     vantrel_board::Options options;
     options.address = 9;
-    options.moreAddresses = {4};   // paced at 57600 baud, as a real line
+    options.moreAddresses = {4};  // paced at 57600 baud, as a real line
     Board board(options);
     ASSERT_TRUE(board.Start()) << board.LastError();
     board.Device(4)->SetVersion(3, 7);
-    board.Device(9)->SetCurrentPanel(1);   // slot 1: Panel 2
+    board.Device(9)->SetCurrentPanel(1);  // slot 1: Panel 2
 
     const auto t0 = std::chrono::steady_clock::now();
     Result r = Cli({"--device", board.SlavePath(), "--json", "scan"});
@@ -82,7 +78,7 @@ TEST_F(CliScan, AnEmptyLineIsAFailureAndTheTextFormNamesEachBoard) {
     EXPECT_EQ(r.out, "Device address 250: version 2.1, current panel Panel 1\n");
     board.Stop();
 
-    options.faults.delayMs = 800;   // answers far too late for a probe
+    options.faults.delayMs = 800;  // answers far too late for a probe
     Board silent(options);
     ASSERT_TRUE(silent.Start());
     r = Cli({"--device", silent.SlavePath(), "scan", "--timeout-ms", "10"});
@@ -111,7 +107,7 @@ TEST_F(CliPorts, VariableWinsThenTheFileThenTheDefault) {
     ScopedEnv config("XDG_CONFIG_HOME", dir_.c_str());
     ScopedEnv com1("VANTREL_COM1", "/dev/from-variable");
     ScopedEnv com2("VANTREL_COM2", nullptr);
-    ScopedEnv com3("VANTREL_COM3", "");   // empty counts as not set
+    ScopedEnv com3("VANTREL_COM3", "");  // empty counts as not set
     ScopedEnv com4("VANTREL_COM4", nullptr);
     WriteText(dir_ / "vantrel" / "ports.conf",
               "# adapters of the test bench\n"
@@ -129,7 +125,7 @@ TEST_F(CliPorts, VariableWinsThenTheFileThenTheDefault) {
     EXPECT_EQ(j["ports"][0]["source"], "variable");
     EXPECT_EQ(j["ports"][1]["device"], "/dev/ttyS1");
     EXPECT_EQ(j["ports"][1]["source"], "default");
-    EXPECT_EQ(j["ports"][2]["device"], "/dev/serial/by-id/usb-FTDI second");   // the later line wins
+    EXPECT_EQ(j["ports"][2]["device"], "/dev/serial/by-id/usb-FTDI second");  // the later line wins
     EXPECT_EQ(j["ports"][2]["source"], "file");
     EXPECT_EQ(j["ports"][2]["line"], 5);
     EXPECT_EQ(j["ports"][3]["source"], "default");
@@ -181,8 +177,7 @@ TEST_F(CliPorts, TheLibraryOpensTheDeviceTheFileNames) {
     CloseSerialCommunication();
     // The text form says where the mapping comes from.
     Result r = Cli({"ports"});
-    EXPECT_NE(r.out.find("COM2  " + board.SlavePath() + "  (from the ports file, line 1)"), std::string::npos)
-        << r.out;
+    EXPECT_NE(r.out.find("COM2  " + board.SlavePath() + "  (from the ports file, line 1)"), std::string::npos) << r.out;
     board.Stop();
 }
 

@@ -10,17 +10,14 @@
 
 // The child `name` of `parent`; a test without it cannot go on.
 template <typename T>
-T *Child(QWidget *parent, const char *name)
-{
-    T *child = parent->findChild<T *>(QLatin1String(name));
-    if (!child)
-        qFatal("missing child %s", name);
+T* Child(QWidget* parent, const char* name) {
+    T* child = parent->findChild<T*>(QLatin1String(name));
+    if (!child) qFatal("missing child %s", name);
     return child;
 }
 
 // A VGA timing that every Timing I and Timing II check accepts.
-inline void SetGoodTiming(PanelRecord &r)
-{
+inline void SetGoodTiming(PanelRecord& r) {
     r.vFreqMin = 50;
     r.vFreqTyp = 60;
     r.vFreqMax = 75;

@@ -24,19 +24,16 @@
 namespace {
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-QByteArray ReadAll(const QString &path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
+void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
@@ -58,20 +55,18 @@ private:
     QString cfg() const { return dir_.filePath(QStringLiteral("Tolvane2.cfg")); }
 
 private slots:
-    void init()
-    {
+    void init() {
         QVERIFY(dir_.isValid());
         QFile::remove(cfg());
         QDir(cfg()).removeRecursively();
         PinEditorConfigFolder(dir_.path());
         warnings_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) { warnings_.append({title, text}); });
+        SetWarningSink([this](const QString& title, const QString& text) { warnings_.append({title, text}); });
     }
 
     void cleanup() { SetWarningSink({}); }
 
-    void startUpStateWithoutFile()
-    {
+    void startUpStateWithoutFile() {
         EditorState state;
         state.config = {3, 7};  // whatever was there before
         PrepareEditor(state);
@@ -94,8 +89,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void startUpReadsTheFile_data()
-    {
+    void startUpReadsTheFile_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("hotkey");
@@ -107,8 +101,7 @@ private slots:
         QTest::newRow("3 bytes fall back") << QByteArray::fromHex("040008") << 1 << 1;
     }
 
-    void startUpReadsTheFile()
-    {
+    void startUpReadsTheFile() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, port);
         QFETCH(int, hotkey);
@@ -120,8 +113,7 @@ private slots:
         QCOMPARE(int(state.config.writeHotkey), hotkey);
     }
 
-    void unreadableFileFallsBack()
-    {
+    void unreadableFileFallsBack() {
         QVERIFY(QDir().mkpath(cfg()));  // a folder where the file should be
         EditorState state;
         state.config = {4, 4};
@@ -130,8 +122,7 @@ private slots:
         QCOMPARE(state.config.writeHotkey, uint16_t(1));
     }
 
-    void pathStaysWhereTheProgramStarted()
-    {
+    void pathStaysWhereTheProgramStarted() {
         QTemporaryDir elsewhere;
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));  // as a save dialog may do
@@ -142,8 +133,7 @@ private slots:
         QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath(QStringLiteral("Tolvane2.cfg"))));
     }
 
-    void dialogWithoutFileSavesComOneAndF2()
-    {
+    void dialogWithoutFileSavesComOneAndF2() {
         EditorConfig config;
         PrepareEditor(*std::make_unique<EditorState>());
         ConfigDialog dialog(config);
@@ -167,8 +157,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void dialogComThreeAndF9()
-    {
+    void dialogComThreeAndF9() {
         EditorConfig config;
         ConfigDialog dialog(config);
         dialog.ui()->comRadio3->setChecked(true);
@@ -180,8 +169,7 @@ private slots:
         QCOMPARE(ReadAll(cfg()), QByteArray::fromHex("03000800"));
     }
 
-    void dialogShowsOddValues_data()
-    {
+    void dialogShowsOddValues_data() {
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("hotkey");
         QTest::addColumn<QString>("checked");
@@ -193,22 +181,19 @@ private slots:
         QTest::newRow("hotkey 9") << 1 << 9 << "comRadio1" << -1;
     }
 
-    void dialogShowsOddValues()
-    {
+    void dialogShowsOddValues() {
         QFETCH(int, port);
         QFETCH(int, hotkey);
         QFETCH(QString, checked);
         QFETCH(int, selected);
         EditorConfig config{uint16_t(port), uint16_t(hotkey)};
         ConfigDialog dialog(config);
-        const auto radios = dialog.findChildren<QRadioButton *>();
-        for (QRadioButton *radio : radios)
-            QCOMPARE(radio->isChecked(), radio->objectName() == checked);
+        const auto radios = dialog.findChildren<QRadioButton*>();
+        for (QRadioButton* radio : radios) QCOMPARE(radio->isChecked(), radio->objectName() == checked);
         QCOMPARE(dialog.ui()->hotkeyList->currentIndex(), selected);
     }
 
-    void okWithoutSelectionStoresZero()
-    {
+    void okWithoutSelectionStoresZero() {
         EditorConfig config{1, 0};
         ConfigDialog dialog(config);
         QTest::mouseClick(dialog.ui()->okButton, Qt::LeftButton);
@@ -216,8 +201,7 @@ private slots:
         QCOMPARE(ReadAll(cfg()), QByteArray::fromHex("01000000"));
     }
 
-    void cancelChangesNothing()
-    {
+    void cancelChangesNothing() {
         EditorConfig config{1, 1};
         {
             ConfigDialog dialog(config);
@@ -239,8 +223,7 @@ private slots:
         QCOMPARE(ReadAll(cfg()), QByteArray::fromHex("02000200"));
     }
 
-    void unwritableFileWarnsAndKeepsNewValues()
-    {
+    void unwritableFileWarnsAndKeepsNewValues() {
         SetEditorConfigPath(dir_.filePath(QStringLiteral("no-such-folder/Tolvane2.cfg")));
         EditorConfig config{1, 1};
         ConfigDialog dialog(config);
@@ -255,8 +238,7 @@ private slots:
         QCOMPARE(config.writeHotkey, uint16_t(3));
     }
 
-    void failedWriteKeepsTheOldFile()
-    {
+    void failedWriteKeepsTheOldFile() {
         // A good file, then a save whose write fails part-way (file size limit).
         WriteAll(cfg(), QByteArray::fromHex("03000500"));
         struct rlimit old {};
@@ -275,8 +257,7 @@ private slots:
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("Tolvane2.cfg")});
     }
 
-    void configFolderDependsOnHowTheEditorStarted()
-    {
+    void configFolderDependsOnHowTheEditorStarted() {
         QTemporaryDir home;
         const QString xdg = home.filePath(QStringLiteral("xdg"));
         const QString menuFolder = QDir(xdg).filePath(QStringLiteral("tolvane2"));
@@ -309,8 +290,7 @@ private slots:
         QCOMPARE(loaded.writeHotkey, uint16_t{5});
     }
 
-    void saveReplacesALongerFile()
-    {
+    void saveReplacesALongerFile() {
         WriteAll(cfg(), QByteArray::fromHex("0100010099999999"));
         QCOMPARE(SaveEditorConfig({2, 6}), 1);
         QCOMPARE(ReadAll(cfg()), QByteArray::fromHex("02000600"));

@@ -22,18 +22,15 @@
 namespace {
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-uint16_t Le16(const QByteArray &bytes, int offset)
-{
+uint16_t Le16(const QByteArray& bytes, int offset) {
     return static_cast<uint16_t>(uint8_t(bytes[offset]) | uint8_t(bytes[offset + 1]) << 8);
 }
 
-bool WriteBytes(const QString &path, const QByteArray &bytes)
-{
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
@@ -44,23 +41,21 @@ class FilePageTest : public QObject {
     Q_OBJECT
 
 private:
-    void click(const char *button)
-    {
-        auto *widget = page_->findChild<QAbstractButton *>(QLatin1String(button));
+    void click(const char* button) {
+        auto* widget = page_->findChild<QAbstractButton*>(QLatin1String(button));
         QVERIFY2(widget, button);
         widget->click();
     }
 
     // The next dialog answers with path (empty: cancelled) and records the request.
-    void choose(const QString &path)
-    {
-        SetFileChooser([this, path](const FileDialogRequest &request) {
+    void choose(const QString& path) {
+        SetFileChooser([this, path](const FileDialogRequest& request) {
             requests_ << request;
             return path;
         });
     }
 
-    QString filePath(const QString &name) const { return dir_->filePath(name); }
+    QString filePath(const QString& name) const { return dir_->filePath(name); }
 
     EditorState state_;
     QStringList warnings_;
@@ -69,8 +64,7 @@ private:
     std::unique_ptr<FilePage> page_;
 
 private slots:
-    void init()
-    {
+    void init() {
         // The state right after start-up.
         state_ = EditorState{};
         SetPanelDefaults(state_.panel);
@@ -79,7 +73,7 @@ private slots:
         state_.editModeTable = state_.modeTable;
         warnings_.clear();
         requests_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) {
+        SetWarningSink([this](const QString& title, const QString& text) {
             QCOMPARE(title, QStringLiteral(" PANEL EDITOR"));
             warnings_ << text;
         });
@@ -89,15 +83,13 @@ private slots:
         choose(QString());
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         page_.reset();
         SetWarningSink({});
         SetFileChooser({});
     }
 
-    void savesRefusedWithoutData()
-    {
+    void savesRefusedWithoutData() {
         click("savePanelButton");
         click("saveModeButton");
         QCOMPARE(warnings_, (QStringList{QStringLiteral("ERROR: No panel data available !"),
@@ -105,8 +97,7 @@ private slots:
         QVERIFY(requests_.isEmpty());  // no dialog shown
     }
 
-    void newClearsPanelDataOnly()
-    {
+    void newClearsPanelDataOnly() {
         state_.panelDataAvailable = true;
         state_.modeTableAvailable = true;
         std::memcpy(state_.editPanel.displayName, "SOMETHING ELSE", 14);
@@ -126,8 +117,7 @@ private slots:
         QCOMPARE(warnings_, QStringList{QStringLiteral("ERROR: No panel data available !")});
     }
 
-    void saveAppliesResolutionClassAndDefaultExtension()
-    {
+    void saveAppliesResolutionClassAndDefaultExtension() {
         state_.panelDataAvailable = true;
         SetResolutionClass(state_.editPanel, kClassSXGA);
         state_.editPanel.resolutionFlags = 0;
@@ -157,8 +147,7 @@ private slots:
         QCOMPARE(QString::fromStdString(state_.currentFilePath), filePath(QStringLiteral("sxga.PNL")));
     }
 
-    void loadPanelFile()
-    {
+    void loadPanelFile() {
         PanelRecord record{};
         SetPanelDefaults(record);
         std::memcpy(record.displayName, "LOWER CASE EXT", 14);
@@ -187,8 +176,7 @@ private slots:
 #endif
     }
 
-    void loadFailuresKeepDataAndFlags_data()
-    {
+    void loadFailuresKeepDataAndFlags_data() {
         QTest::addColumn<bool>("modeKind");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");
@@ -208,14 +196,12 @@ private slots:
         QTest::newRow("mode wrong magic") << true << badModeMagic << "ERROR: Wrong format of mode file !";
     }
 
-    void loadFailuresKeepDataAndFlags()
-    {
+    void loadFailuresKeepDataAndFlags() {
         QFETCH(bool, modeKind);
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
         const QString path = filePath(QStringLiteral("input.bin"));
-        if (!content.isNull())
-            QVERIFY(WriteBytes(path, content));
+        if (!content.isNull()) QVERIFY(WriteBytes(path, content));
         std::memcpy(state_.editPanel.displayName, "UNCHANGED", 9);
         state_.panelDataAvailable = true;
         const PanelRecord panelBefore = state_.editPanel;
@@ -232,8 +218,7 @@ private slots:
         QCOMPARE(warnings_.size(), 1);
     }
 
-    void fifoChosenAsPanelFileIsRefusedAtOnce()
-    {
+    void fifoChosenAsPanelFileIsRefusedAtOnce() {
         const QString path = filePath(QStringLiteral("pipe.PNL"));
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         choose(path);
@@ -242,8 +227,7 @@ private slots:
         QVERIFY(!state_.panelDataAvailable);
     }
 
-    void writeFailures()
-    {
+    void writeFailures() {
         state_.panelDataAvailable = true;
         state_.modeTableAvailable = true;
         choose(filePath(QStringLiteral("no-such-folder/file.PNL")));
@@ -256,15 +240,14 @@ private slots:
         QVERIFY(state_.modeTableAvailable);
     }
 
-    void cancelledDialogsChangeNothing()
-    {
+    void cancelledDialogsChangeNothing() {
         state_.panelDataAvailable = true;
         state_.modeTableAvailable = true;
         state_.currentFilePath = "/kept/path.PNL";
         state_.fileNameOffset = 6;
         const PanelRecord panelBefore = state_.editPanel;
         choose(QString());
-        for (const char *button : {"loadPanelButton", "savePanelButton", "loadModeButton", "saveModeButton"})
+        for (const char* button : {"loadPanelButton", "savePanelButton", "loadModeButton", "saveModeButton"})
             click(button);
         QCOMPARE(requests_.size(), 4);
         QVERIFY(warnings_.isEmpty());
@@ -274,8 +257,7 @@ private slots:
         QCOMPARE(state_.editPanel.hResolution, panelBefore.hResolution);  // no resolution fix-up either
     }
 
-    void modeFileRoundTrip()
-    {
+    void modeFileRoundTrip() {
         state_.modeTableAvailable = true;
         state_.editModeTable.entries[0].hTotal = 1234;
         choose(filePath(QStringLiteral("modes")));
@@ -296,8 +278,7 @@ private slots:
 
     // What the page loads lives in the sheet's edit copy: cancelling the sheet
     // drops it, but the flag set by the page stays set.
-    void loadThenCancelTheSheet()
-    {
+    void loadThenCancelTheSheet() {
         ModeTable other = state_.modeTable;
         other.entries[0].hTotal = 999;
         QVERIFY(WriteModeFile(filePath(QStringLiteral("other.MOD")).toStdString(), other));
@@ -305,7 +286,7 @@ private slots:
         {
             TransferSheet sheet(state_, nullptr);
             sheet.show();
-            auto *load = sheet.findChild<QAbstractButton *>(QStringLiteral("loadModeButton"));
+            auto* load = sheet.findChild<QAbstractButton*>(QStringLiteral("loadModeButton"));
             QVERIFY(load);
             choose(filePath(QStringLiteral("other.MOD")));
             load->click();
@@ -317,8 +298,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void nameFilters()
-    {
+    void nameFilters() {
 #if defined(_WIN32)
         QCOMPARE(NameFilterFromStoredText(QStringLiteral("Panel files (*.PNL)#*.PNL#")),
                  QStringLiteral("Panel files (*.PNL)"));

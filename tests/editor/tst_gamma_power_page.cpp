@@ -44,48 +44,39 @@ class GammaPowerPageTest : public QObject {
 
 private:
     template <typename T>
-    static T *child(QWidget *parent, const char *name)
-    {
-        T *widget = parent->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("missing child %s", name);
+    static T* child(QWidget* parent, const char* name) {
+        T* widget = parent->findChild<T*>(QLatin1String(name));
+        if (!widget) qFatal("missing child %s", name);
         return widget;
     }
 
-    std::unique_ptr<GammaPowerPage> makePage()
-    {
+    std::unique_ptr<GammaPowerPage> makePage() {
         auto page = std::make_unique<GammaPowerPage>(state_);
         page->show();
-        if (!QTest::qWaitForWindowExposed(page.get()))
-            qFatal("page not shown");
+        if (!QTest::qWaitForWindowExposed(page.get())) qFatal("page not shown");
         return page;
     }
 
     // A click on the row, as the user selects it.
-    static void selectRow(QWidget *page, int row)
-    {
-        auto *list = child<QListWidget>(page, "gammaList");
+    static void selectRow(QWidget* page, int row) {
+        auto* list = child<QListWidget>(page, "gammaList");
         list->scrollToItem(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
     }
 
-    static void type(QWidget *page, const char *field, const QString &text)
-    {
-        auto *edit = child<QLineEdit>(page, field);
+    static void type(QWidget* page, const char* field, const QString& text) {
+        auto* edit = child<QLineEdit>(page, field);
         edit->clear();
         QTest::keyClicks(edit, text);
     }
 
-    static void setDelays(QWidget *page, const QStringList &texts)
-    {
-        const char *names[4] = {"t1Edit", "t2Edit", "t3Edit", "t4Edit"};
-        for (int i = 0; i < 4; ++i)
-            child<QLineEdit>(page, names[i])->setText(texts[i]);
+    static void setDelays(QWidget* page, const QStringList& texts) {
+        const char* names[4] = {"t1Edit", "t2Edit", "t3Edit", "t4Edit"};
+        for (int i = 0; i < 4; ++i) child<QLineEdit>(page, names[i])->setText(texts[i]);
     }
 
-    std::array<int, 4> delayBytes() const
-    {
-        const PanelRecord &r = state_.editPanel;
+    std::array<int, 4> delayBytes() const {
+        const PanelRecord& r = state_.editPanel;
         return {r.powerOnT1, r.powerOnT2, r.powerOffT3, r.powerOffT4};
     }
 
@@ -93,23 +84,21 @@ private:
     QList<Warning> warnings_;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.editPanel);  // identity table, no gamma
         warnings_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) { warnings_.append({title, text}); });
+        SetWarningSink([this](const QString& title, const QString& text) { warnings_.append({title, text}); });
     }
 
     void cleanup() { SetWarningSink({}); }
 
-    void listShowsTheTableAndFollowsTheCheckBox()
-    {
+    void listShowsTheTableAndFollowsTheCheckBox() {
         state_.editPanel.gammaTable.level[0] = 7;
         auto page = makePage();
-        auto *list = child<QListWidget>(page.get(), "gammaList");
-        auto *value = child<QLineEdit>(page.get(), "valueEdit");
-        auto *check = child<QCheckBox>(page.get(), "useGammaCheck");
+        auto* list = child<QListWidget>(page.get(), "gammaList");
+        auto* value = child<QLineEdit>(page.get(), "valueEdit");
+        auto* check = child<QCheckBox>(page.get(), "useGammaCheck");
         QCOMPARE(list->count(), 256);
         QCOMPARE(list->item(200)->text(), QStringLiteral("\t200\t200"));
         QCOMPARE(list->item(0)->text(), QStringLiteral("\t0\t7"));
@@ -119,20 +108,20 @@ private slots:
         QCOMPARE(child<QLabel>(page.get(), "listHeader")->text(), QStringLiteral(" Position     Value"));
         QCOMPARE(value->maxLength(), 3);
         QCOMPARE(child<QLabel>(page.get(), "listHeader")->font(), headingFont());
-        for (const char *name : {"generalGroup", "gammaGroup", "powerGroup", "updateButton", "onLabel", "offLabel"})
+        for (const char* name : {"generalGroup", "gammaGroup", "powerGroup", "updateButton", "onLabel", "offLabel"})
             QVERIFY2(child<QWidget>(page.get(), name)->font().bold(), name);
-        for (const char *name : {"useGammaCheck", "valueLabel", "t1Label", "t4Edit", "helpButton"})
+        for (const char* name : {"useGammaCheck", "valueLabel", "t1Label", "t4Edit", "helpButton"})
             QVERIFY2(!child<QWidget>(page.get(), name)->font().bold(), name);
 
         // useGamma clear: every gamma control off, the delays not.
         QVERIFY(!check->isChecked());
-        for (const char *name : {"gammaGroup", "listHeader", "gammaList", "valueLabel", "valueEdit", "updateButton"})
+        for (const char* name : {"gammaGroup", "listHeader", "gammaList", "valueLabel", "valueEdit", "updateButton"})
             QVERIFY2(!child<QWidget>(page.get(), name)->isEnabled(), name);
         QVERIFY(child<QWidget>(page.get(), "t1Edit")->isEnabled());
         QVERIFY(value->text().isEmpty());
 
         check->click();
-        for (const char *name : {"gammaGroup", "listHeader", "gammaList", "valueLabel", "valueEdit", "updateButton"})
+        for (const char* name : {"gammaGroup", "listHeader", "gammaList", "valueLabel", "valueEdit", "updateButton"})
             QVERIFY2(child<QWidget>(page.get(), name)->isEnabled(), name);
         QCOMPARE(list->currentRow(), 0);
         QCOMPARE(list->selectedItems().size(), 1);
@@ -148,13 +137,12 @@ private slots:
         QVERIFY(child<QListWidget>(using_.get(), "gammaList")->selectedItems().isEmpty());
     }
 
-    void updateWritesOneEntryAndRefusesValuesOutOfRange()
-    {
+    void updateWritesOneEntryAndRefusesValuesOutOfRange() {
         SetPanelFlag(state_.editPanel, kUseGamma, true);
         auto page = makePage();
-        auto *list = child<QListWidget>(page.get(), "gammaList");
-        auto *value = child<QLineEdit>(page.get(), "valueEdit");
-        auto *update = child<QPushButton>(page.get(), "updateButton");
+        auto* list = child<QListWidget>(page.get(), "gammaList");
+        auto* value = child<QLineEdit>(page.get(), "valueEdit");
+        auto* update = child<QPushButton>(page.get(), "updateButton");
 
         // No row selected: nothing happens.
         type(page.get(), "valueEdit", QStringLiteral("99"));
@@ -179,7 +167,7 @@ private slots:
         QCOMPARE(state_.editPanel.gammaTable.level[17], uint8_t(255));
         QCOMPARE(list->item(17)->text(), QStringLiteral("\t17\t255"));
         QCOMPARE(list->count(), 256);
-        QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(17)});
+        QCOMPARE(list->selectedItems(), QList<QListWidgetItem*>{list->item(17)});
         QVERIFY(list->hasFocus());
 
         // The field is read unsigned: a negative value is refused like any
@@ -192,8 +180,7 @@ private slots:
         QCOMPARE(state_.editPanel.gammaTable.level[40], uint8_t(40));
     }
 
-    void uncheckingKeepsTheTable()
-    {
+    void uncheckingKeepsTheTable() {
         SetPanelFlag(state_.editPanel, kUseGamma, true);
         auto page = makePage();
         selectRow(page.get(), 5);
@@ -211,8 +198,7 @@ private slots:
         QCOMPARE(state_.editPanel.gammaTable.level[6], uint8_t(6));
     }
 
-    void delaysOnLeaveAndOk()
-    {
+    void delaysOnLeaveAndOk() {
         auto page = makePage();
         QCOMPARE(child<QLineEdit>(page.get(), "t1Edit")->maxLength(), 4);
 
@@ -252,8 +238,7 @@ private slots:
         QVERIFY(child<QLineEdit>(high.get(), "t2Edit")->hasFocus());
     }
 
-    void emptyDelayOnOkAndOnTheStoreRequest()
-    {
+    void emptyDelayOnOkAndOnTheStoreRequest() {
         state_.editPanel.powerOnT1 = 1;
         state_.editPanel.powerOnT2 = 33;
         auto page = makePage();
@@ -270,8 +255,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void failingStoreRequestStoresOnlyTheCheckBox()
-    {
+    void failingStoreRequestStoresOnlyTheCheckBox() {
         auto page = makePage();
         child<QCheckBox>(page.get(), "useGammaCheck")->click();
         setDelays(page.get(), {"100", "200", "300", "9999"});
@@ -284,12 +268,11 @@ private slots:
         QCOMPARE(delayBytes(), (std::array<int, 4>{0, 0, 0, 0}));
     }
 
-    void helpOpensThePowerTimingBox()
-    {
+    void helpOpensThePowerTimingBox() {
         auto page = makePage();
         int shownBox = 0;
         QTimer::singleShot(0, [&] {
-            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+            if (auto* box = qobject_cast<HelpBox*>(QApplication::activeModalWidget())) {
                 shownBox = box->boxId();
                 box->reject();
             }
@@ -298,17 +281,16 @@ private slots:
         QCOMPARE(shownBox, int(kHelpPowerTiming));
     }
 
-    void fifthPageOfThePanelDataSheet()
-    {
+    void fifthPageOfThePanelDataSheet() {
         QList<SheetPageEntry> pages = PanelDataSheet::standardPages();
         for (int i = 0; i < 4; ++i)
-            pages[i].create = [](EditorState &, QWidget *parent) -> SheetPage * { return new EmptyPage(parent); };
+            pages[i].create = [](EditorState&, QWidget* parent) -> SheetPage* { return new EmptyPage(parent); };
         PanelDataSheet sheet(state_, nullptr, pages);
         sheet.show();
         QVERIFY(QTest::qWaitForWindowExposed(&sheet));
         QCOMPARE(sheet.pageTitle(kGammaPowerPage), QStringLiteral(" Gamma/Power "));
         QVERIFY(sheet.turnToPage(kGammaPowerPage));
-        auto *page = qobject_cast<GammaPowerPage *>(sheet.page(kGammaPowerPage));
+        auto* page = qobject_cast<GammaPowerPage*>(sheet.page(kGammaPowerPage));
         QVERIFY(page);
         QCOMPARE(PanelPageHandle(kGammaPowerPage), page);
 

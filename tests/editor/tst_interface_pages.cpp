@@ -36,26 +36,22 @@ using vantrel_board::Frame;
 namespace {
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-std::vector<uint8_t> Bytes(const void *data, std::size_t count)
-{
-    const auto *bytes = static_cast<const uint8_t *>(data);
+std::vector<uint8_t> Bytes(const void* data, std::size_t count) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + count);
 }
 
-void SetName(PanelRecord &record, const char *name)
-{
+void SetName(PanelRecord& record, const char* name) {
     std::memset(record.displayName, 0, sizeof record.displayName);
     std::memcpy(record.displayName, name, std::min(std::strlen(name), sizeof record.displayName));
 }
 
 // The image the board must hold after a write of `record`.
-std::vector<uint8_t> PackedImage(PanelRecord record)
-{
+std::vector<uint8_t> PackedImage(PanelRecord record) {
     ApplyResolutionClass(record);
     PanelImage image{};
     GammaTable gamma{};
@@ -64,19 +60,15 @@ std::vector<uint8_t> PackedImage(PanelRecord record)
 }
 
 // The control that Tab moves to from `from`.
-QWidget *NextTabStop(QWidget *from)
-{
-    QWidget *w = from->nextInFocusChain();
-    while (w != from && !(w->focusPolicy() & Qt::TabFocus))
-        w = w->nextInFocusChain();
+QWidget* NextTabStop(QWidget* from) {
+    QWidget* w = from->nextInFocusChain();
+    while (w != from && !(w->focusPolicy() & Qt::TabFocus)) w = w->nextInFocusChain();
     return w;
 }
 
-int FlashWriteFrames(const Board &board)
-{
+int FlashWriteFrames(const Board& board) {
     int count = 0;
-    for (const Frame &frame : board.ReceivedFrames())
-        count += frame.command == vantrel_board::kCmdWriteFlash ? 1 : 0;
+    for (const Frame& frame : board.ReceivedFrames()) count += frame.command == vantrel_board::kCmdWriteFlash ? 1 : 0;
     return count;
 }
 
@@ -84,22 +76,18 @@ int FlashWriteFrames(const Board &board)
 // requests it receives and refuses them, with a message, when told to.
 class StandInPage : public SheetPage {
 public:
-    StandInPage(QString name, QStringList &requests, QWidget *parent)
-        : SheetPage(parent), name_(std::move(name)), requests_(requests)
-    {
-    }
-    bool storePageRequest() override
-    {
+    StandInPage(QString name, QStringList& requests, QWidget* parent)
+        : SheetPage(parent), name_(std::move(name)), requests_(requests) {}
+    bool storePageRequest() override {
         requests_.append(name_);
-        if (refuse)
-            ShowWarning(QStringLiteral("ERROR: Unvalid horizontal frequency !"), QStringLiteral(" TIMING I"));
+        if (refuse) ShowWarning(QStringLiteral("ERROR: Unvalid horizontal frequency !"), QStringLiteral(" TIMING I"));
         return !refuse;
     }
     bool refuse = false;
 
 private:
     QString name_;
-    QStringList &requests_;
+    QStringList& requests_;
 };
 
 }  // namespace
@@ -114,36 +102,32 @@ private:
     QStringList requests_;
     QPointer<QTimer> watcher_;
 
-    std::unique_ptr<PanelDataSheet> openSheet(const QList<SheetPageEntry> &pages = {})
-    {
+    std::unique_ptr<PanelDataSheet> openSheet(const QList<SheetPageEntry>& pages = {}) {
         auto sheet = std::make_unique<PanelDataSheet>(state_, nullptr, pages);
         sheet->show();
         return sheet;
     }
 
-    static Interface1Page *interface1(PanelDataSheet &sheet) { return static_cast<Interface1Page *>(sheet.page(0)); }
+    static Interface1Page* interface1(PanelDataSheet& sheet) { return static_cast<Interface1Page*>(sheet.page(0)); }
 
-    static Interface2Page *interface2(PanelDataSheet &sheet)
-    {
+    static Interface2Page* interface2(PanelDataSheet& sheet) {
         sheet.turnToPage(1);
-        return static_cast<Interface2Page *>(sheet.page(1));
+        return static_cast<Interface2Page*>(sheet.page(1));
     }
 
     // The real Interface pages followed by three stand-ins.
-    QList<SheetPageEntry> pagesWithStandIns()
-    {
+    QList<SheetPageEntry> pagesWithStandIns() {
         QList<SheetPageEntry> pages = PanelDataSheet::standardPages().mid(0, 2);
-        for (const char *name : {"Timing I", "Timing II", "Gamma/Power"}) {
+        for (const char* name : {"Timing I", "Timing II", "Gamma/Power"}) {
             const QString title = QString::fromLatin1(name);
-            pages.append({QLatin1Char(' ') + title + QLatin1Char(' '), [this, title](EditorState &, QWidget *parent) {
+            pages.append({QLatin1Char(' ') + title + QLatin1Char(' '), [this, title](EditorState&, QWidget* parent) {
                               return new StandInPage(title, requests_, parent);
                           }});
         }
         return pages;
     }
 
-    void startBoard()
-    {
+    void startBoard() {
         vantrel_board::Options options;
         options.baud = 0;
         board_ = std::make_unique<Board>(options);
@@ -152,12 +136,11 @@ private:
     }
 
     // Runs `act` on every modal window that opens until it returns true.
-    void whileModal(std::function<bool(QWidget *)> act)
-    {
+    void whileModal(std::function<bool(QWidget*)> act) {
         watcher_ = new QTimer(this);
         watcher_->setInterval(5);
         connect(watcher_, &QTimer::timeout, this, [this, act] {
-            QWidget *modal = QApplication::activeModalWidget();
+            QWidget* modal = QApplication::activeModalWidget();
             if (modal && modal->isVisible() && act(modal)) {
                 watcher_->stop();
                 watcher_->deleteLater();
@@ -166,23 +149,19 @@ private:
         watcher_->start();
     }
 
-    static void pressHotkey(Interface1Page *page)
-    {
+    static void pressHotkey(Interface1Page* page) {
         WriteHotkeyEvent press;
         QCoreApplication::sendEvent(page, &press);
     }
 
-    QStringList warningTexts() const
-    {
+    QStringList warningTexts() const {
         QStringList texts;
-        for (const auto &w : warnings_)
-            texts.append(w.second);
+        for (const auto& w : warnings_) texts.append(w.second);
         return texts;
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.panel);
         SetModeTableDefaults(state_.modeTable);
@@ -190,37 +169,32 @@ private slots:
         state_.editPanel = state_.panel;
         warnings_.clear();
         requests_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) { warnings_.append({title, text}); });
+        SetWarningSink([this](const QString& title, const QString& text) { warnings_.append({title, text}); });
     }
 
-    void cleanup()
-    {
-        if (watcher_)
-            watcher_->deleteLater();
+    void cleanup() {
+        if (watcher_) watcher_->deleteLater();
         SetWarningSink({});
         SetTransferProgressObserver({});
         CloseSerialCommunication();
-        if (board_)
-            board_->Stop();
+        if (board_) board_->Stop();
         board_.reset();
     }
 
     // Tab order as the pages list their controls; lists filled to their
     // length; each Help button opens its own box.
-    void tabOrderListsAndHelp()
-    {
+    void tabOrderListsAndHelp() {
         auto sheet = openSheet();
-        Ui::Interface1Page *ui1 = interface1(*sheet)->ui();
-        Ui::Interface2Page *ui2 = interface2(*sheet)->ui();
-        const QList<QList<QWidget *>> orders{
+        Ui::Interface1Page* ui1 = interface1(*sheet)->ui();
+        Ui::Interface2Page* ui2 = interface2(*sheet)->ui();
+        const QList<QList<QWidget*>> orders{
             {ui1->nameEdit, ui1->manufacturerList, ui1->width1x18Radio, ui1->width1x24Radio, ui1->width2x18Radio,
              ui1->width2x24Radio, ui1->correctionList, ui1->helpButton, ui1->vsyncCheck, ui1->hsyncCheck,
              ui1->clockInvertCheck},
             {ui2->dataLinesList, ui2->controlLinesList, ui2->clockDriveList, ui2->clockAdjustList, ui2->kesaIdList,
              ui2->helpButton}};
-        for (const QList<QWidget *> &order : orders)
-            for (int i = 0; i + 1 < order.size(); ++i)
-                QCOMPARE(NextTabStop(order[i]), order[i + 1]);
+        for (const QList<QWidget*>& order : orders)
+            for (int i = 0; i + 1 < order.size(); ++i) QCOMPARE(NextTabStop(order[i]), order[i + 1]);
         QCOMPARE(ui1->manufacturerList->count(), 22);
         QCOMPARE(ui1->correctionList->count(), 2);
         QCOMPARE(ui2->clockDriveList->count(), 7);
@@ -228,11 +202,11 @@ private slots:
         QCOMPARE(ui2->kesaIdList->count(), 16);
         QCOMPARE(ui2->kesaIdList->itemText(15), QStringLiteral("15 - TFT Color 1024x600"));
 
-        for (const auto &[button, box] : {std::pair<QAbstractButton *, int>{ui1->helpButton, 970},
-                                          std::pair<QAbstractButton *, int>{ui2->helpButton, 971}}) {
+        for (const auto& [button, box] : {std::pair<QAbstractButton*, int>{ui1->helpButton, 970},
+                                          std::pair<QAbstractButton*, int>{ui2->helpButton, 971}}) {
             int shownBox = 0;
             QTimer::singleShot(0, [&] {
-                if (auto *help = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+                if (auto* help = qobject_cast<HelpBox*>(QApplication::activeModalWidget())) {
                     shownBox = help->boxId();
                     help->reject();
                 }
@@ -242,8 +216,7 @@ private slots:
         }
     }
 
-    void widthRadiosAndCorrection()
-    {
+    void widthRadiosAndCorrection() {
         // 2x18: correction disabled; OK stores everything back unchanged.
         state_.editPanel.colorDepth = 6;
         SetPanelFlag(state_.editPanel, kDualPixel, true);
@@ -254,7 +227,7 @@ private slots:
         const PanelRecord before = state_.editPanel;
         {
             auto sheet = openSheet();
-            Ui::Interface1Page *ui = interface1(*sheet)->ui();
+            Ui::Interface1Page* ui = interface1(*sheet)->ui();
             QVERIFY(ui->width2x18Radio->isChecked());
             QVERIFY(!ui->width1x18Radio->isChecked() && !ui->width1x24Radio->isChecked() &&
                     !ui->width2x24Radio->isChecked());
@@ -269,7 +242,7 @@ private slots:
         {
             // Clicking through the arrangements; 1x24 stores depth 8, single.
             auto sheet = openSheet();
-            Ui::Interface1Page *ui = interface1(*sheet)->ui();
+            Ui::Interface1Page* ui = interface1(*sheet)->ui();
             ui->width1x24Radio->click();
             QVERIFY(ui->correctionList->isEnabled() && ui->correctionLabel->isEnabled());
             ui->width1x18Radio->click();
@@ -293,8 +266,8 @@ private slots:
             SetPanelFlag(state_.editPanel, kDualPixel, true);
             const PanelRecord odd = state_.editPanel;
             auto sheet = openSheet();
-            Ui::Interface1Page *ui = interface1(*sheet)->ui();
-            for (QRadioButton *radio : {ui->width1x18Radio, ui->width1x24Radio, ui->width2x18Radio, ui->width2x24Radio})
+            Ui::Interface1Page* ui = interface1(*sheet)->ui();
+            for (QRadioButton* radio : {ui->width1x18Radio, ui->width1x24Radio, ui->width2x18Radio, ui->width2x24Radio})
                 QVERIFY(!radio->isChecked());
             QVERIFY(ui->correctionList->isEnabled() && ui->correctionLabel->isEnabled());
             sheet->accept();
@@ -302,11 +275,10 @@ private slots:
         }
     }
 
-    void displayNameRoundTrip()
-    {
+    void displayNameRoundTrip() {
         {
             auto sheet = openSheet();
-            QLineEdit *name = interface1(*sheet)->ui()->nameEdit;
+            QLineEdit* name = interface1(*sheet)->ui()->nameEdit;
             name->clear();
             QTest::keyClicks(name, QStringLiteral("ABCDEFGHIJKLMNOPQ"));  // the 17th is refused
             sheet->accept();
@@ -316,7 +288,7 @@ private slots:
         {
             auto sheet = openSheet();
             QCOMPARE(interface1(*sheet)->ui()->nameEdit->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
-            QLineEdit *name = interface1(*sheet)->ui()->nameEdit;
+            QLineEdit* name = interface1(*sheet)->ui()->nameEdit;
             name->setText(QStringLiteral("LCD"));
             QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\u20AC"));
             QApplication::sendEvent(name, &euro);  // no one-byte form: refused
@@ -326,13 +298,12 @@ private slots:
         QCOMPARE(QByteArray(state_.editPanel.displayName, 16), QByteArray("LCD\0\0\0\0\0\0\0\0\0\0\0\0\0", 16));
     }
 
-    void interface2StoresTheDriveWord()
-    {
+    void interface2StoresTheDriveWord() {
         {
             // Defaults give 0x1101 back, and driveSet.
             QVERIFY(!HasPanelFlag(state_.editPanel, kDriveSet));
             auto sheet = openSheet();
-            Interface2Page *page = interface2(*sheet);
+            Interface2Page* page = interface2(*sheet);
             QCOMPARE(page->ui()->dataLinesList->currentIndex(), 0);
             QCOMPARE(page->ui()->kesaIdList->currentText(), QStringLiteral("0 - Automatic"));
             sheet->accept();
@@ -343,7 +314,7 @@ private slots:
             // Each list lands in its own bits; the spare bits 6 and 7 are dropped.
             state_.editPanel.outputDrive = 0x11C1;
             auto sheet = openSheet();
-            Ui::Interface2Page *ui = interface2(*sheet)->ui();
+            Ui::Interface2Page* ui = interface2(*sheet)->ui();
             ui->dataLinesList->setCurrentIndex(6);
             ui->controlLinesList->setCurrentIndex(2);
             ui->clockDriveList->setCurrentIndex(4);
@@ -357,9 +328,8 @@ private slots:
 
     // Values that no list has (a panel file from elsewhere) show no
     // selection, and storing the pages leaves them and everything else alone.
-    void foreignIndicesSurviveAStore()
-    {
-        PanelRecord &r = state_.editPanel;
+    void foreignIndicesSurviveAStore() {
+        PanelRecord& r = state_.editPanel;
         r.manufacturer = 40;
         r.kesaId = 20;
         r.outputDrive = 0x9230;  // control 9, clock 2, adjustment 3, data 0
@@ -373,10 +343,10 @@ private slots:
         for (const bool viaHotkeyStore : {false, true}) {
             state_.editPanel = before;
             auto sheet = openSheet();
-            Ui::Interface1Page *ui1 = interface1(*sheet)->ui();
+            Ui::Interface1Page* ui1 = interface1(*sheet)->ui();
             QCOMPARE(ui1->manufacturerList->currentIndex(), -1);
             QCOMPARE(ui1->correctionList->currentIndex(), -1);
-            Ui::Interface2Page *ui2 = interface2(*sheet)->ui();
+            Ui::Interface2Page* ui2 = interface2(*sheet)->ui();
             QCOMPARE(ui2->kesaIdList->currentIndex(), -1);
             QCOMPARE(ui2->dataLinesList->currentIndex(), -1);
             QCOMPARE(ui2->controlLinesList->currentIndex(), -1);
@@ -406,15 +376,14 @@ private slots:
         QCOMPARE(state_.editPanel.outputDrive, uint16_t(0x9232));
     }
 
-    void emptyNameIsRefused()
-    {
+    void emptyNameIsRefused() {
         SetName(state_.editPanel, "");
         state_.editPanel.manufacturer = 3;
         const PanelRecord before = state_.editPanel;
         auto sheet = openSheet();
         sheet->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(sheet.get()));
-        Interface1Page *page = interface1(*sheet);
+        Interface1Page* page = interface1(*sheet);
         page->ui()->helpButton->setFocus();
 
         // Leaving for another page, and OK, are refused with the focus on the name.
@@ -424,7 +393,7 @@ private slots:
         sheet->accept();
         QVERIFY(sheet->isVisible());
         QCOMPARE(warnings_.size(), 2);
-        for (const auto &w : warnings_)
+        for (const auto& w : warnings_)
             QCOMPARE(w, qMakePair(QStringLiteral(" PANEL EDITOR"), QStringLiteral("ERROR: No display name defined !")));
         QVERIFY(SameBytes(state_.editPanel, before));
 
@@ -436,12 +405,12 @@ private slots:
         state_.storeOk = true;
         QVERIFY(!SendStorePageRequest(page, state_));
         QVERIFY(!state_.storeOk);
-        QCOMPARE(warnings_, (QList<QPair<QString, QString>>{{QStringLiteral(" INTERFACE I"),
-                                                             QStringLiteral("ERROR: No display name defined !")}}));
+        QCOMPARE(warnings_, (QList<QPair<QString, QString>>{
+                                {QStringLiteral(" INTERFACE I"), QStringLiteral("ERROR: No display name defined !")}}));
         QCOMPARE(state_.editPanel.manufacturer, uint16_t(3));
         QVERIFY(!HasPanelFlag(state_.editPanel, kVsyncInvert));
         QCOMPARE(state_.editPanel.displayName[0], '\0');
-        QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget *>(page));  // kept
+        QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget*>(page));  // kept
 
         page->ui()->nameEdit->setText(QStringLiteral("NAMED"));
         QVERIFY(SendStorePageRequest(page, state_));
@@ -449,16 +418,15 @@ private slots:
         QVERIFY(sheet->turnToPage(1));
     }
 
-    void hotkeyHeldWhileTheSheetIsOpen()
-    {
+    void hotkeyHeldWhileTheSheetIsOpen() {
         state_.config.writeHotkey = 4;
         {
             auto sheet = openSheet();
             const WriteHotkeyRegistration held = CurrentWriteHotkey();
-            QCOMPARE(held.window.data(), static_cast<QWidget *>(sheet->page(0)));
+            QCOMPARE(held.window.data(), static_cast<QWidget*>(sheet->page(0)));
             QCOMPARE(held.virtualKey, 0x74);
             QVERIFY(sheet->turnToPage(1));  // kept while moving between pages
-            QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget *>(sheet->page(0)));
+            QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget*>(sheet->page(0)));
             sheet->accept();
             QVERIFY(!CurrentWriteHotkey().window);
         }
@@ -471,23 +439,21 @@ private slots:
     // The selection box first; the panel lands in the chosen slot, the sheet
     // stays open, the committed copy is not touched. A box that asked to be
     // hidden stays away on the next press.
-    void hotkeyWritesThePanel()
-    {
+    void hotkeyWritesThePanel() {
         startBoard();
         auto sheet = openSheet();
-        Interface1Page *page = interface1(*sheet);
+        Interface1Page* page = interface1(*sheet);
         page->ui()->nameEdit->setText(QStringLiteral("HOTKEY PANEL"));
         interface2(*sheet)->ui()->kesaIdList->setCurrentIndex(6);
         state_.editPanel.hResolution = 1;  // ApplyResolutionClass puts it right
 
         int boxes = 0;
-        whileModal([&](QWidget *modal) {
-            auto *box = qobject_cast<SelectionBox *>(modal);
-            if (!box)
-                return false;
+        whileModal([&](QWidget* modal) {
+            auto* box = qobject_cast<SelectionBox*>(modal);
+            if (!box) return false;
             ++boxes;
-            box->findChild<QRadioButton *>(QStringLiteral("panel3Radio"))->setChecked(true);
-            box->findChild<QCheckBox *>(QStringLiteral("hideCheck"))->setChecked(true);
+            box->findChild<QRadioButton*>(QStringLiteral("panel3Radio"))->setChecked(true);
+            box->findChild<QCheckBox*>(QStringLiteral("hideCheck"))->setChecked(true);
             box->accept();
             return true;
         });
@@ -513,18 +479,17 @@ private slots:
     // A page that refuses stops the write before anything is sent; pages
     // stored before it keep their values in the edit copy; pages never shown
     // get no request.
-    void refusingPageStopsTheWrite()
-    {
+    void refusingPageStopsTheWrite() {
         startBoard();
         state_.hideSelectionBox = true;
         const std::vector<uint8_t> flashBefore = board_->Flash(0xFB00, 256);
         auto sheet = openSheet(pagesWithStandIns());
-        Interface2Page *page2 = interface2(*sheet);
+        Interface2Page* page2 = interface2(*sheet);
         page2->ui()->controlLinesList->setCurrentIndex(6);
         QVERIFY(sheet->turnToPage(2));
         QVERIFY(sheet->turnToPage(4));
         QVERIFY(!PanelPageHandle(kTiming2Page));
-        static_cast<StandInPage *>(sheet->page(2))->refuse = true;
+        static_cast<StandInPage*>(sheet->page(2))->refuse = true;
 
         QCOMPARE(HotkeyPanelWrite(sheet->page(0), state_), 0);
         QCOMPARE(requests_, QStringList{QStringLiteral("Timing I")});
@@ -537,7 +502,7 @@ private slots:
         // Once it agrees, every shown page is asked in order and the panel goes out.
         requests_.clear();
         warnings_.clear();
-        static_cast<StandInPage *>(sheet->page(2))->refuse = false;
+        static_cast<StandInPage*>(sheet->page(2))->refuse = false;
         QCOMPARE(HotkeyPanelWrite(sheet->page(0), state_), 1);
         QCOMPARE(requests_, (QStringList{QStringLiteral("Timing I"), QStringLiteral("Gamma/Power")}));
         QVERIFY(warnings_.isEmpty());
@@ -546,16 +511,14 @@ private slots:
 
     // Presses that arrive while a write runs (the status window lets events
     // through) are dropped: one write, one set of flash frames.
-    void pressDuringAWriteIsIgnored()
-    {
+    void pressDuringAWriteIsIgnored() {
         startBoard();
         state_.hideSelectionBox = true;
         auto sheet = openSheet();
-        Interface1Page *page = interface1(*sheet);
+        Interface1Page* page = interface1(*sheet);
         int nested = 0;
         SetTransferProgressObserver([&](int) {
-            if (nested++ == 0)
-                QCOMPARE(HotkeyPanelWrite(page, state_), 0);
+            if (nested++ == 0) QCOMPARE(HotkeyPanelWrite(page, state_), 0);
         });
         pressHotkey(page);
         SetTransferProgressObserver({});
@@ -570,13 +533,12 @@ private slots:
         page->ui()->nameEdit->setText(QStringLiteral("NOT STORED"));
         const PanelRecord before = state_.editPanel;
         int boxes = 0;
-        whileModal([&](QWidget *modal) {
-            if (!qobject_cast<SelectionBox *>(modal))
-                return false;
+        whileModal([&](QWidget* modal) {
+            if (!qobject_cast<SelectionBox*>(modal)) return false;
             ++boxes;
             pressHotkey(page);
             QCoreApplication::processEvents();
-            static_cast<QDialog *>(modal)->reject();
+            static_cast<QDialog*>(modal)->reject();
             return true;
         });
         pressHotkey(page);
@@ -586,8 +548,7 @@ private slots:
         QCOMPARE(FlashWriteFrames(*board_), 4);
     }
 
-    void hotkeyWriteFailures()
-    {
+    void hotkeyWriteFailures() {
         startBoard();
         state_.hideSelectionBox = true;
         auto sheet = openSheet();
@@ -596,14 +557,16 @@ private slots:
         state_.config.serialPort = 4;
         QCOMPARE(HotkeyPanelWrite(sheet->page(0), state_), 0);
         QCOMPARE(warnings_.size(), 1);
-        QCOMPARE(warnings_[0], qMakePair(QStringLiteral(" PANEL EDITOR"), QStringLiteral("ERROR: Can't open serial device !")));
+        QCOMPARE(warnings_[0],
+                 qMakePair(QStringLiteral(" PANEL EDITOR"), QStringLiteral("ERROR: Can't open serial device !")));
 
         warnings_.clear();
         state_.config.serialPort = 1;
         state_.panelNumber = 0;  // no slot chosen
         QCOMPARE(HotkeyPanelWrite(sheet->page(0), state_), 0);
         QCOMPARE(warnings_.size(), 1);
-        QCOMPARE(warnings_[0], qMakePair(QStringLiteral(" PANEL EDITOR"), QStringLiteral("ERROR: Communication failure !")));
+        QCOMPARE(warnings_[0],
+                 qMakePair(QStringLiteral(" PANEL EDITOR"), QStringLiteral("ERROR: Communication failure !")));
         // The link was closed: the next write opens it again.
         warnings_.clear();
         state_.panelNumber = 4;
@@ -613,8 +576,7 @@ private slots:
 
     // Through the main window: a hotkey write followed by Cancel leaves the
     // committed copy as it was, although the board has the new panel.
-    void cancelAfterHotkeyWriteKeepsTheCommittedCopy()
-    {
+    void cancelAfterHotkeyWriteKeepsTheCommittedCopy() {
         startBoard();
         state_.panelNumber = 2;
         const PanelRecord committed = state_.panel;
@@ -623,17 +585,16 @@ private slots:
         const std::vector<uint8_t> expected = PackedImage(sent);
         MainWindow window(state_);
         bool written = false;
-        whileModal([&](QWidget *modal) {
-            if (auto *box = qobject_cast<SelectionBox *>(modal)) {
+        whileModal([&](QWidget* modal) {
+            if (auto* box = qobject_cast<SelectionBox*>(modal)) {
                 box->accept();  // panel 2, as preset
                 return false;
             }
-            auto *sheet = qobject_cast<PanelDataSheet *>(modal);
-            if (!sheet)
-                return false;
+            auto* sheet = qobject_cast<PanelDataSheet*>(modal);
+            if (!sheet) return false;
             if (!written) {
                 written = true;
-                auto *page = static_cast<Interface1Page *>(sheet->page(0));
+                auto* page = static_cast<Interface1Page*>(sheet->page(0));
                 page->ui()->nameEdit->setText(QStringLiteral("ON THE BOARD"));
                 QCoreApplication::postEvent(page, new WriteHotkeyEvent);
                 return false;

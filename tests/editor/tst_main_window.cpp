@@ -26,15 +26,13 @@
 namespace {
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
 template <typename T>
-void Touch(T &record, std::size_t offset)
-{
-    reinterpret_cast<uint8_t *>(&record)[offset] ^= 0x5A;
+void Touch(T& record, std::size_t offset) {
+    reinterpret_cast<uint8_t*>(&record)[offset] ^= 0x5A;
 }
 
 }  // namespace
@@ -49,15 +47,13 @@ private:
     QString modalClass_;
 
     // Runs `act` on the next modal window that opens (a sheet or dialog).
-    void onNextModal(std::function<void(QDialog *)> act)
-    {
+    void onNextModal(std::function<void(QDialog*)> act) {
         modalClass_.clear();
         watcher_ = new QTimer(this);
         watcher_->setInterval(5);
         connect(watcher_, &QTimer::timeout, this, [this, act] {
-            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
             watcher_->stop();
             watcher_->deleteLater();
             modalClass_ = QString::fromLatin1(dialog->metaObject()->className());
@@ -67,37 +63,33 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(dir_.isValid());
         PinEditorConfigFolder(dir_.path());
     }
 
-    void init()
-    {
+    void init() {
         state_ = EditorState();
         PrepareEditor(state_);
     }
 
-    void cleanup()
-    {
-        if (watcher_)
-            watcher_->deleteLater();
+    void cleanup() {
+        if (watcher_) watcher_->deleteLater();
     }
 
-    void contents()
-    {
+    void contents() {
         MainWindow window(state_);
         QCOMPARE(window.windowTitle(), QStringLiteral("  Vantrel-2  Panel Editor V1.05"));
-        QCOMPARE(window.ui()->introLine->text(), QStringLiteral("Use this tool to edit and optimize the panel parameter."));
+        QCOMPARE(window.ui()->introLine->text(),
+                 QStringLiteral("Use this tool to edit and optimize the panel parameter."));
         QCOMPARE(window.ui()->logoLabel->pixmap().size(), QSize(42, 302));
         QCOMPARE(window.ui()->mainImage->pixmap().size(), QSize(110, 256));
         QCOMPARE(window.ui()->exitButton->text(), QStringLiteral("E&xit"));
 
         const struct {
-            BitmapButton *button;
-            const char *caption;
-            const char *face;
+            BitmapButton* button;
+            const char* caption;
+            const char* face;
             QSize size;
         } buttons[] = {
             {window.ui()->editButton, "&E", "EditUpBtn", QSize(74, 58)},
@@ -105,7 +97,7 @@ private slots:
             {window.ui()->transferButton, "&T", "TransUpBtn", QSize(74, 58)},
             {window.ui()->configButton, "&C", "ConfUpBtn", QSize(74, 32)},
         };
-        for (const auto &b : buttons) {
+        for (const auto& b : buttons) {
             QCOMPARE(b.button->text(), QString::fromLatin1(b.caption));
             QCOMPARE(b.button->upFace().size(), b.size);
             QCOMPARE(b.button->downFace().size(), b.size);
@@ -116,8 +108,7 @@ private slots:
         QVERIFY(!window.authorPictureShown());
     }
 
-    void panelDataOkCommits()
-    {
+    void panelDataOkCommits() {
         std::memcpy(state_.panel.displayName, "PANEL", 6);  // Interface I refuses OK without a name
         MainWindow window(state_);
         const PanelRecord before = state_.panel;
@@ -125,7 +116,7 @@ private slots:
         state_.hideSelectionBox = true;
         state_.resolutionChanged = true;
         bool seen = false;
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             seen = true;
             QVERIFY(SameBytes(state_.editPanel, before));
             QVERIFY(!state_.hideSelectionBox);
@@ -141,22 +132,20 @@ private slots:
         QVERIFY(!SameBytes(state_.panel, before));
     }
 
-    void panelDataOkWithoutChangeSetsAvailable()
-    {
+    void panelDataOkWithoutChangeSetsAvailable() {
         std::memcpy(state_.panel.displayName, "PANEL", 6);
         MainWindow window(state_);
         const PanelRecord before = state_.panel;
-        onNextModal([](QDialog *sheet) { sheet->accept(); });
+        onNextModal([](QDialog* sheet) { sheet->accept(); });
         window.editPanelData();
         QVERIFY(state_.panelDataAvailable);
         QVERIFY(SameBytes(state_.panel, before));
     }
 
-    void panelDataCancelKeepsCommitted()
-    {
+    void panelDataCancelKeepsCommitted() {
         MainWindow window(state_);
         const PanelRecord before = state_.panel;
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             Touch(state_.editPanel, 10);
             sheet->reject();
         });
@@ -166,32 +155,31 @@ private slots:
         QVERIFY(SameBytes(state_.panel, before));
 
         // The next opening hands out the old data again.
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             QVERIFY(SameBytes(state_.editPanel, before));
             sheet->reject();
         });
         window.editPanelData();
     }
 
-    void modeTableOkAndCancel()
-    {
+    void modeTableOkAndCancel() {
         MainWindow window(state_);
         const ModeTable before = state_.modeTable;
         state_.hideSelectionBox = true;
-        onNextModal([&](QDialog *dialog) {
+        onNextModal([&](QDialog* dialog) {
             QVERIFY(!state_.hideSelectionBox);
             QVERIFY(SameBytes(state_.editModeTable, before));
             Touch(state_.editModeTable, 20);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
         });
         window.editModeTable();
         QCOMPARE(modalClass_, QStringLiteral("ModeTableDialog"));
         QVERIFY(!state_.modeTableAvailable);
         QVERIFY(SameBytes(state_.modeTable, before));
 
-        onNextModal([&](QDialog *dialog) {
+        onNextModal([&](QDialog* dialog) {
             Touch(state_.editModeTable, 20);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("okButton")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
         });
         window.editModeTable();
         QVERIFY(state_.modeTableAvailable);
@@ -199,10 +187,9 @@ private slots:
         QVERIFY(!SameBytes(state_.modeTable, before));
     }
 
-    void transferOkCommitsBoth()
-    {
+    void transferOkCommitsBoth() {
         MainWindow window(state_);
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             QVERIFY(SameBytes(state_.editPanel, state_.panel));
             QVERIFY(SameBytes(state_.editModeTable, state_.modeTable));
             Touch(state_.editPanel, 5);
@@ -218,12 +205,11 @@ private slots:
         QVERIFY(!state_.modeTableAvailable);
     }
 
-    void transferCancelDropsDataAndTheFlagsThatCameWithIt()
-    {
+    void transferCancelDropsDataAndTheFlagsThatCameWithIt() {
         MainWindow window(state_);
         const PanelRecord panel = state_.panel;
         const ModeTable modes = state_.modeTable;
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             // as if a panel file and a mode file were loaded on the File page
             Touch(state_.editPanel, 5);
             Touch(state_.editModeTable, 100);
@@ -240,7 +226,7 @@ private slots:
 
         // Data that were available stay so when a page cleared the flag ("&N").
         state_.panelDataAvailable = true;
-        onNextModal([&](QDialog *sheet) {
+        onNextModal([&](QDialog* sheet) {
             state_.panelDataAvailable = false;
             sheet->reject();
         });
@@ -248,16 +234,14 @@ private slots:
         QVERIFY(state_.panelDataAvailable);
     }
 
-    void configButtonOpensTheDialog()
-    {
+    void configButtonOpensTheDialog() {
         MainWindow window(state_);
-        onNextModal([](QDialog *dialog) { dialog->reject(); });
+        onNextModal([](QDialog* dialog) { dialog->reject(); });
         window.configure();
         QCOMPARE(modalClass_, QStringLiteral("ConfigDialog"));
     }
 
-    void keyboard()
-    {
+    void keyboard() {
         MainWindow window(state_);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -265,14 +249,14 @@ private slots:
         const struct {
             Qt::Key key;
             Qt::KeyboardModifiers modifiers;
-            const char *opens;
+            const char* opens;
         } keys[] = {
-            {Qt::Key_E, Qt::AltModifier, "PanelDataSheet"},  {Qt::Key_M, Qt::AltModifier, "ModeTableDialog"},
-            {Qt::Key_T, Qt::AltModifier, "TransferSheet"},   {Qt::Key_C, Qt::AltModifier, "ConfigDialog"},
-            {Qt::Key_M, Qt::NoModifier, "ModeTableDialog"},    {Qt::Key_T, Qt::NoModifier, "TransferSheet"},
+            {Qt::Key_E, Qt::AltModifier, "PanelDataSheet"}, {Qt::Key_M, Qt::AltModifier, "ModeTableDialog"},
+            {Qt::Key_T, Qt::AltModifier, "TransferSheet"},  {Qt::Key_C, Qt::AltModifier, "ConfigDialog"},
+            {Qt::Key_M, Qt::NoModifier, "ModeTableDialog"}, {Qt::Key_T, Qt::NoModifier, "TransferSheet"},
         };
-        for (const auto &k : keys) {
-            onNextModal([](QDialog *dialog) { dialog->reject(); });
+        for (const auto& k : keys) {
+            onNextModal([](QDialog* dialog) { dialog->reject(); });
             // The main window takes the keyboard back after each dialog.
             QVERIFY(QTest::qWaitForWindowActive(&window));
             QTest::keyClick(&window, k.key, k.modifiers);
@@ -285,8 +269,7 @@ private slots:
         QCOMPARE(window.result(), 0);
     }
 
-    void exitButtonAndCloseBoxEndWithZero()
-    {
+    void exitButtonAndCloseBoxEndWithZero() {
         MainWindow window(state_);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -301,16 +284,14 @@ private slots:
         QCOMPARE(second.result(), 0);
     }
 
-    void altIShowsAndHidesTheAuthor()
-    {
+    void altIShowsAndHidesTheAuthor() {
         MainWindow window(state_);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_I, Qt::AltModifier);
         QVERIFY(window.authorPictureShown());
         const QRect frame = window.frameGeometry();
-        QCOMPARE(window.authorPictureRect(),
-                 QRect((frame.width() - 270) / 2, (frame.height() - 244) / 2, 270, 244));
+        QCOMPARE(window.authorPictureRect(), QRect((frame.width() - 270) / 2, (frame.height() - 244) / 2, 270, 244));
         const QImage shown = window.grab().toImage();
         const QPoint centre = window.authorPictureRect().center();
         const QImage author = EditorPicture(QStringLiteral("Author")).toImage();
@@ -320,20 +301,19 @@ private slots:
         QVERIFY(!window.authorPictureShown());
     }
 
-    void shownAuthorLetsClicksThrough()
-    {
+    void shownAuthorLetsClicksThrough() {
         MainWindow window(state_);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         window.toggleAuthorPicture();
         QVERIFY(window.authorPictureShown());
         // A point of a picture button under the picture.
-        QAbstractButton *covered = nullptr;
+        QAbstractButton* covered = nullptr;
         QPoint point;
-        for (QAbstractButton *button : {static_cast<QAbstractButton *>(window.ui()->editButton),
-                                        static_cast<QAbstractButton *>(window.ui()->modesButton),
-                                        static_cast<QAbstractButton *>(window.ui()->transferButton),
-                                        static_cast<QAbstractButton *>(window.ui()->configButton)}) {
+        for (QAbstractButton* button : {static_cast<QAbstractButton*>(window.ui()->editButton),
+                                        static_cast<QAbstractButton*>(window.ui()->modesButton),
+                                        static_cast<QAbstractButton*>(window.ui()->transferButton),
+                                        static_cast<QAbstractButton*>(window.ui()->configButton)}) {
             const QRect shared = button->geometry().intersected(window.authorPictureRect());
             if (!shared.isEmpty()) {
                 covered = button;
@@ -344,30 +324,28 @@ private slots:
         QVERIFY2(covered, "the picture covers no button");
         int clicks = 0;
         connect(covered, &QAbstractButton::clicked, this, [&] { ++clicks; });
-        onNextModal([](QDialog *dialog) { dialog->reject(); });
+        onNextModal([](QDialog* dialog) { dialog->reject(); });
         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, point);
         QTRY_COMPARE(clicks, 1);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QVERIFY(window.authorPictureShown());
     }
 
-    void runEditorShowsTheMainWindowAndEndsWithOne()
-    {
+    void runEditorShowsTheMainWindowAndEndsWithOne() {
         EditorState state;
         state.config = {3, 3};
-        onNextModal([](QDialog *window) { QTest::keyClick(window, Qt::Key_Escape); });
+        onNextModal([](QDialog* window) { QTest::keyClick(window, Qt::Key_Escape); });
         QCOMPARE(RunEditor(state), 1);
         QCOMPARE(modalClass_, QStringLiteral("MainWindow"));
         QCOMPARE(state.config.serialPort, uint16_t(1));  // no file: defaults
         QCOMPARE(state.modeTable.modeCount, uint16_t(1));
     }
 
-    void pressedButtonDrawsDownFaceAndShiftedFocus()
-    {
+    void pressedButtonDrawsDownFaceAndShiftedFocus() {
         MainWindow window(state_);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        BitmapButton *button = window.ui()->modesButton;
+        BitmapButton* button = window.ui()->modesButton;
         button->setFocus();
         QVERIFY(button->hasFocus());
 
@@ -386,10 +364,9 @@ private slots:
         QVERIFY(downFace.pixelColor(30, 30) != upFace.pixelColor(30, 30));
 
         // The dotted rectangle: on row 5 released, on row 7 pressed.
-        auto blackOnRow = [](const QImage &image, int y) {
+        auto blackOnRow = [](const QImage& image, int y) {
             int count = 0;
-            for (int x = 14; x < 60; ++x)
-                count += image.pixelColor(x, y) == QColor(Qt::black);
+            for (int x = 14; x < 60; ++x) count += image.pixelColor(x, y) == QColor(Qt::black);
             return count;
         };
         QVERIFY(blackOnRow(up, 5) > 10);

@@ -37,48 +37,40 @@ namespace {
 
 constexpr uint8_t kCmdReset = 0;
 
-bool WriteBytes(const QString &path, const QByteArray &bytes)
-{
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray ReadBytes(const QString &path)
-{
+QByteArray ReadBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A panel file of `size` bytes: the magic, then noise in every other byte.
 // Byte 33 (high byte of panelFlags) has every bit set but useGamma.
-QByteArray PanelFileBytes(int size, uint32_t seed, const char *magic = "VANTRL2")
-{
+QByteArray PanelFileBytes(int size, uint32_t seed, const char* magic = "VANTRL2") {
     std::mt19937 rng(seed);
     QByteArray bytes(size, '\0');
-    for (char &b : bytes)
-        b = static_cast<char>(rng());
+    for (char& b : bytes) b = static_cast<char>(rng());
     std::memcpy(bytes.data(), magic, std::strlen(magic) + 1);
     bytes[33] = char(0xEF);
     return bytes;
 }
 
-QByteArray GammaBytes(int size, uint32_t seed)
-{
+QByteArray GammaBytes(int size, uint32_t seed) {
     std::mt19937 rng(seed);
     QByteArray bytes(size, '\0');
-    for (char &b : bytes)
-        b = static_cast<char>(rng());
+    for (char& b : bytes) b = static_cast<char>(rng());
     return bytes;
 }
 
-std::vector<uint8_t> Bytes(const void *data, std::size_t count)
-{
-    const auto *bytes = static_cast<const uint8_t *>(data);
+std::vector<uint8_t> Bytes(const void* data, std::size_t count) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + count);
 }
 
-PanelRecord RecordFromFileBytes(const QByteArray &bytes)
-{
+PanelRecord RecordFromFileBytes(const QByteArray& bytes) {
     uint8_t raw[kPanelFileSize];
     std::memcpy(raw, bytes.constData(), sizeof raw);
     PanelRecord record{};
@@ -93,39 +85,33 @@ class MergePageTest : public QObject {
 
 private:
     template <typename T>
-    T *child(const char *name) const
-    {
-        T *widget = page_->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("missing child %s", name);
+    T* child(const char* name) const {
+        T* widget = page_->findChild<T*>(QLatin1String(name));
+        if (!widget) qFatal("missing child %s", name);
         return widget;
     }
 
-    void click(const char *button) { child<QAbstractButton>(button)->click(); }
+    void click(const char* button) { child<QAbstractButton>(button)->click(); }
 
     // The next dialogs answer with these paths in turn (empty: cancelled).
-    void choose(const QStringList &paths)
-    {
+    void choose(const QStringList& paths) {
         answers_ = paths;
-        SetFileChooser([this](const FileDialogRequest &request) {
+        SetFileChooser([this](const FileDialogRequest& request) {
             requests_ << request;
             return answers_.isEmpty() ? QString() : answers_.takeFirst();
         });
     }
 
-    QString filePath(const QString &name) const { return dir_->filePath(name); }
+    QString filePath(const QString& name) const { return dir_->filePath(name); }
 
-    QString writeFile(const QString &name, const QByteArray &bytes) const
-    {
+    QString writeFile(const QString& name, const QByteArray& bytes) const {
         const QString path = filePath(name);
-        if (!WriteBytes(path, bytes))
-            qFatal("cannot write %s", qPrintable(path));
+        if (!WriteBytes(path, bytes)) qFatal("cannot write %s", qPrintable(path));
         return path;
     }
 
     // Chooses the panel file, the gamma file and the output, and merges.
-    void merge(const QString &panel, const QString &gamma, const QString &output)
-    {
+    void merge(const QString& panel, const QString& gamma, const QString& output) {
         choose({panel, gamma, output});
         click("panelButton");
         click("gammaButton");
@@ -135,30 +121,28 @@ private:
     // The next selection box is answered from inside its own modal loop: it
     // records what the box showed, then picks slot (1..4) and OK, or Cancel
     // when slot is 0.
-    void answerSelectionBox(int slot, bool reset = true)
-    {
+    void answerSelectionBox(int slot, bool reset = true) {
         QTimer::singleShot(0, this, [this, slot, reset] {
-            auto *box = qobject_cast<SelectionBox *>(QApplication::activeModalWidget());
+            auto* box = qobject_cast<SelectionBox*>(QApplication::activeModalWidget());
             if (!box) {
                 boxNotes_ << QStringLiteral("no box");
                 return;
             }
             boxNotes_ << QStringLiteral("box fromMerge=%1 hideEnabled=%2")
                              .arg(state_.selectionBoxFromMerge)
-                             .arg(box->findChild<QCheckBox *>(QStringLiteral("hideCheck"))->isEnabled());
+                             .arg(box->findChild<QCheckBox*>(QStringLiteral("hideCheck"))->isEnabled());
             if (slot == 0) {
-                box->findChild<QPushButton *>(QStringLiteral("cancelButton"))->click();
+                box->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
                 return;
             }
-            box->findChild<QRadioButton *>(QStringLiteral("panel%1Radio").arg(slot))->setChecked(true);
-            box->findChild<QCheckBox *>(QStringLiteral("resetCheck"))->setChecked(reset);
-            box->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(QStringLiteral("0"));
-            box->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+            box->findChild<QRadioButton*>(QStringLiteral("panel%1Radio").arg(slot))->setChecked(true);
+            box->findChild<QCheckBox*>(QStringLiteral("resetCheck"))->setChecked(reset);
+            box->findChild<QLineEdit*>(QStringLiteral("addressEdit"))->setText(QStringLiteral("0"));
+            box->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
     }
 
-    void startBoard()
-    {
+    void startBoard() {
         vantrel_board::Options options;
         options.baud = 0;
         board_ = std::make_unique<vantrel_board::Board>(options);
@@ -176,15 +160,14 @@ private:
     std::unique_ptr<vantrel_board::Board> board_;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.panel);
         state_.editPanel = state_.panel;
         warnings_.clear();
         requests_.clear();
         boxNotes_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) {
+        SetWarningSink([this](const QString& title, const QString& text) {
             QCOMPARE(title, QStringLiteral(" PANEL EDITOR"));
             warnings_ << text;
         });
@@ -195,19 +178,16 @@ private slots:
         choose({});
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         page_.reset();
         SetWarningSink({});
         SetFileChooser({});
         CloseSerialCommunication();
-        if (board_)
-            board_->Stop();
+        if (board_) board_->Stop();
         board_.reset();
     }
 
-    void pageOpensEmptyAsThirdPageOfTheSheet()
-    {
+    void pageOpensEmptyAsThirdPageOfTheSheet() {
         QCOMPARE(child<QLabel>("headingLabel")->text(),
                  QStringLiteral("Merge panel files and gamma tables (256 byte binary format)."));
         QCOMPARE(child<QGroupBox>("panelGroup")->title(), QStringLiteral(" Panel file "));
@@ -216,26 +196,24 @@ private slots:
         QVERIFY(child<QLabel>("panelPathLabel")->text().isEmpty());
         QVERIFY(child<QLabel>("gammaPathLabel")->text().isEmpty());
         QVERIFY(!child<QLabel>("diskImage")->pixmap().isNull());
-        const std::pair<const char *, const char *> buttons[] = {
+        const std::pair<const char*, const char*> buttons[] = {
             {"panelButton", "&B"}, {"gammaButton", "&R"}, {"mergeButton", "&M"}, {"writeButton", "&W"}};
-        for (const auto &[name, caption] : buttons) {
-            auto *button = child<BitmapButton>(name);
+        for (const auto& [name, caption] : buttons) {
+            auto* button = child<BitmapButton>(name);
             QCOMPARE(button->text(), QLatin1String(caption));
             QCOMPARE(button->focusInset(), QMargins(2, 3, 3, 4));
             QCOMPARE(button->pressedOffset(), QPoint(1, 1));
             QVERIFY(!button->upFace().isNull());
             QVERIFY(!button->downFace().isNull());
         }
-        QVERIFY(page_->mergePanelPath().empty() && page_->mergeGammaPath().empty() &&
-                page_->mergeOutputPath().empty());
+        QVERIFY(page_->mergePanelPath().empty() && page_->mergeGammaPath().empty() && page_->mergeOutputPath().empty());
 
         TransferSheet sheet(state_, nullptr);
         QVERIFY(sheet.turnToPage(2));
-        QVERIFY(sheet.findChild<MergePage *>() != nullptr);
+        QVERIFY(sheet.findChild<MergePage*>() != nullptr);
     }
 
-    void panelFileChecks_data()
-    {
+    void panelFileChecks_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("600 bytes") << PanelFileBytes(600, 1) << true;
@@ -247,14 +225,12 @@ private slots:
         QTest::newRow("missing") << QByteArray() << false;
     }
 
-    void panelFileChecks()
-    {
+    void panelFileChecks() {
         QFETCH(QByteArray, content);
         QFETCH(bool, accepted);
         const QString first = writeFile(QStringLiteral("first.PNL"), PanelFileBytes(512, 9));
         const QString path = filePath(QStringLiteral("candidate.PNL"));
-        if (!content.isNull())
-            QVERIFY(WriteBytes(path, content));
+        if (!content.isNull()) QVERIFY(WriteBytes(path, content));
 
         choose({first, path});
         click("panelButton");
@@ -264,9 +240,9 @@ private slots:
         QVERIFY(!requests_[0].save);
         const QString expected = accepted ? path : first;
         QCOMPARE(QString::fromStdString(page_->mergePanelPath()), QDir::toNativeSeparators(expected));
-        QCOMPARE(child<QLabel>("panelPathLabel")->text(),
-                 ShortenPathForDisplay(QDir::toNativeSeparators(expected)));
-        QCOMPARE(warnings_, accepted ? QStringList() : QStringList{QStringLiteral("ERROR: Wrong format of panel file !")});
+        QCOMPARE(child<QLabel>("panelPathLabel")->text(), ShortenPathForDisplay(QDir::toNativeSeparators(expected)));
+        QCOMPARE(warnings_,
+                 accepted ? QStringList() : QStringList{QStringLiteral("ERROR: Wrong format of panel file !")});
 
         // A cancelled dialog changes nothing and says nothing.
         choose({});
@@ -275,14 +251,12 @@ private slots:
         QCOMPARE(warnings_.size(), accepted ? 0 : 1);
     }
 
-    void gammaFileSizes()
-    {
+    void gammaFileSizes() {
         const QString g255 = writeFile(QStringLiteral("a.GAM"), GammaBytes(255, 1));
         const QString g256 = writeFile(QStringLiteral("b.GAM"), GammaBytes(256, 2));
         const QString g257 = writeFile(QStringLiteral("c.GAM"), GammaBytes(257, 3));
         choose({g255, g256, g257, filePath(QStringLiteral("missing.GAM"))});
-        for (int i = 0; i < 4; ++i)
-            click("gammaButton");
+        for (int i = 0; i < 4; ++i) click("gammaButton");
         QCOMPARE(requests_.size(), 4);
         QCOMPARE(requests_[0].title, QStringLiteral("  LOAD GAMMA TABLE"));
         const QString wrong = QStringLiteral("ERROR: Wrong format of gamma table !");
@@ -291,14 +265,13 @@ private slots:
         QCOMPARE(child<QLabel>("gammaPathLabel")->text(), ShortenPathForDisplay(QDir::toNativeSeparators(g256)));
     }
 
-    void shortenedPaths()
-    {
+    void shortenedPaths() {
         const QString sep = QDir::separator();
         // 33 characters, file name of 14: the first 14, the mark, the name.
         const QString p33 = QStringLiteral("/home/engineer/pro/PANEL_1024.PNL");
         QCOMPARE(p33.size(), 33);
-        QCOMPARE(ShortenPathForDisplay(p33), QStringLiteral("/home/engineer") + QStringLiteral("..") + sep +
-                                                 QStringLiteral("PANEL_1024.PNL"));
+        QCOMPARE(ShortenPathForDisplay(p33),
+                 QStringLiteral("/home/engineer") + QStringLiteral("..") + sep + QStringLiteral("PANEL_1024.PNL"));
         QCOMPARE(ShortenPathForDisplay(p33).size(), 31);
         // 28 characters: whole.
         const QString p28 = QStringLiteral("/home/engineer/pro/PANEL.PNL");
@@ -316,13 +289,13 @@ private slots:
         QCOMPARE(ShortenPathForDisplay(QStringLiteral("C:\\Vantrel\\Panels\\LG\\LM181E1.PNL")),
                  QStringLiteral("C:\\Vantrel\\Panels..") + sep + QStringLiteral("LM181E1.PNL"));
         // A character outside the basic plane is never cut in half.
-        const QString wide = QStringLiteral("/aaaaaaaaaaaa") + QString::fromUcs4(U"\U0001F4BE") +
-                             QStringLiteral("/bbbb/PANEL_1024.PNL");
-        QCOMPARE(ShortenPathForDisplay(wide), QStringLiteral("/aaaaaaaaaaaa..") + sep + QStringLiteral("PANEL_1024.PNL"));
+        const QString wide =
+            QStringLiteral("/aaaaaaaaaaaa") + QString::fromUcs4(U"\U0001F4BE") + QStringLiteral("/bbbb/PANEL_1024.PNL");
+        QCOMPARE(ShortenPathForDisplay(wide),
+                 QStringLiteral("/aaaaaaaaaaaa..") + sep + QStringLiteral("PANEL_1024.PNL"));
     }
 
-    void mergeNeedsBothFiles()
-    {
+    void mergeNeedsBothFiles() {
         const QString panel = writeFile(QStringLiteral("p.PNL"), PanelFileBytes(512, 1));
         click("mergeButton");
         choose({panel});
@@ -336,8 +309,7 @@ private slots:
         QVERIFY(!QFile::exists(filePath(QStringLiteral("out.PNL"))));
     }
 
-    void mergedFileSetsUseGammaAndKeepsEveryOtherByte()
-    {
+    void mergedFileSetsUseGammaAndKeepsEveryOtherByte() {
         const QByteArray panelBytes = PanelFileBytes(600, 11);
         const QByteArray gammaBytes = GammaBytes(256, 12);
         const QString panel = writeFile(QStringLiteral("p.PNL"), panelBytes);
@@ -367,8 +339,7 @@ private slots:
     // The output may be one of the inputs; a failed merge never leaves a
     // truncated or empty file behind, and "&W" refuses again until the next
     // successful merge.
-    void outputReplacesAnInputAndFailuresKeepFiles()
-    {
+    void outputReplacesAnInputAndFailuresKeepFiles() {
         const QByteArray panelBytes = PanelFileBytes(512, 21);
         const QByteArray gammaBytes = GammaBytes(256, 22);
         const QString panel = writeFile(QStringLiteral("same.PNL"), panelBytes);
@@ -408,15 +379,13 @@ private slots:
         // a gamma file that is no longer 256 bytes: the existing output stays.
         QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("folder.PNL")));
         choose({filePath(QStringLiteral("no/such/folder/out.PNL")), filePath(QStringLiteral("folder.PNL")), panel});
-        for (int i = 0; i < 3; ++i)
-            click("mergeButton");
+        for (int i = 0; i < 3; ++i) click("mergeButton");
         QCOMPARE(warnings_, (QStringList{cantWrite, cantWrite, cantWrite}));
         QCOMPARE(ReadBytes(panel), expected);
         QVERIFY(page_->mergeOutputPath().empty());
     }
 
-    void writeBeforeAnyMerge()
-    {
+    void writeBeforeAnyMerge() {
         startBoard();
         // If a box showed up it would be recorded and cancelled.
         answerSelectionBox(0);
@@ -429,8 +398,7 @@ private slots:
 
     // The engineer's round: merge, write to panel 3; load another panel file
     // (refused, then accepted) and write to panel 4: still the merged record.
-    void writesTheMergedPanelToTheBoard()
-    {
+    void writesTheMergedPanelToTheBoard() {
         startBoard();
         QByteArray panelBytes(512, '\0');
         {
@@ -440,11 +408,10 @@ private slots:
             SetPanelFlag(record, kUseGamma, false);
             uint8_t raw[kPanelFileSize];
             PanelRecordToFileBytes(record, raw);
-            panelBytes = QByteArray(reinterpret_cast<const char *>(raw), sizeof raw);
+            panelBytes = QByteArray(reinterpret_cast<const char*>(raw), sizeof raw);
         }
         QByteArray gammaBytes(256, '\0');
-        for (int i = 0; i < 256; ++i)
-            gammaBytes[i] = char(255 - i);
+        for (int i = 0; i < 256; ++i) gammaBytes[i] = char(255 - i);
         const QString panel = writeFile(QStringLiteral("p.PNL"), panelBytes);
         const QString gamma = writeFile(QStringLiteral("g.GAM"), gammaBytes);
         merge(panel, gamma, filePath(QStringLiteral("merged.PNL")));
@@ -490,8 +457,7 @@ private slots:
         QCOMPARE(board_->Flash(0xFB00 + 64 * 3, 64), Bytes(image.bytes, 64));
         QCOMPARE(board_->Flash(0xF700 + 256 * 3, 256), Bytes(gammaBytes.constData(), 256));
         QVERIFY(!state_.resetAfterWrite);
-        for (const vantrel_board::Frame &frame : board_->ReceivedFrames())
-            QVERIFY(frame.command != kCmdReset);
+        for (const vantrel_board::Frame& frame : board_->ReceivedFrames()) QVERIFY(frame.command != kCmdReset);
     }
 };
 

@@ -21,15 +21,13 @@
 namespace {
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
 // An entry that passes every check, told apart from its neighbours by its
 // width (and the row text it gives).
-ModeEntry Entry(uint16_t width)
-{
+ModeEntry Entry(uint16_t width) {
     ModeEntry e{};
     e.hFreq = 480;
     e.hFreqTol = 10;
@@ -46,11 +44,9 @@ ModeEntry Entry(uint16_t width)
     return e;
 }
 
-QStringList Rows(const ModeTableDialog &dialog)
-{
+QStringList Rows(const ModeTableDialog& dialog) {
     QStringList rows;
-    for (int i = 0; i < dialog.ui()->modeList->count(); ++i)
-        rows << dialog.ui()->modeList->item(i)->text();
+    for (int i = 0; i < dialog.ui()->modeList->count(); ++i) rows << dialog.ui()->modeList->item(i)->text();
     return rows;
 }
 
@@ -64,45 +60,39 @@ private:
     QStringList warnings_;
 
     // A table of `count` entries of widths 700, 701, ...
-    void useTable(unsigned count)
-    {
-        ModeTable &t = state_.editModeTable;
+    void useTable(unsigned count) {
+        ModeTable& t = state_.editModeTable;
         t = ModeTable{};
         SetModeTableDefaults(t);
         t.modeCount = static_cast<uint16_t>(count);
-        for (unsigned i = 0; i < count; ++i)
-            t.entries[i] = Entry(static_cast<uint16_t>(700 + i));
+        for (unsigned i = 0; i < count; ++i) t.entries[i] = Entry(static_cast<uint16_t>(700 + i));
     }
 
-    std::unique_ptr<ModeTableDialog> open()
-    {
+    std::unique_ptr<ModeTableDialog> open() {
         auto dialog = std::make_unique<ModeTableDialog>(state_);
         dialog->show();
         return dialog;
     }
 
-    static void select(ModeTableDialog &dialog, int row)
-    {
+    static void select(ModeTableDialog& dialog, int row) {
         // As a click does: the fields follow the new selection.
         dialog.ui()->modeList->setCurrentRow(row);
     }
 
     // A single message, then none left over.
-    QString takeWarning()
-    {
+    QString takeWarning() {
         if (warnings_.size() != 1)
             return QStringLiteral("<%1 messages: %2>").arg(warnings_.size()).arg(warnings_.join(QStringLiteral(" | ")));
         return warnings_.takeFirst();
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetModeTableDefaults(state_.modeTable);
         state_.editModeTable = state_.modeTable;
         warnings_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) {
+        SetWarningSink([this](const QString& title, const QString& text) {
             QCOMPARE(title, QStringLiteral(" PANEL EDITOR"));
             warnings_ << text;
         });
@@ -110,19 +100,18 @@ private slots:
 
     void cleanup() { SetWarningSink({}); }
 
-    void opensOnTheStartupTable()
-    {
+    void opensOnTheStartupTable() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("  MODE TABLE"));
         QCOMPARE(ui->headingLabel1->text(),
                  QStringLiteral("Only if you want to realize special display formats use this service and edit"));
         QCOMPARE(ui->headingLabel2->text(), QStringLiteral("the mode table."));
         QCOMPARE(ui->columnHeading->text(), QStringLiteral("  Mode      Resolution       V-Frequ.[Hz]"));
         QCOMPARE(ui->columnHeading->font(), headingFont());
-        for (QWidget *w : std::initializer_list<QWidget *>{ui->addButton, ui->delButton, ui->upButton, ui->downButton,
-                                                          ui->modeFrame, ui->updateButton, ui->okButton,
-                                                          ui->cancelButton})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{ui->addButton, ui->delButton, ui->upButton, ui->downButton, ui->modeFrame,
+                                             ui->updateButton, ui->okButton, ui->cancelButton})
             QCOMPARE(w->font(), captionFont());
         QCOMPARE(ui->hFreqEdit->font(), ordinaryFont());  // the frame's caption font stays on the frame
         QCOMPARE(ListTabStopPixels(ui->modeList).size(), 3);
@@ -130,9 +119,9 @@ private slots:
         QCOMPARE(Rows(*dialog), QStringList{QStringLiteral("\t0\t640 x 480\t59.9")});
         QCOMPARE(dialog->selectedRow(), 0);
         QCOMPARE(ui->modeFrame->title(), QStringLiteral(" Mode 0 "));
-        const QList<std::pair<QLineEdit *, QString>> fields = {
+        const QList<std::pair<QLineEdit*, QString>> fields = {
             {ui->hFreqEdit, "31.5"}, {ui->vFreqEdit, "59.9"}, {ui->hFreqTolEdit, "1.0"}, {ui->vFreqTolEdit, "1.0"},
-            {ui->hTotalEdit, "800"}, {ui->vTotalEdit, "525"}, {ui->vTotalTolEdit, "4"},   {ui->widthEdit, "640"},
+            {ui->hTotalEdit, "800"}, {ui->vTotalEdit, "525"}, {ui->vTotalTolEdit, "4"},  {ui->widthEdit, "640"},
             {ui->heightEdit, "480"}, {ui->hStartEdit, "141"}, {ui->vStartEdit, "25"},
         };
         const int lengths[] = {5, 5, 4, 4, 4, 4, 3, 4, 4, 4, 4};
@@ -147,42 +136,36 @@ private slots:
         QVERIFY(ui->analogCheck->isChecked());
         QVERIFY(ui->digitalCheck->isChecked());
         QVERIFY(!ui->videoCheck->isChecked());
-        const QList<std::pair<QAbstractButton *, QString>> buttons = {
-            {ui->addButton, "&Add Mode"}, {ui->delButton, "&Del Mode"}, {ui->upButton, "Mode U&p"},
-            {ui->downButton, "Mode D&wn"}, {ui->helpButton, "&Help"},   {ui->updateButton, "&Update"},
-            {ui->okButton, "&OK"},         {ui->cancelButton, "&Cancel"}, {ui->analogCheck, "Analog "},
+        const QList<std::pair<QAbstractButton*, QString>> buttons = {
+            {ui->addButton, "&Add Mode"},   {ui->delButton, "&Del Mode"},  {ui->upButton, "Mode U&p"},
+            {ui->downButton, "Mode D&wn"},  {ui->helpButton, "&Help"},     {ui->updateButton, "&Update"},
+            {ui->okButton, "&OK"},          {ui->cancelButton, "&Cancel"}, {ui->analogCheck, "Analog "},
             {ui->digitalCheck, "Digital "}, {ui->videoCheck, "Video "},
         };
-        for (const auto &[button, text] : buttons)
-            QCOMPARE(button->text(), text);
+        for (const auto& [button, text] : buttons) QCOMPARE(button->text(), text);
         QVERIFY(!ui->hTotalTolLabel->isEnabled());
         QCOMPARE(ui->hTotalTolLabel->text(), QStringLiteral("Toleran. [pixel]"));
         QVERIFY(!ui->modeImage->pixmap().isNull());
     }
 
-    void endsReleaseTheHotkeyAndCloseBoxIsCancel()
-    {
+    void endsReleaseTheHotkeyAndCloseBoxIsCancel() {
         for (int way = 0; way < 3; ++way) {
             auto dialog = open();
             QCOMPARE(CurrentWriteHotkey().window.data(), dialog.get());
             QCOMPARE(CurrentWriteHotkey().virtualKey, 0x71);  // F2, the configured key
-            if (way == 0)
-                dialog->ui()->okButton->click();
-            else if (way == 1)
-                dialog->ui()->cancelButton->click();
-            else
-                dialog->close();
+            if (way == 0) dialog->ui()->okButton->click();
+            else if (way == 1) dialog->ui()->cancelButton->click();
+            else dialog->close();
             QCOMPARE(dialog->result(), way == 0 ? 1 : 0);
             QVERIFY(!CurrentWriteHotkey().window);
         }
     }
 
-    void helpOpensTheModeTableHelpBox()
-    {
+    void helpOpensTheModeTableHelpBox() {
         auto dialog = open();
         int shown = 0;
         QTimer::singleShot(0, this, [&] {
-            auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget());
+            auto* box = qobject_cast<HelpBox*>(QApplication::activeModalWidget());
             if (box) {
                 shown = box->boxId();
                 box->reject();
@@ -194,19 +177,18 @@ private slots:
         QVERIFY(SameBytes(state_.editModeTable, before));
     }
 
-    void horizontalFrequencyBounds()
-    {
+    void horizontalFrequencyBounds() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
-        for (const char *good : {"10.0", "200.0", "2.5e1", "31.56"}) {
+        Ui::ModeTableDialog* ui = dialog->ui();
+        for (const char* good : {"10.0", "200.0", "2.5e1", "31.56"}) {
             ui->hFreqEdit->setText(QLatin1String(good));
             ui->updateButton->click();
             QVERIFY2(warnings_.isEmpty(), good);
         }
-        QCOMPARE(+state_.editModeTable.entries[0].hFreq, 315);  // 31.56 truncates to 31.5
+        QCOMPARE(+state_.editModeTable.entries[0].hFreq, 315);     // 31.56 truncates to 31.5
         QCOMPARE(ui->hFreqEdit->text(), QStringLiteral("31.56"));  // the field keeps what was typed
 
-        for (const char *bad : {"9.9", "200.1", "6600", "", "-10"}) {
+        for (const char* bad : {"9.9", "200.1", "6600", "", "-10"}) {
             ui->hTotalEdit->setFocus();
             ui->hFreqEdit->setText(QLatin1String(bad));
             ui->updateButton->click();
@@ -216,10 +198,9 @@ private slots:
         }
     }
 
-    void fieldsAreReadFromTheirFirstCharacters()
-    {
+    void fieldsAreReadFromTheirFirstCharacters() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         ui->hFreqTolEdit->setText(QStringLiteral("-0.05"));  // truncates to 0, which is allowed
         ui->vFreqTolEdit->setText(QStringLiteral("2.09"));
         ui->widthEdit->setText(QStringLiteral("+600"));
@@ -227,7 +208,7 @@ private slots:
         ui->vStartEdit->setText(QStringLiteral("1"));
         ui->updateButton->click();
         QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
-        const ModeEntry &e = state_.editModeTable.entries[0];
+        const ModeEntry& e = state_.editModeTable.entries[0];
         QCOMPARE(+e.hFreqTol, 0);
         QCOMPARE(+e.vFreqTol, 20);
         QCOMPARE(+e.activeWidth, 600);
@@ -236,7 +217,7 @@ private slots:
         QCOMPARE(dialog->selectedRow(), 0);
         QCOMPARE(dialog->focusWidget(), ui->modeList);
 
-        for (const char *start : {"0", ""}) {  // an empty field counts as 0
+        for (const char* start : {"0", ""}) {  // an empty field counts as 0
             ui->vStartEdit->setText(QLatin1String(start));
             ui->updateButton->click();
             QCOMPARE(takeWarning(), QStringLiteral("ERROR: Unvalid vert. start of active window !"));
@@ -245,10 +226,9 @@ private slots:
         QCOMPARE(+state_.editModeTable.entries[0].vStart, 1);
     }
 
-    void startAndWidthMayFillTheTotal()
-    {
+    void startAndWidthMayFillTheTotal() {
         auto dialog = open();  // H-Total 800, H-Start 141
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         ui->widthEdit->setText(QStringLiteral("659"));
         ui->updateButton->click();
         QVERIFY(warnings_.isEmpty());
@@ -268,10 +248,9 @@ private slots:
         QCOMPARE(dialog->focusWidget(), ui->vTotalEdit);
     }
 
-    void onlyTheFirstFailingCheckIsReported()
-    {
+    void onlyTheFirstFailingCheckIsReported() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         ui->analogCheck->setChecked(false);
         ui->digitalCheck->setChecked(false);
         ui->widthEdit->setText(QStringLiteral("4000"));  // also past the total
@@ -293,11 +272,10 @@ private slots:
         QCOMPARE(takeWarning(), QStringLiteral("ERROR: Width and horiz. start exceed total period !"));
     }
 
-    void addInFrontOfTheSelectedEntry()
-    {
+    void addInFrontOfTheSelectedEntry() {
         useTable(5);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         QCOMPARE(ui->widthEdit->text(), QStringLiteral("700"));
         ui->widthEdit->setText(QStringLiteral("800"));
         ui->videoCheck->setChecked(true);
@@ -306,8 +284,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
         QCOMPARE(+state_.editModeTable.modeCount, 6);
         QCOMPARE(Rows(*dialog), (QStringList{"\t0\t800 x 600\t72.0", "\t1\t700 x 600\t72.0", "\t2\t701 x 600\t72.0",
-                                             "\t3\t702 x 600\t72.0", "\t4\t703 x 600\t72.0",
-                                             "\t5\t704 x 600\t72.0"}));
+                                             "\t3\t702 x 600\t72.0", "\t4\t703 x 600\t72.0", "\t5\t704 x 600\t72.0"}));
         QCOMPARE(dialog->selectedRow(), 0);
         QCOMPARE(dialog->focusWidget(), ui->modeList);
         QCOMPARE(+state_.editModeTable.entries[0].modeFlags, 0x53);
@@ -323,11 +300,10 @@ private slots:
         QCOMPARE(Rows(*dialog).size(), 6);
     }
 
-    void addStopsAtThirtyEightEntries()
-    {
+    void addStopsAtThirtyEightEntries() {
         useTable(37);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         select(*dialog, 36);
         ui->addButton->click();
         QVERIFY(warnings_.isEmpty());
@@ -343,11 +319,10 @@ private slots:
         QCOMPARE(Rows(*dialog).size(), 38);
     }
 
-    void deleteTheFirstOfThree()
-    {
+    void deleteTheFirstOfThree() {
         useTable(3);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         ui->delButton->click();
         QVERIFY(warnings_.isEmpty());
         QCOMPARE(+state_.editModeTable.modeCount, 2);
@@ -361,7 +336,7 @@ private slots:
 
         // No row selected: Update, Add, Up, Down and Del do nothing.
         const ModeTable two = state_.editModeTable;
-        for (QPushButton *b : {ui->updateButton, ui->addButton, ui->upButton, ui->downButton, ui->delButton})
+        for (QPushButton* b : {ui->updateButton, ui->addButton, ui->upButton, ui->downButton, ui->delButton})
             b->click();
         QVERIFY(warnings_.isEmpty());
         QVERIFY(SameBytes(state_.editModeTable, two));
@@ -378,11 +353,10 @@ private slots:
 
     // After a delete the fields show the entry now selected, so "&Update"
     // stores that entry's own values, never the deleted one's over it.
-    void deleteThenUpdateKeepsTheNeighbour()
-    {
+    void deleteThenUpdateKeepsTheNeighbour() {
         useTable(3);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         select(*dialog, 2);
         ui->delButton->click();
         QCOMPARE(dialog->selectedRow(), 1);
@@ -396,14 +370,13 @@ private slots:
 
     // Values past a field's limit (from a board or a file) are shown whole and
     // refused by their check, not cut into a value that passes it.
-    void storedValuesLongerThanTheLimitAreShownWhole()
-    {
+    void storedValuesLongerThanTheLimitAreShownWhole() {
         useTable(2);
-        ModeEntry &wide = state_.editModeTable.entries[0];
+        ModeEntry& wide = state_.editModeTable.entries[0];
         wide.activeWidth = 16000;
         wide.hFreq = 65535;
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         QCOMPARE(ui->widthEdit->text(), QStringLiteral("16000"));
         QCOMPARE(ui->hFreqEdit->text(), QStringLiteral("6553.5"));
         const ModeTable before = state_.editModeTable;
@@ -421,11 +394,10 @@ private slots:
         QCOMPARE(ui->hFreqEdit->maxLength(), 5);
     }
 
-    void upAndDownAtTheEndsDoNothing()
-    {
+    void upAndDownAtTheEndsDoNothing() {
         useTable(3);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         const ModeTable before = state_.editModeTable;
         ui->upButton->click();
         select(*dialog, 2);
@@ -446,12 +418,11 @@ private slots:
         QCOMPARE(dialog->focusWidget(), ui->modeList);
     }
 
-    void emptyTable()
-    {
+    void emptyTable() {
         state_.editModeTable.modeCount = 0;
         std::memset(state_.editModeTable.entries, 0, sizeof state_.editModeTable.entries);
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         QCOMPARE(ui->modeList->count(), 0);
         QVERIFY(ui->modeFrame->title().isEmpty());
         QVERIFY(ui->hFreqEdit->text().isEmpty());
@@ -460,8 +431,7 @@ private slots:
 
         const ModeTable empty = state_.editModeTable;
         ui->hFreqEdit->setText(QStringLiteral("31.5"));
-        for (QPushButton *b : {ui->updateButton, ui->addButton, ui->upButton, ui->downButton})
-            b->click();
+        for (QPushButton* b : {ui->updateButton, ui->addButton, ui->upButton, ui->downButton}) b->click();
         QVERIFY(warnings_.isEmpty());
         ui->delButton->click();
         QCOMPARE(takeWarning(), QStringLiteral("ERROR: It's necessary to implement one entry !"));
@@ -470,12 +440,11 @@ private slots:
         QCOMPARE(dialog->result(), 1);
     }
 
-    void countBeyondTheSlotsIsNeverAddressed()
-    {
+    void countBeyondTheSlotsIsNeverAddressed() {
         useTable(38);
         state_.editModeTable.modeCount = 0x4000;  // from a file made elsewhere
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         QCOMPARE(ui->modeList->count(), 38);
         select(*dialog, 37);
         ui->downButton->click();
@@ -486,12 +455,11 @@ private slots:
         QCOMPARE(ui->modeList->count(), 37);
     }
 
-    void okWithoutUpdateDropsTypedValues()
-    {
+    void okWithoutUpdateDropsTypedValues() {
         const ModeTable before = state_.editModeTable;
         int result = -1;
         QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<ModeTableDialog *>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<ModeTableDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             dialog->ui()->widthEdit->setText(QStringLiteral("320"));
             dialog->ui()->videoCheck->setChecked(true);
@@ -502,11 +470,10 @@ private slots:
         QVERIFY(SameBytes(state_.editModeTable, before));
     }
 
-    void everyShownFrequencyReadsBackAsItself()
-    {
+    void everyShownFrequencyReadsBackAsItself() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
-        ModeEntry &e = state_.editModeTable.entries[0];
+        Ui::ModeTableDialog* ui = dialog->ui();
+        ModeEntry& e = state_.editModeTable.entries[0];
         for (int tenths = 100; tenths <= 2000; ++tenths) {
             e.hFreq = static_cast<uint16_t>(tenths);
             e.vFreq = static_cast<uint16_t>(tenths < 450 ? 450 : tenths);
@@ -516,8 +483,7 @@ private slots:
             dialog->ShowModeEntry(0);
             const QString text = ui->hFreqEdit->text();
             ui->updateButton->click();
-            if (!warnings_.isEmpty())
-                QFAIL(qPrintable(QStringLiteral("%1: %2").arg(tenths).arg(warnings_.join(' '))));
+            if (!warnings_.isEmpty()) QFAIL(qPrintable(QStringLiteral("%1: %2").arg(tenths).arg(warnings_.join(' '))));
             if (!SameBytes(e, shown) || ui->hFreqEdit->text() != text)
                 QFAIL(qPrintable(QStringLiteral("%1 shown as %2 did not read back").arg(tenths).arg(text)));
         }

@@ -39,32 +39,24 @@ constexpr uint8_t kCmdReset = 0;
 constexpr uint8_t kCmdWriteFlash = 7;
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-int CountFrames(const std::vector<Frame> &frames, uint8_t command)
-{
+int CountFrames(const std::vector<Frame>& frames, uint8_t command) {
     int n = 0;
-    for (const Frame &frame : frames)
-        n += frame.command == command;
+    for (const Frame& frame : frames) n += frame.command == command;
     return n;
 }
 
-bool OnX11()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
+bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
 // Counts the selection boxes that appear.
 class BoxCounter : public QObject {
 public:
     int shown = 0;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<SelectionBox *>(watched))
-            ++shown;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<SelectionBox*>(watched)) ++shown;
         return false;
     }
 };
@@ -80,8 +72,7 @@ private:
     QStringList warnings_;
     BoxCounter boxes_;
 
-    void startBoard()
-    {
+    void startBoard() {
         vantrel_board::Options options;
         options.baud = 0;
         board_ = std::make_unique<Board>(options);
@@ -91,51 +82,43 @@ private:
 
     std::vector<uint8_t> boardTable() const { return board_->Flash(kModeTableAddress, sizeof(ModeTableImage)); }
 
-    static std::vector<uint8_t> ImageOf(const ModeTable &table)
-    {
+    static std::vector<uint8_t> ImageOf(const ModeTable& table) {
         ModeTableImage image{};
         ModeTableToImage(table, image);
         return std::vector<uint8_t>(image.bytes, image.bytes + sizeof image.bytes);
     }
 
-    std::unique_ptr<ModeTableDialog> open()
-    {
+    std::unique_ptr<ModeTableDialog> open() {
         auto dialog = std::make_unique<ModeTableDialog>(state_);
         dialog->show();
-        if (!QTest::qWaitForWindowExposed(dialog.get()))
-            qWarning("dialog not exposed");
+        if (!QTest::qWaitForWindowExposed(dialog.get())) qWarning("dialog not exposed");
         return dialog;
     }
 
     // Presses the write hotkey F2 the way the platform delivers it.
-    static bool press(QWidget *dialog)
-    {
+    static bool press(QWidget* dialog) {
         if (!OnX11()) {
             // The shortcut stands in for the system-wide key while one of
             // the editor's windows is active.
             dialog->activateWindow();
-            if (!QTest::qWaitForWindowActive(dialog))
-                return false;
+            if (!QTest::qWaitForWindowActive(dialog)) return false;
             QTest::keyClick(dialog, Qt::Key_F2);
             return true;
         }
         const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-        if (xdotool.isEmpty())
-            return false;
+        if (xdotool.isEmpty()) return false;
         QProcess process;
         process.start(xdotool, {QStringLiteral("key"), QStringLiteral("F2")});
         return process.waitForFinished(5000) && process.exitCode() == 0;
     }
 
     // Runs `act` on the next selection box once it is shown.
-    void onNextBox(std::function<void(SelectionBox *)> act)
-    {
-        auto *timer = new QTimer(this);
+    void onNextBox(std::function<void(SelectionBox*)> act) {
+        auto* timer = new QTimer(this);
         timer->setInterval(5);
         connect(timer, &QTimer::timeout, this, [timer, act] {
-            auto *box = qobject_cast<SelectionBox *>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
+            auto* box = qobject_cast<SelectionBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
             timer->stop();
             timer->deleteLater();
             act(box);
@@ -144,39 +127,34 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         if (OnX11() && QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("xdotool is not installed");
         qApp->installEventFilter(&boxes_);
     }
 
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetModeTableDefaults(state_.modeTable);
         state_.editModeTable = state_.modeTable;
         state_.panelNumber = 3;
         warnings_.clear();
         boxes_.shown = 0;
-        SetWarningSink([this](const QString &, const QString &text) { warnings_ << text; });
+        SetWarningSink([this](const QString&, const QString& text) { warnings_ << text; });
         startBoard();
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         SetWarningSink({});
         SetTransferProgressObserver({});
         CloseSerialCommunication();
-        if (board_)
-            board_->Stop();
+        if (board_) board_->Stop();
         board_.reset();
     }
 
-    void hotkeyWritesTheStoredEntriesAndKeepsTheDialogOpen()
-    {
+    void hotkeyWritesTheStoredEntriesAndKeepsTheDialogOpen() {
         auto dialog = open();
-        Ui::ModeTableDialog *ui = dialog->ui();
+        Ui::ModeTableDialog* ui = dialog->ui();
         // Stored: a second entry in front of the first, 600 x 400.
         ui->widthEdit->setText(QStringLiteral("600"));
         ui->heightEdit->setText(QStringLiteral("400"));
@@ -188,13 +166,13 @@ private slots:
         QVERIFY(boardTable() != expected);
 
         bool boxSeen = false;
-        onNextBox([&](SelectionBox *box) {
+        onNextBox([&](SelectionBox* box) {
             boxSeen = true;
-            QVERIFY(box->findChild<QWidget *>(QStringLiteral("panelGroup"))->isHidden());
-            box->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(QStringLiteral("0"));
-            box->findChild<QCheckBox *>(QStringLiteral("resetCheck"))->setChecked(true);
-            box->findChild<QCheckBox *>(QStringLiteral("hideCheck"))->setChecked(true);
-            box->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+            QVERIFY(box->findChild<QWidget*>(QStringLiteral("panelGroup"))->isHidden());
+            box->findChild<QLineEdit*>(QStringLiteral("addressEdit"))->setText(QStringLiteral("0"));
+            box->findChild<QCheckBox*>(QStringLiteral("resetCheck"))->setChecked(true);
+            box->findChild<QCheckBox*>(QStringLiteral("hideCheck"))->setChecked(true);
+            box->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
         QVERIFY(press(dialog.get()));
         QTRY_VERIFY_WITH_TIMEOUT(boardTable() == expected, 10000);
@@ -203,7 +181,7 @@ private slots:
         QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
         QCOMPARE(CountFrames(board_->ReceivedFrames(), kCmdWriteFlash), 768 / 16);
         QCOMPARE(board_->ReceivedFrames().back().address, uint8_t(0));  // the reset goes to device 0
-        QCOMPARE(state_.panelNumber, 0);  // the box without panel choice chooses none
+        QCOMPARE(state_.panelNumber, 0);                                // the box without panel choice chooses none
         QVERIFY(state_.hideSelectionBox);
         // Neither the committed copy nor the availability flag is touched.
         ModeTable startup{};
@@ -225,14 +203,13 @@ private slots:
         QCOMPARE(boxes_.shown, 1);
     }
 
-    void cancelInTheBoxSendsNothing()
-    {
+    void cancelInTheBoxSendsNothing() {
         auto dialog = open();
         const std::vector<uint8_t> before = boardTable();
         bool cancelled = false;
-        onNextBox([&](SelectionBox *box) {
-            box->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(QStringLiteral("999"));
-            box->findChild<QPushButton *>(QStringLiteral("cancelButton"))->click();
+        onNextBox([&](SelectionBox* box) {
+            box->findChild<QLineEdit*>(QStringLiteral("addressEdit"))->setText(QStringLiteral("999"));
+            box->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
             cancelled = true;
         });
         QVERIFY(press(dialog.get()));
@@ -252,15 +229,14 @@ private slots:
         QVERIFY(board_->ReceivedFrames().empty());
     }
 
-    void pressDuringTheBoxOrTheTransferStartsNoSecondWrite()
-    {
+    void pressDuringTheBoxOrTheTransferStartsNoSecondWrite() {
         auto dialog = open();
         // Posted the way the hotkey layer posts a press.
         auto pressAgain = [&] { QCoreApplication::postEvent(dialog.get(), new WriteHotkeyEvent); };
-        onNextBox([&](SelectionBox *box) {
+        onNextBox([&](SelectionBox* box) {
             pressAgain();
             QTest::qWait(50);
-            box->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+            box->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
         bool pressedDuringTransfer = false;
         SetTransferProgressObserver([&](int) {
@@ -279,8 +255,7 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void emptyTableWritesAnAllZeroImage()
-    {
+    void emptyTableWritesAnAllZeroImage() {
         state_.editModeTable.modeCount = 0;
         std::memset(state_.editModeTable.entries, 0, sizeof state_.editModeTable.entries);
         state_.hideSelectionBox = true;
@@ -290,8 +265,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(boardTable() == std::vector<uint8_t>(768, 0), 10000);
     }
 
-    void failuresAreReportedAndTheDialogStays()
-    {
+    void failuresAreReportedAndTheDialogStays() {
         state_.hideSelectionBox = true;
         auto dialog = open();
         vantrel_board::Faults faults;

@@ -33,20 +33,15 @@
 
 namespace {
 
-bool OnX11()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
+bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
-bool PressWithXdotool(const QString &key)
-{
+bool PressWithXdotool(const QString& key) {
     QProcess process;
     process.start(QStandardPaths::findExecutable(QStringLiteral("xdotool")), {QStringLiteral("key"), key});
     return process.waitForFinished(5000) && process.exitCode() == 0;
 }
 
-std::vector<uint8_t> PackedImage(PanelRecord record)
-{
+std::vector<uint8_t> PackedImage(PanelRecord record) {
     ApplyResolutionClass(record);
     PanelImage image{};
     GammaTable gamma{};
@@ -60,12 +55,11 @@ class PanelHotkeyTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void configuredKeyWritesTheOpenSheet()
-    {
+    void configuredKeyWritesTheOpenSheet() {
         if (OnX11() && QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("xdotool is not installed");
         QStringList warnings;
-        SetWarningSink([&](const QString &, const QString &text) { warnings << text; });
+        SetWarningSink([&](const QString&, const QString& text) { warnings << text; });
 
         vantrel_board::Options options;
         options.baud = 0;
@@ -85,8 +79,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&sheet));
         sheet.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&sheet));
-        auto *page1 = static_cast<Interface1Page *>(sheet.page(0));
-        QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget *>(page1));
+        auto* page1 = static_cast<Interface1Page*>(sheet.page(0));
+        QCOMPARE(CurrentWriteHotkey().window.data(), static_cast<QWidget*>(page1));
         QCOMPARE(CurrentWriteHotkey().backend, OnX11() ? QStringLiteral("x11") : QStringLiteral("shortcut"));
 
         // Edit on both Interface pages as the engineer would.
@@ -94,7 +88,7 @@ private slots:
         page1->ui()->width2x24Radio->click();
         page1->ui()->correctionList->setCurrentIndex(1);
         QVERIFY(sheet.turnToPage(1));
-        auto *page2 = static_cast<Interface2Page *>(sheet.page(1));
+        auto* page2 = static_cast<Interface2Page*>(sheet.page(1));
         page2->ui()->dataLinesList->setCurrentIndex(4);
         page2->ui()->kesaIdList->setCurrentIndex(12);
 
@@ -103,19 +97,16 @@ private slots:
         QTimer watcher;
         watcher.setInterval(10);
         connect(&watcher, &QTimer::timeout, [&] {
-            auto *box = qobject_cast<SelectionBox *>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
+            auto* box = qobject_cast<SelectionBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
             ++boxes;
-            box->findChild<QRadioButton *>(QStringLiteral("panel3Radio"))->setChecked(true);
+            box->findChild<QRadioButton*>(QStringLiteral("panel3Radio"))->setChecked(true);
             box->accept();
         });
         watcher.start();
 
-        if (OnX11())
-            QVERIFY(PressWithXdotool(QStringLiteral("F4")));
-        else
-            QTest::keyClick(&sheet, Qt::Key_F4);
+        if (OnX11()) QVERIFY(PressWithXdotool(QStringLiteral("F4")));
+        else QTest::keyClick(&sheet, Qt::Key_F4);
 
         PanelRecord expected = state.panel;
         std::memcpy(expected.displayName, "LM181E1", 7);
@@ -146,12 +137,11 @@ private slots:
     // The real Timing I page holding a frequency under 45 Hz stops the write
     // after its own message: nothing reaches the board, the pages before it
     // have stored, and the pages never shown are not asked.
-    void invalidTimingStopsTheWrite()
-    {
+    void invalidTimingStopsTheWrite() {
         if (OnX11() && QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("xdotool is not installed");
         QStringList warnings;
-        SetWarningSink([&](const QString &title, const QString &text) { warnings << title + '|' + text; });
+        SetWarningSink([&](const QString& title, const QString& text) { warnings << title + '|' + text; });
 
         vantrel_board::Options options;
         options.baud = 0;
@@ -174,16 +164,14 @@ private slots:
         sheet.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&sheet));
         QVERIFY(sheet.turnToPage(1));
-        static_cast<Interface2Page *>(sheet.page(1))->ui()->kesaIdList->setCurrentIndex(9);
+        static_cast<Interface2Page*>(sheet.page(1))->ui()->kesaIdList->setCurrentIndex(9);
         QVERIFY(sheet.turnToPage(2));
-        auto *minEdit = sheet.page(2)->findChild<QLineEdit *>(QStringLiteral("vFreqMinEdit"));
+        auto* minEdit = sheet.page(2)->findChild<QLineEdit*>(QStringLiteral("vFreqMinEdit"));
         QVERIFY(minEdit);
         minEdit->setText(QStringLiteral("30"));
 
-        if (OnX11())
-            QVERIFY(PressWithXdotool(QStringLiteral("F4")));
-        else
-            QTest::keyClick(&sheet, Qt::Key_F4);
+        if (OnX11()) QVERIFY(PressWithXdotool(QStringLiteral("F4")));
+        else QTest::keyClick(&sheet, Qt::Key_F4);
 
         QTRY_COMPARE(warnings, QStringList{QStringLiteral(" TIMING I|ERROR: Do not use values under 45 Hz !")});
         QTest::qWait(100);
@@ -201,21 +189,20 @@ private slots:
     // open over the sheet is ignored: no selection box on top, no write in
     // the middle of a failed check. The press is posted as the key layer
     // posts it, so this holds for every backend.
-    void pressUnderAMessageOrDialogIsIgnored()
-    {
+    void pressUnderAMessageOrDialogIsIgnored() {
         EditorState state;
         SetPanelDefaults(state.panel);  // no display name: Interface I refuses to be left
         state.editPanel = state.panel;
         PanelDataSheet sheet(state, nullptr);
         sheet.show();
         QVERIFY(QTest::qWaitForWindowExposed(&sheet));
-        auto *page1 = static_cast<Interface1Page *>(sheet.page(0));
+        auto* page1 = static_cast<Interface1Page*>(sheet.page(0));
 
         int boxes = 0;  // selection boxes the press opened (each one cancelled)
         QTimer watcher;
         watcher.setInterval(10);
         connect(&watcher, &QTimer::timeout, [&] {
-            if (auto *box = qobject_cast<SelectionBox *>(QApplication::activeModalWidget())) {
+            if (auto* box = qobject_cast<SelectionBox*>(QApplication::activeModalWidget())) {
                 ++boxes;
                 box->reject();
             }
@@ -227,7 +214,7 @@ private slots:
         };
 
         QStringList warnings;
-        SetWarningSink([&](const QString &title, const QString &text) {
+        SetWarningSink([&](const QString& title, const QString& text) {
             warnings << title + '|' + text;
             press();
         });
@@ -237,11 +224,10 @@ private slots:
 
         bool helpWasOpen = false;
         QTimer::singleShot(0, this, [&] {
-            auto *help = qobject_cast<HelpBox *>(QApplication::activeModalWidget());
+            auto* help = qobject_cast<HelpBox*>(QApplication::activeModalWidget());
             helpWasOpen = help != nullptr;
             press();
-            if (help)
-                help->reject();
+            if (help) help->reject();
         });
         page1->ui()->helpButton->click();
         QVERIFY(helpWasOpen);

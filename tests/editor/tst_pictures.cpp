@@ -33,15 +33,12 @@
 namespace {
 
 template <typename W>
-void Show(W &widget)
-{
+void Show(W& widget) {
     widget.show();
-    if (!QTest::qWaitForWindowExposed(&widget))
-        qFatal("window not shown");
+    if (!QTest::qWaitForWindowExposed(&widget)) qFatal("window not shown");
 }
 
-ModeEntry Mode(uint16_t hFreq, uint16_t vFreq, uint8_t inputs)
-{
+ModeEntry Mode(uint16_t hFreq, uint16_t vFreq, uint8_t inputs) {
     ModeEntry e{};
     e.hFreq = hFreq;
     e.hFreqTol = 10;
@@ -66,22 +63,20 @@ class PicturesTest : public QObject {
     EditorState state_;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.editPanel);
         SetModeTableDefaults(state_.editModeTable);
-        SetWarningSink([](const QString &, const QString &) {});
+        SetWarningSink([](const QString&, const QString&) {});
     }
 
     void cleanup() { SetWarningSink({}); }
 
-    void gammaCurveFollowsTheTableAndUpdate()
-    {
+    void gammaCurveFollowsTheTableAndUpdate() {
         SetPanelFlag(state_.editPanel, kUseGamma, true);
         GammaPowerPage page(state_);
         Show(page);
-        GammaCurve *curve = page.gammaCurve();
+        GammaCurve* curve = page.gammaCurve();
         QCOMPARE(curve->focusPolicy(), Qt::NoFocus);
         QCOMPARE(curve->markedEntry(), -1);
 
@@ -96,11 +91,11 @@ private slots:
 
         // Entry 100 set to 40 with "&Update": its point drops at once and is
         // marked; the step from 99 down to 40 is a falling step, 100 to 101 not.
-        auto *list = Child<QListWidget>(&page, "gammaList");
+        auto* list = Child<QListWidget>(&page, "gammaList");
         list->scrollToItem(list->item(100));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(100)).center());
         QCOMPARE(curve->markedEntry(), 100);
-        auto *value = Child<QLineEdit>(&page, "valueEdit");
+        auto* value = Child<QLineEdit>(&page, "valueEdit");
         value->clear();
         QTest::keyClicks(value, QStringLiteral("40"));
         QTest::mouseClick(Child<QPushButton>(&page, "updateButton"), Qt::LeftButton);
@@ -120,9 +115,8 @@ private slots:
         QCOMPARE(std::memcmp(&before, &state_.editPanel.gammaTable, sizeof before), 0);
     }
 
-    void timingDiagramShowsOverrunExactlyWhenTheTotalIsShort()
-    {
-        PanelRecord &r = state_.editPanel;
+    void timingDiagramShowsOverrunExactlyWhenTheTotalIsShort() {
+        PanelRecord& r = state_.editPanel;
         SetResolutionClass(r, kClassVGA);
         r.hResolution = 640;
         r.vResolution = 480;
@@ -133,7 +127,7 @@ private slots:
         Timing2Page page(state_);
         Show(page);
         page.pageActivated();
-        TimingDiagram *line = page.hDiagram();
+        TimingDiagram* line = page.hDiagram();
         QCOMPARE(line->focusPolicy(), Qt::NoFocus);
 
         const auto overrun = [line] { return line->spanRect(picture::SpanKind::Overrun); };
@@ -144,7 +138,7 @@ private slots:
         QCOMPARE(line->spanRect(picture::SpanKind::Pulse).width(), bar.w * 96 / 784);
         QCOMPARE(line->spanRect(picture::SpanKind::Display).right(), bar.x + bar.w);
 
-        auto *total = Child<QLineEdit>(&page, "hTotalEdit");
+        auto* total = Child<QLineEdit>(&page, "hTotalEdit");
         total->clear();
         QTest::keyClicks(total, QStringLiteral("783"));
         QVERIFY(page.hTotalShort());
@@ -154,7 +148,7 @@ private slots:
         QCOMPARE(overrun().right(), bar.x + bar.w);
         QVERIFY(line->spanRect(picture::SpanKind::Rest).isEmpty());
 
-        auto *pulse = Child<QLineEdit>(&page, "hPulseEdit");
+        auto* pulse = Child<QLineEdit>(&page, "hPulseEdit");
         pulse->clear();  // empty reads 0: 640 + 48 is well inside
         QVERIFY(!page.hTotalShort());
         QVERIFY(overrun().isEmpty());
@@ -164,9 +158,8 @@ private slots:
         QCOMPARE(std::memcmp(&stored, &state_.editPanel, sizeof stored), 0);
     }
 
-    void modeMapMarksOverlapsAndSelectsOnClick()
-    {
-        ModeTable &t = state_.editModeTable;
+    void modeMapMarksOverlapsAndSelectsOnClick() {
+        ModeTable& t = state_.editModeTable;
         t.entries[0] = Mode(315, 600, kEnableAnalog);
         t.entries[1] = Mode(320, 605, kEnableAnalog | kEnableVideo);  // overlaps 0 on Analog
         t.entries[2] = Mode(480, 750, kEnableAnalog);                 // apart
@@ -176,7 +169,7 @@ private slots:
 
         ModeTableDialog dialog(state_);
         Show(dialog);
-        ModeMap *map = dialog.modeMap();
+        ModeMap* map = dialog.modeMap();
         QCOMPARE(map->focusPolicy(), Qt::NoFocus);
         QCOMPARE(map->markedModes(), (std::vector<bool>{true, true, false, false}));
         QCOMPARE(map->selectedSlot(), 0);
@@ -210,9 +203,8 @@ private slots:
     // are marked, as the check of a table calls them overlapping; and a
     // click inside a small box that lies in a larger one picks the small
     // one, whichever comes first in the table.
-    void modeMapTouchingWindowsAndNestedBoxes()
-    {
-        ModeTable &t = state_.editModeTable;
+    void modeMapTouchingWindowsAndNestedBoxes() {
+        ModeTable& t = state_.editModeTable;
         ModeEntry touchLeft = Mode(315, 600, kEnableAnalog);
         ModeEntry touchRight = Mode(325, 600, kEnableAnalog | kEnableVideo);
         touchLeft.hFreqTol = touchRight.hFreqTol = 5;
@@ -232,7 +224,7 @@ private slots:
 
             ModeTableDialog dialog(state_);
             Show(dialog);
-            ModeMap *map = dialog.modeMap();
+            ModeMap* map = dialog.modeMap();
             QCOMPARE(map->markedModes(), (std::vector<bool>{true, true, false, false}));
             QVERIFY(map->modeRect(5 - smallSlot).contains(map->modeRect(smallSlot)));
             QTest::mouseClick(map, Qt::LeftButton, {}, map->modeRect(smallSlot).center().toPoint());
@@ -240,10 +232,9 @@ private slots:
         }
     }
 
-    void pictureButtonsAreNamedFromTheirLabels()
-    {
+    void pictureButtonsAreNamedFromTheirLabels() {
         PlatformPage page(state_);
-        auto *read = Child<BitmapButton>(&page, "readPanelButton");
+        auto* read = Child<BitmapButton>(&page, "readPanelButton");
         QCOMPARE(read->accessibleName(), QStringLiteral("Read panel data from Vantrel-2"));
         QCOMPARE(read->toolTip(), read->accessibleName());
         QCOMPARE(read->text(), QStringLiteral("&R"));

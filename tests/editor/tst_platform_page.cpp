@@ -36,15 +36,13 @@ namespace {
 
 constexpr uint8_t kCmdReset = 0;
 
-std::vector<uint8_t> Bytes(const void *data, std::size_t count)
-{
-    const auto *bytes = static_cast<const uint8_t *>(data);
+std::vector<uint8_t> Bytes(const void* data, std::size_t count) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
     return std::vector<uint8_t>(bytes, bytes + count);
 }
 
 template <typename T>
-bool SameBytes(const T &a, const T &b)
-{
+bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
@@ -54,10 +52,8 @@ class PlatformPageTest : public QObject {
     Q_OBJECT
 
 private:
-    void startBoard(uint8_t address)
-    {
-        if (board_)
-            board_->Stop();
+    void startBoard(uint8_t address) {
+        if (board_) board_->Stop();
         vantrel_board::Options options;
         options.address = address;
         options.baud = 0;
@@ -67,70 +63,60 @@ private:
     }
 
     template <typename T>
-    static T *child(QWidget *parent, const char *name)
-    {
-        T *widget = parent->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("missing child %s", name);
+    static T* child(QWidget* parent, const char* name) {
+        T* widget = parent->findChild<T*>(QLatin1String(name));
+        if (!widget) qFatal("missing child %s", name);
         return widget;
     }
 
-    static QList<QRadioButton *> panelRadios(QWidget *parent)
-    {
+    static QList<QRadioButton*> panelRadios(QWidget* parent) {
         return {child<QRadioButton>(parent, "panel1Radio"), child<QRadioButton>(parent, "panel2Radio"),
                 child<QRadioButton>(parent, "panel3Radio"), child<QRadioButton>(parent, "panel4Radio")};
     }
 
-    static int checkedRadio(QWidget *parent)
-    {
-        const QList<QRadioButton *> radios = panelRadios(parent);
+    static int checkedRadio(QWidget* parent) {
+        const QList<QRadioButton*> radios = panelRadios(parent);
         int checked = 0;
         for (int i = 0; i < radios.size(); ++i) {
-            if (radios[i]->isChecked())
-                checked = checked ? -1 : i + 1;  // -1: more than one
+            if (radios[i]->isChecked()) checked = checked ? -1 : i + 1;  // -1: more than one
         }
         return checked;
     }
 
-    std::unique_ptr<PlatformPage> makePage()
-    {
+    std::unique_ptr<PlatformPage> makePage() {
         auto page = std::make_unique<PlatformPage>(state_);
         page->show();
         return page;
     }
 
-    static void click(QWidget *page, const char *button) { child<QAbstractButton>(page, button)->click(); }
-    static void setAddress(QWidget *page, const QString &text) { child<QLineEdit>(page, "addressEdit")->setText(text); }
+    static void click(QWidget* page, const char* button) { child<QAbstractButton>(page, button)->click(); }
+    static void setAddress(QWidget* page, const QString& text) { child<QLineEdit>(page, "addressEdit")->setText(text); }
 
     std::unique_ptr<Board> board_;
     EditorState state_;
     QStringList warnings_;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.panel);
         SetModeTableDefaults(state_.modeTable);
         state_.editPanel = state_.panel;
         state_.editModeTable = state_.modeTable;
         warnings_.clear();
-        SetWarningSink([this](const QString &, const QString &text) { warnings_ << text; });
+        SetWarningSink([this](const QString&, const QString& text) { warnings_ << text; });
         startBoard(0);
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         SetWarningSink({});
         SetFileChooser({});
         CloseSerialCommunication();
-        if (board_)
-            board_->Stop();
+        if (board_) board_->Stop();
         board_.reset();
     }
 
-    void opensWithTheSettings()
-    {
+    void opensWithTheSettings() {
         state_.panelNumber = 3;
         state_.resetAfterWrite = false;
         state_.deviceAddress = 42;
@@ -142,8 +128,8 @@ private slots:
         QCOMPARE(child<QGroupBox>(page.get(), "generalGroup")->title(), QStringLiteral(" General "));
         QCOMPARE(child<QGroupBox>(page.get(), "panelGroup")->title(), QStringLiteral(" Panel data "));
         QCOMPARE(child<QGroupBox>(page.get(), "modeGroup")->title(), QStringLiteral(" Mode table "));
-        for (const char *name : {"readPanelButton", "writePanelButton", "readModeButton", "writeModeButton"}) {
-            auto *button = child<BitmapButton>(page.get(), name);
+        for (const char* name : {"readPanelButton", "writePanelButton", "readModeButton", "writeModeButton"}) {
+            auto* button = child<BitmapButton>(page.get(), name);
             QCOMPARE(button->focusInset(), QMargins(2, 3, 3, 4));
             QCOMPARE(button->pressedOffset(), QPoint(1, 1));
             QVERIFY(!button->upFace().isNull());
@@ -155,14 +141,12 @@ private slots:
         QCOMPARE(checkedRadio(none.get()), 0);
     }
 
-    void readPanelStoresSlotAndAddressButNotTheResetOption()
-    {
+    void readPanelStoresSlotAndAddressButNotTheResetOption() {
         PanelRecord boardRecord{};
         SetPanelDefaults(boardRecord);
         std::memcpy(boardRecord.displayName, "FROM BOARD", 10);
         SetPanelFlag(boardRecord, kUseGamma, true);
-        for (int i = 0; i < 256; ++i)
-            boardRecord.gammaTable.level[i] = static_cast<uint8_t>(i / 2);
+        for (int i = 0; i < 256; ++i) boardRecord.gammaTable.level[i] = static_cast<uint8_t>(i / 2);
         PanelImage image{};
         GammaTable gamma{};
         PanelRecordToImage(boardRecord, image, gamma);
@@ -187,11 +171,10 @@ private slots:
         QCOMPARE(std::string(state_.editPanel.displayName, 10), std::string("FROM BOARD"));
         QCOMPARE(state_.editPanel.gammaTable.level[200], uint8_t(100));
         QVERIFY(SameBytes(state_.panel, expected) == false);  // the committed copy is not touched
-        QCOMPARE(Vantrel_Reset(0), 0);                         // the link was closed
+        QCOMPARE(Vantrel_Reset(0), 0);                        // the link was closed
     }
 
-    void failedReadLeavesEditCopiesAndFlags()
-    {
+    void failedReadLeavesEditCopiesAndFlags() {
         vantrel_board::Faults faults;
         faults.dropAnswerFrame = 2;
         board_->SetFaults(faults);
@@ -215,8 +198,7 @@ private slots:
         QCOMPARE(Vantrel_Reset(0), 0);
     }
 
-    void refusedAddressStoresNothingAndOpensNothing()
-    {
+    void refusedAddressStoresNothingAndOpensNothing() {
         state_.deviceAddress = 7;
         state_.panelNumber = 1;
         state_.panelDataAvailable = true;
@@ -224,7 +206,7 @@ private slots:
         auto page = makePage();
         panelRadios(page.get())[3]->setChecked(true);
         setAddress(page.get(), QStringLiteral("-1"));
-        for (const char *button : {"readPanelButton", "writePanelButton", "readModeButton", "writeModeButton"})
+        for (const char* button : {"readPanelButton", "writePanelButton", "readModeButton", "writeModeButton"})
             click(page.get(), button);
         QCOMPARE(warnings_, QStringList(4, kDeviceAddressText));
         QCOMPARE(state_.deviceAddress, 7);
@@ -233,8 +215,7 @@ private slots:
         QVERIFY(board_->ReceivedBytes().empty());
     }
 
-    void writesWithoutDataAreRefused()
-    {
+    void writesWithoutDataAreRefused() {
         auto page = makePage();
         click(page.get(), "writePanelButton");
         click(page.get(), "writeModeButton");
@@ -244,8 +225,7 @@ private slots:
         QVERIFY(board_->ReceivedBytes().empty());
     }
 
-    void writePanelAppliesResolutionAndResetsDeviceZero()
-    {
+    void writePanelAppliesResolutionAndResetsDeviceZero() {
         startBoard(5);
         state_.panelDataAvailable = true;
         SetResolutionClass(state_.editPanel, kClassSXGA);
@@ -274,12 +254,11 @@ private slots:
         QCOMPARE(reset.address, uint8_t(0));
     }
 
-    void doubleClickOnWriteButtonWritesOnce()
-    {
+    void doubleClickOnWriteButtonWritesOnce() {
         state_.panelDataAvailable = true;
         auto page = makePage();
         QVERIFY(QTest::qWaitForWindowExposed(page.get()));
-        QWidget *button = child<QWidget>(page.get(), "writePanelButton");
+        QWidget* button = child<QWidget>(page.get(), "writePanelButton");
         const QPoint centre = button->mapTo(page.get(), button->rect().center());
         QTest::mouseDClick(page->windowHandle(), Qt::LeftButton, {}, centre);
         QTest::qWait(300);  // time for a second write to show up on the line
@@ -287,7 +266,7 @@ private slots:
         QVERIFY2(warnings_.isEmpty(), qPrintable(warnings_.join('\n')));
         int writes = 0;
         int resets = 0;
-        for (const Frame &frame : board_->ReceivedFrames()) {
+        for (const Frame& frame : board_->ReceivedFrames()) {
             writes += frame.command == 7;
             resets += frame.command == kCmdReset;
         }
@@ -299,8 +278,7 @@ private slots:
         QTRY_COMPARE(int(board_->ReceivedFrames().size()), 10);
     }
 
-    void modeTableTransfersLeaveThePanelNumber()
-    {
+    void modeTableTransfersLeaveThePanelNumber() {
         state_.panelNumber = 1;
         auto page = makePage();
         panelRadios(page.get())[3]->setChecked(true);
@@ -328,14 +306,12 @@ private slots:
         ModeTableToImage(state_.editModeTable, written);
         QCOMPARE(board_->Flash(0xF400, 768), Bytes(written.bytes, 768));
         QTest::qWait(50);
-        for (const Frame &frame : board_->ReceivedFrames())
-            QVERIFY(frame.command != kCmdReset);
+        for (const Frame& frame : board_->ReceivedFrames()) QVERIFY(frame.command != kCmdReset);
     }
 
     // A board table with an empty slot before used ones, read and written
     // back unchanged: the board keeps every byte, the entries behind the gap too.
-    void modeTableWithAGapGoesBackUnchanged()
-    {
+    void modeTableWithAGapGoesBackUnchanged() {
         std::vector<uint8_t> table = board_->Flash(0xF400, 768);
         std::fill(table.begin() + 20, table.begin() + 40, uint8_t{0});  // slot 1 empty
         board_->SetFlash(0xF400, table);
@@ -346,8 +322,7 @@ private slots:
         QCOMPARE(board_->Flash(0xF400, 768), table);
     }
 
-    void panelReadWithoutChosenSlotFails()
-    {
+    void panelReadWithoutChosenSlotFails() {
         state_.panelNumber = 0;
         auto page = makePage();
         click(page.get(), "readPanelButton");
@@ -355,12 +330,11 @@ private slots:
         QVERIFY(!state_.panelDataAvailable);
     }
 
-    void helpOpensTheDeviceAddressBox()
-    {
+    void helpOpensTheDeviceAddressBox() {
         auto page = makePage();
         int shownBox = 0;
         QTimer::singleShot(0, [&] {
-            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+            if (auto* box = qobject_cast<HelpBox*>(QApplication::activeModalWidget())) {
                 shownBox = box->boxId();
                 box->reject();
             }
@@ -369,8 +343,7 @@ private slots:
         QCOMPARE(shownBox, 974);
     }
 
-    void portThatCannotOpen()
-    {
+    void portThatCannotOpen() {
         qputenv("VANTREL_COM4", "/nonexistent/tty-for-tests");
         state_.config.serialPort = 4;
         auto page = makePage();
@@ -378,8 +351,7 @@ private slots:
         QCOMPARE(warnings_, QStringList{kOpenSerialFailedText});
     }
 
-    void selectionBoxLayouts()
-    {
+    void selectionBoxLayouts() {
         state_.panelNumber = 4;
         state_.deviceAddress = 12;
         SelectionBox full(state_, SelectionBox::Layout::WithPanelChoice);
@@ -400,8 +372,7 @@ private slots:
         QVERIFY(!child<QCheckBox>(&options, "hideCheck")->isEnabled());
     }
 
-    void selectionBoxOkAndCancel()
-    {
+    void selectionBoxOkAndCancel() {
         state_.panelNumber = 2;
         state_.deviceAddress = 3;
         {
@@ -451,12 +422,11 @@ private slots:
 
     // The engineer's round: read panel 1, save it as a panel file, load it,
     // write it to panel 2; read the mode table and write it back.
-    void readSaveLoadWrite()
-    {
+    void readSaveLoadWrite() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("board1"));
-        SetFileChooser([&](const FileDialogRequest &) { return path; });
+        SetFileChooser([&](const FileDialogRequest&) { return path; });
 
         FilePage files(state_);
         auto page = makePage();

@@ -9,17 +9,16 @@ class ResourcesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyPictureAtItsSize()
-    {
-        const auto &entries = EditorPictureList();
+    void everyPictureAtItsSize() {
+        const auto& entries = EditorPictureList();
         QCOMPARE(entries.size(), 40);
-        for (const EditorPictureInfo &entry : entries) {
-            const QPixmap &picture = EditorPicture(entry.name);
+        for (const EditorPictureInfo& entry : entries) {
+            const QPixmap& picture = EditorPicture(entry.name);
             QVERIFY2(!picture.isNull(), qPrintable(entry.name));
             QVERIFY2(picture.size() == entry.size, qPrintable(entry.name));
         }
         // Up and down faces differ, so that a press is visible.
-        for (const char *stem : {"Edit", "Modes", "Trans", "Conf", "New", "Load", "Save", "LoadM", "SaveM", "Read",
+        for (const char* stem : {"Edit", "Modes", "Trans", "Conf", "New", "Load", "Save", "LoadM", "SaveM", "Read",
                                  "Write", "ReadM", "WriteM", "Panel", "Gamma", "Merge"}) {
             const QString s = QLatin1String(stem);
             QVERIFY2(EditorPicture(UpFaceName(s)).toImage() != EditorPicture(DownFaceName(s)).toImage(), stem);
@@ -27,8 +26,7 @@ private slots:
         QVERIFY(EditorPicture(QStringLiteral("NoSuchPicture")).isNull());
     }
 
-    void stringTable()
-    {
+    void stringTable() {
         QCOMPARE(EditorTextList(kHotkeyTextBase, kHotkeyCount),
                  (QStringList{"F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9"}));
         QCOMPARE(EditorTextList(kModeTypeTextBase, kModeTypeCount),
@@ -49,8 +47,7 @@ private slots:
         QVERIFY(EditorText(6008).isEmpty());
     }
 
-    void drawingTools()
-    {
+    void drawingTools() {
         CreateDrawingTools();
         QCOMPARE(captionFont().pixelSize(), 11);
         QCOMPARE(captionFont().weight(), QFont::Bold);

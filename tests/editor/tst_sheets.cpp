@@ -22,58 +22,46 @@ QStringList events;
 
 class RecordingPage : public SheetPage {
 public:
-    RecordingPage(const QString &name, QWidget *parent)
-        : SheetPage(parent)
-        , name_(name)
-    {
+    RecordingPage(const QString& name, QWidget* parent) : SheetPage(parent), name_(name) {
         field = new QLineEdit(this);
         events.append(name_ + QStringLiteral(":created"));
     }
     void pageActivated() override { events.append(name_ + QStringLiteral(":activated")); }
-    bool pageLeave() override
-    {
+    bool pageLeave() override {
         events.append(name_ + QStringLiteral(":leave"));
-        if (refuse)
-            field->setFocus();  // as a page puts the focus on the wrong field
+        if (refuse) field->setFocus();  // as a page puts the focus on the wrong field
         return !refuse;
     }
     void pageApply() override { events.append(name_ + QStringLiteral(":apply")); }
     void pageCancel() override { events.append(name_ + QStringLiteral(":cancel")); }
-    bool storePageRequest() override
-    {
+    bool storePageRequest() override {
         events.append(name_ + QStringLiteral(":store"));
         return storeResult;
     }
 
     bool refuse = false;
     bool storeResult = true;
-    QLineEdit *field = nullptr;
+    QLineEdit* field = nullptr;
 
 private:
     QString name_;
 };
 
-QList<SheetPageEntry> RecordingPages(int count)
-{
+QList<SheetPageEntry> RecordingPages(int count) {
     QList<SheetPageEntry> entries;
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("p%1").arg(i);
         entries.append({QStringLiteral(" Page %1 ").arg(i),
-                      [name](EditorState &, QWidget *parent) { return new RecordingPage(name, parent); }});
+                        [name](EditorState&, QWidget* parent) { return new RecordingPage(name, parent); }});
     }
     return entries;
 }
 
-RecordingPage *Page(PropertySheet &sheet, int index)
-{
-    return static_cast<RecordingPage *>(sheet.page(index));
-}
+RecordingPage* Page(PropertySheet& sheet, int index) { return static_cast<RecordingPage*>(sheet.page(index)); }
 
-QStringList TabTitles(const PropertySheet &sheet)
-{
+QStringList TabTitles(const PropertySheet& sheet) {
     QStringList titles;
-    for (int i = 0; i < sheet.tabs()->count(); ++i)
-        titles.append(sheet.tabs()->tabText(i));
+    for (int i = 0; i < sheet.tabs()->count(); ++i) titles.append(sheet.tabs()->tabText(i));
     return titles;
 }
 
@@ -85,8 +73,7 @@ class SheetsTest : public QObject {
 private slots:
     void init() { events.clear(); }
 
-    void sheetsHaveTheirPagesInOrder()
-    {
+    void sheetsHaveTheirPagesInOrder() {
         EditorState state;
         PanelDataSheet panel(state, nullptr);
         QCOMPARE(panel.windowTitle(), QStringLiteral("  PANEL DATA"));
@@ -99,23 +86,21 @@ private slots:
                  (QStringList{QStringLiteral(" File "), QStringLiteral(" Platform "), QStringLiteral(" Merge ")}));
 
         // OK and Cancel only, opening on the first page, only that one made.
-        for (PropertySheet *sheet : {static_cast<PropertySheet *>(&panel), static_cast<PropertySheet *>(&transfer)}) {
-            const auto buttons = sheet->findChildren<QPushButton *>();
+        for (PropertySheet* sheet : {static_cast<PropertySheet*>(&panel), static_cast<PropertySheet*>(&transfer)}) {
+            const auto buttons = sheet->findChildren<QPushButton*>();
             QStringList texts;
-            for (QPushButton *b : buttons)
+            for (QPushButton* b : buttons)
                 if (b->parent() && QByteArray(b->parent()->metaObject()->className()) == "QDialogButtonBox")
                     texts.append(b->text().remove(QLatin1Char('&')));
             texts.sort();
             QCOMPARE(texts, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
             QCOMPARE(sheet->currentPage(), 0);
             QVERIFY(sheet->page(0));
-            for (int i = 1; i < sheet->pageCount(); ++i)
-                QVERIFY(!sheet->page(i));
+            for (int i = 1; i < sheet->pageCount(); ++i) QVERIFY(!sheet->page(i));
         }
     }
 
-    void pagesAreMadeWhenFirstShown()
-    {
+    void pagesAreMadeWhenFirstShown() {
         EditorState state;
         PanelDataSheet sheet(state, nullptr, RecordingPages(5));
         QCOMPARE(events, (QStringList{"p0:created", "p0:activated"}));
@@ -130,8 +115,7 @@ private slots:
         QVERIFY(!sheet.page(3));
     }
 
-    void refusingPageKeepsTheSheet()
-    {
+    void refusingPageKeepsTheSheet() {
         EditorState state;
         PanelDataSheet sheet(state, nullptr, RecordingPages(5));
         sheet.show();
@@ -158,8 +142,7 @@ private slots:
         QCOMPARE(sheet.currentPage(), 3);
     }
 
-    void okAppliesEveryMadePageOnly()
-    {
+    void okAppliesEveryMadePageOnly() {
         EditorState state;
         PanelDataSheet sheet(state, nullptr, RecordingPages(5));
         QVERIFY(sheet.turnToPage(1));
@@ -170,8 +153,7 @@ private slots:
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
     }
 
-    void cancelAppliesNothing()
-    {
+    void cancelAppliesNothing() {
         EditorState state;
         TransferSheet sheet(state, nullptr, RecordingPages(3));
         QVERIFY(sheet.turnToPage(2));
@@ -191,16 +173,14 @@ private slots:
         QVERIFY(!second.isVisible());
     }
 
-    void panelPagesAndStoreRequest()
-    {
+    void panelPagesAndStoreRequest() {
         EditorState state;
         RecordingPage stale(QStringLiteral("stale"), nullptr);
         EnterPanelPage(kTiming2Page, &stale);  // left from an earlier sheet: cleared on opening
         {
             PanelDataSheet sheet(state, nullptr, RecordingPages(5));
             QCOMPARE(PanelPageHandle(kInterface1Page), sheet.page(0));
-            for (int i = 1; i < kPanelPageCount; ++i)
-                QVERIFY(!PanelPageHandle(i));
+            for (int i = 1; i < kPanelPageCount; ++i) QVERIFY(!PanelPageHandle(i));
             QVERIFY(sheet.turnToPage(kTiming1Page));
             QCOMPARE(PanelPageHandle(kTiming1Page), sheet.page(kTiming1Page));
 
@@ -215,12 +195,10 @@ private slots:
             QCOMPARE(events, (QStringList{"p0:store", "p2:store"}));
         }
         // The sheet is gone and so are its pages.
-        for (int i = 0; i < kPanelPageCount; ++i)
-            QVERIFY(!PanelPageHandle(i));
+        for (int i = 0; i < kPanelPageCount; ++i) QVERIFY(!PanelPageHandle(i));
     }
 
-    void helpBoxes_data()
-    {
+    void helpBoxes_data() {
         QTest::addColumn<int>("box");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("lines");
@@ -257,8 +235,7 @@ private slots:
                              << QStringList{"If you works with one platform use 0 as device address",
                                             "(default). In special applications which use RS485 con-",
                                             "nection to realize a small network select the address ran-",
-                                            "ge from 1 to 127. Device address 255 define a broadcast",
-                                            "message."};
+                                            "ge from 1 to 127. Device address 255 define a broadcast", "message."};
         QTest::newRow("975") << 975 << "  HELP MODE TABLE"
                              << QStringList{"Definitions:",
                                             "H-Frequ. [kHz]\t=  Horizontal Frequency",
@@ -275,8 +252,7 @@ private slots:
                                             "Mode type\t=  Input Scan Mode"};
     }
 
-    void helpBoxes()
-    {
+    void helpBoxes() {
         QFETCH(int, box);
         QFETCH(QString, title);
         QFETCH(QStringList, lines);
@@ -285,11 +261,11 @@ private slots:
         QCOMPARE(help.shownLines(), lines);
 
         // Black on yellow in a sunken frame; "&Cancel" closes the box.
-        const QFrame *frame = help.ui()->textFrame;
+        const QFrame* frame = help.ui()->textFrame;
         QCOMPARE(frame->frameShadow(), QFrame::Sunken);
         QVERIFY(frame->autoFillBackground());
         QCOMPARE(frame->palette().color(QPalette::Window), QColor(255, 255, 0));
-        for (const QLabel *label : frame->findChildren<QLabel *>())
+        for (const QLabel* label : frame->findChildren<QLabel*>())
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
         QCOMPARE(help.ui()->cancelButton->text(), QStringLiteral("&Cancel"));
         help.show();

@@ -37,21 +37,12 @@ struct Warning {
     QString text;
 };
 
-QLineEdit *Field(QWidget *page, const char *name)
-{
-    return Child<QLineEdit>(page, name);
-}
+QLineEdit* Field(QWidget* page, const char* name) { return Child<QLineEdit>(page, name); }
 
-QString Text(QWidget *page, const char *name)
-{
-    return Field(page, name)->text();
-}
+QString Text(QWidget* page, const char* name) { return Field(page, name)->text(); }
 
 // What a C "%.2f" of kHz x 0.001 gives.
-QString PrintfClock(uint32_t kHz)
-{
-    return QString::asprintf("%.2f", kHz * 0.001);
-}
+QString PrintfClock(uint32_t kHz) { return QString::asprintf("%.2f", kHz * 0.001); }
 
 }  // namespace
 
@@ -60,29 +51,24 @@ class TimingPagesTest : public QObject {
 
 private:
     template <typename Page>
-    std::unique_ptr<Page> makePage()
-    {
+    std::unique_ptr<Page> makePage() {
         auto page = std::make_unique<Page>(state_);
         page->show();
         page->activateWindow();
-        if (!QTest::qWaitForWindowActive(page.get()))
-            qWarning("page window not active; focus checks may fail");
+        if (!QTest::qWaitForWindowActive(page.get())) qWarning("page window not active; focus checks may fail");
         page->pageActivated();
         return page;
     }
 
-    static void setText(QWidget *page, const char *name, const QString &text)
-    {
-        QLineEdit *field = Field(page, name);
+    static void setText(QWidget* page, const char* name, const QString& text) {
+        QLineEdit* field = Field(page, name);
         field->clear();
         QTest::keyClicks(field, text);
     }
 
-    QStringList warningTexts() const
-    {
+    QStringList warningTexts() const {
         QStringList texts;
-        for (const Warning &w : warnings_)
-            texts << w.text;
+        for (const Warning& w : warnings_) texts << w.text;
         return texts;
     }
 
@@ -90,21 +76,19 @@ private:
     QList<Warning> warnings_;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         SetPanelDefaults(state_.panel);
         state_.editPanel = state_.panel;
         warnings_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) { warnings_.append({title, text}); });
+        SetWarningSink([this](const QString& title, const QString& text) { warnings_.append({title, text}); });
     }
 
     void cleanup() { SetWarningSink({}); }
 
     // --- Timing I ---------------------------------------------------------
 
-    void timing1ShowsTheRecord()
-    {
+    void timing1ShowsTheRecord() {
         SetGoodTiming(state_.editPanel);
         state_.editPanel.vFreqMin = 0;
         auto page = makePage<Timing1Page>();
@@ -127,17 +111,16 @@ private slots:
         QCOMPARE(Child<QGroupBox>(page.get(), "frequencyGroup")->title(), QStringLiteral(" Display frequencies "));
         QCOMPARE(Child<QGroupBox>(page.get(), "frequencyGroup")->font(), captionFont());
         QStringList radios;
-        for (const char *name : {"vgaRadio", "svgaRadio", "xgaRadio", "sxgaRadio", "uxgaRadio", "otherRadio"})
+        for (const char* name : {"vgaRadio", "svgaRadio", "xgaRadio", "sxgaRadio", "uxgaRadio", "otherRadio"})
             radios << Child<QRadioButton>(page.get(), name)->text();
         QCOMPARE(radios, (QStringList{" VGA ", " SVGA ", " XGA ", " SXGA ", " UXGA ", " Other "}));
         QCOMPARE(Field(page.get(), "clockEdit")->maxLength(), 6);
         QCOMPARE(Field(page.get(), "vFreqMaxEdit")->maxLength(), 4);
     }
 
-    void timing1TypedResolutionOpensAsOther()
-    {
+    void timing1TypedResolutionOpensAsOther() {
         SetGoodTiming(state_.editPanel);
-        PanelRecord &r = state_.editPanel;
+        PanelRecord& r = state_.editPanel;
         r.hResolution = 1024;
         r.vResolution = 600;
         SetResolutionClass(r, 0);
@@ -165,7 +148,7 @@ private slots:
         SetResolutionClass(r, kClassVGA | kClassSVGA);
         {
             auto page = makePage<Timing1Page>();
-            for (const char *name : {"vgaRadio", "svgaRadio", "xgaRadio", "sxgaRadio", "uxgaRadio", "otherRadio"})
+            for (const char* name : {"vgaRadio", "svgaRadio", "xgaRadio", "sxgaRadio", "uxgaRadio", "otherRadio"})
                 QVERIFY2(!Child<QRadioButton>(page.get(), name)->isChecked(), name);
             page->pageApply();
         }
@@ -181,16 +164,15 @@ private slots:
         QCOMPARE(warningTexts(), QStringList{kTimingBadHResolutionText});
     }
 
-    void timing1ResolutionClick()
-    {
+    void timing1ResolutionClick() {
         SetGoodTiming(state_.editPanel);
-        PanelRecord &r = state_.editPanel;
+        PanelRecord& r = state_.editPanel;
         r.hResolution = 1024;
         r.vResolution = 600;
         auto page = makePage<Timing1Page>();
         QVERIFY(!state_.resolutionChanged);
 
-        auto *sxga = Child<QRadioButton>(page.get(), "sxgaRadio");
+        auto* sxga = Child<QRadioButton>(page.get(), "sxgaRadio");
         QTest::mouseClick(sxga, Qt::LeftButton);
         QVERIFY(sxga->isChecked());
         // The edit copy takes the standard pair at once.
@@ -203,7 +185,7 @@ private slots:
         QVERIFY(state_.resolutionChanged);
 
         // " Other " opens the empty fields; leaving with them empty is refused.
-        auto *other = Child<QRadioButton>(page.get(), "otherRadio");
+        auto* other = Child<QRadioButton>(page.get(), "otherRadio");
         QTest::mouseClick(other, Qt::LeftButton);
         QVERIFY(Field(page.get(), "hResEdit")->isEnabled());
         QVERIFY(Text(page.get(), "hResEdit").isEmpty());
@@ -232,9 +214,8 @@ private slots:
         QCOMPARE(r.vResolution, uint16_t(480));
     }
 
-    void timing1Checks_data()
-    {
-        QTest::addColumn<QString>("width");   // empty: a standard radio stays checked
+    void timing1Checks_data() {
+        QTest::addColumn<QString>("width");  // empty: a standard radio stays checked
         QTest::addColumn<QString>("height");
         QTest::addColumn<QString>("minimum");
         QTest::addColumn<QString>("typical");
@@ -243,39 +224,118 @@ private slots:
         QTest::addColumn<QString>("message");  // empty: accepted
         QTest::addColumn<QString>("focus");
 
-        QTest::newRow("bounds accepted") << "" << "" << "45" << "100" << "200" << "15.00" << "" << "";
-        QTest::newRow("150 MHz accepted") << "" << "" << "45" << "60" << "75" << "150.00" << "" << "";
-        QTest::newRow("typed size bounds") << "160" << "2000" << "45" << "60" << "75" << "150" << "" << "";
-        QTest::newRow("width 159") << "159" << "600" << "45" << "60" << "75" << "65" << kTimingBadHResolutionText
-                                   << "hResEdit";
-        QTest::newRow("width 2001") << "2001" << "600" << "45" << "60" << "75" << "65" << kTimingBadHResolutionText
-                                    << "hResEdit";
-        QTest::newRow("height 119") << "800" << "119" << "45" << "60" << "75" << "65" << kTimingBadVResolutionText
-                                    << "vResEdit";
-        QTest::newRow("negative height") << "800" << "-1" << "45" << "60" << "75" << "65"
-                                         << kTimingBadVResolutionText << "vResEdit";
-        QTest::newRow("min 44") << "" << "" << "44" << "60" << "75" << "65" << kTimingUnder45HzText << "vFreqMinEdit";
-        QTest::newRow("empty min") << "" << "" << "" << "60" << "75" << "65" << kTimingUnder45HzText << "vFreqMinEdit";
-        QTest::newRow("max 201") << "" << "" << "45" << "60" << "201" << "65" << kTimingOver200HzText << "vFreqMaxEdit";
-        QTest::newRow("min = typ") << "" << "" << "45" << "45" << "60" << "65" << kTimingMinNotBelowTypText
-                                   << "vFreqTypEdit";
-        QTest::newRow("typ = max") << "" << "" << "45" << "60" << "60" << "65" << kTimingTypNotBelowMaxText
-                                   << "vFreqMaxEdit";
-        QTest::newRow("clock 14.99") << "" << "" << "45" << "60" << "75" << "14.99" << kTimingClockRangeText
-                                     << "clockEdit";
-        QTest::newRow("clock 150.01") << "" << "" << "45" << "60" << "75" << "150.01" << kTimingClockRangeText
-                                      << "clockEdit";
-        QTest::newRow("clock wrapping 2^32") << "" << "" << "45" << "60" << "75" << "4295e3" << kTimingClockRangeText
-                                             << "clockEdit";
-        QTest::newRow("clock negative") << "" << "" << "45" << "60" << "75" << "-65" << kTimingClockRangeText
-                                        << "clockEdit";
+        QTest::newRow("bounds accepted") << ""
+                                         << ""
+                                         << "45"
+                                         << "100"
+                                         << "200"
+                                         << "15.00"
+                                         << ""
+                                         << "";
+        QTest::newRow("150 MHz accepted") << ""
+                                          << ""
+                                          << "45"
+                                          << "60"
+                                          << "75"
+                                          << "150.00"
+                                          << ""
+                                          << "";
+        QTest::newRow("typed size bounds") << "160"
+                                           << "2000"
+                                           << "45"
+                                           << "60"
+                                           << "75"
+                                           << "150"
+                                           << ""
+                                           << "";
+        QTest::newRow("width 159") << "159"
+                                   << "600"
+                                   << "45"
+                                   << "60"
+                                   << "75"
+                                   << "65" << kTimingBadHResolutionText << "hResEdit";
+        QTest::newRow("width 2001") << "2001"
+                                    << "600"
+                                    << "45"
+                                    << "60"
+                                    << "75"
+                                    << "65" << kTimingBadHResolutionText << "hResEdit";
+        QTest::newRow("height 119") << "800"
+                                    << "119"
+                                    << "45"
+                                    << "60"
+                                    << "75"
+                                    << "65" << kTimingBadVResolutionText << "vResEdit";
+        QTest::newRow("negative height") << "800"
+                                         << "-1"
+                                         << "45"
+                                         << "60"
+                                         << "75"
+                                         << "65" << kTimingBadVResolutionText << "vResEdit";
+        QTest::newRow("min 44") << ""
+                                << ""
+                                << "44"
+                                << "60"
+                                << "75"
+                                << "65" << kTimingUnder45HzText << "vFreqMinEdit";
+        QTest::newRow("empty min") << ""
+                                   << ""
+                                   << ""
+                                   << "60"
+                                   << "75"
+                                   << "65" << kTimingUnder45HzText << "vFreqMinEdit";
+        QTest::newRow("max 201") << ""
+                                 << ""
+                                 << "45"
+                                 << "60"
+                                 << "201"
+                                 << "65" << kTimingOver200HzText << "vFreqMaxEdit";
+        QTest::newRow("min = typ") << ""
+                                   << ""
+                                   << "45"
+                                   << "45"
+                                   << "60"
+                                   << "65" << kTimingMinNotBelowTypText << "vFreqTypEdit";
+        QTest::newRow("typ = max") << ""
+                                   << ""
+                                   << "45"
+                                   << "60"
+                                   << "60"
+                                   << "65" << kTimingTypNotBelowMaxText << "vFreqMaxEdit";
+        QTest::newRow("clock 14.99") << ""
+                                     << ""
+                                     << "45"
+                                     << "60"
+                                     << "75"
+                                     << "14.99" << kTimingClockRangeText << "clockEdit";
+        QTest::newRow("clock 150.01") << ""
+                                      << ""
+                                      << "45"
+                                      << "60"
+                                      << "75"
+                                      << "150.01" << kTimingClockRangeText << "clockEdit";
+        QTest::newRow("clock wrapping 2^32") << ""
+                                             << ""
+                                             << "45"
+                                             << "60"
+                                             << "75"
+                                             << "4295e3" << kTimingClockRangeText << "clockEdit";
+        QTest::newRow("clock negative") << ""
+                                        << ""
+                                        << "45"
+                                        << "60"
+                                        << "75"
+                                        << "-65" << kTimingClockRangeText << "clockEdit";
         // Several wrong at once: the first in order is reported.
-        QTest::newRow("first failure wins") << "100" << "100" << "10" << "5" << "300" << "1" << kTimingBadHResolutionText
-                                            << "hResEdit";
+        QTest::newRow("first failure wins") << "100"
+                                            << "100"
+                                            << "10"
+                                            << "5"
+                                            << "300"
+                                            << "1" << kTimingBadHResolutionText << "hResEdit";
     }
 
-    void timing1Checks()
-    {
+    void timing1Checks() {
         QFETCH(QString, width);
         QFETCH(QString, height);
         QFETCH(QString, minimum);
@@ -316,7 +376,7 @@ private slots:
         state_.storeOk = true;
         QCOMPARE(SendStorePageRequest(page.get(), state_), message.isEmpty());
         QCOMPARE(state_.storeOk, message.isEmpty());
-        const PanelRecord &r = state_.editPanel;
+        const PanelRecord& r = state_.editPanel;
         if (message.isEmpty()) {
             QVERIFY(warnings_.isEmpty());
             QCOMPARE(r.reserved54, uint16_t(0));
@@ -347,8 +407,7 @@ private slots:
     }
 
     // Every clock a two-decimal field can hold, loaded, shown, stored on OK.
-    void timing1EveryClockSurvivesOpenAndApply()
-    {
+    void timing1EveryClockSurvivesOpenAndApply() {
         SetGoodTiming(state_.editPanel);
         int shownLikePrintf = 0;
         Timing1Page page(state_);
@@ -356,11 +415,9 @@ private slots:
             state_.editPanel.maxDisplayClock = kHz;
             page.load();
             const QString shown = Field(&page, "clockEdit")->text();
-            if (shown != PrintfClock(kHz))
-                QFAIL(qPrintable(QStringLiteral("%1 kHz shown as %2").arg(kHz).arg(shown)));
+            if (shown != PrintfClock(kHz)) QFAIL(qPrintable(QStringLiteral("%1 kHz shown as %2").arg(kHz).arg(shown)));
             ++shownLikePrintf;
-            if (!page.pageLeave())
-                QFAIL(qPrintable(QStringLiteral("%1 kHz refused").arg(kHz)));
+            if (!page.pageLeave()) QFAIL(qPrintable(QStringLiteral("%1 kHz refused").arg(kHz)));
             page.pageApply();
             if (state_.editPanel.maxDisplayClock != kHz)
                 QFAIL(qPrintable(QStringLiteral("%1 kHz stored as %2").arg(kHz).arg(state_.editPanel.maxDisplayClock)));
@@ -369,17 +426,15 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void timing1ClockThatTwoDecimalsWouldRound()
-    {
+    void timing1ClockThatTwoDecimalsWouldRound() {
         SetGoodTiming(state_.editPanel);
         for (uint32_t kHz : {16065u, 149995u, 100001u, 65000u}) {
             state_.editPanel.maxDisplayClock = kHz;
             auto page = makePage<Timing1Page>();
-            QLineEdit *clock = Field(page.get(), "clockEdit");
+            QLineEdit* clock = Field(page.get(), "clockEdit");
             QCOMPARE(clock->text(), QString::fromStdString(FormatScaledShortest(kHz, 3, 2)));
             QVERIFY(clock->maxLength() >= clock->text().size());
-            if (kHz == 16065)
-                QCOMPARE(clock->text(), QStringLiteral("16.065"));
+            if (kHz == 16065) QCOMPARE(clock->text(), QStringLiteral("16.065"));
             // Through the sheet's protocol: leave, then OK.
             QVERIFY(page->pageLeave());
             page->pageApply();
@@ -394,11 +449,10 @@ private slots:
         QCOMPARE(state_.editPanel.maxDisplayClock, 65123u);
     }
 
-    void timing1ApplyLeavesEmptyFieldsAlone()
-    {
+    void timing1ApplyLeavesEmptyFieldsAlone() {
         SetGoodTiming(state_.editPanel);
         auto page = makePage<Timing1Page>();
-        for (const char *name : {"vFreqMinEdit", "vFreqTypEdit", "vFreqMaxEdit", "clockEdit"})
+        for (const char* name : {"vFreqMinEdit", "vFreqTypEdit", "vFreqMaxEdit", "clockEdit"})
             Field(page.get(), name)->clear();
         page->pageApply();
         QCOMPARE(state_.editPanel.vFreqMin, uint16_t(50));
@@ -409,10 +463,9 @@ private slots:
 
     // --- Timing II --------------------------------------------------------
 
-    void timing2ShowsTheRecordAndDisplayPeriods()
-    {
+    void timing2ShowsTheRecordAndDisplayPeriods() {
         SetGoodTiming(state_.editPanel);
-        PanelRecord &r = state_.editPanel;
+        PanelRecord& r = state_.editPanel;
         SetResolutionClass(r, kClassVGA);
         auto page = makePage<Timing2Page>();
         // 1024 x 768 is standard: the class decides, not the pair.
@@ -443,7 +496,7 @@ private slots:
 
         int shownBox = 0;
         QTimer::singleShot(0, [&] {
-            if (auto *box = qobject_cast<HelpBox *>(QApplication::activeModalWidget())) {
+            if (auto* box = qobject_cast<HelpBox*>(QApplication::activeModalWidget())) {
                 shownBox = box->boxId();
                 box->reject();
             }
@@ -452,16 +505,15 @@ private slots:
         QCOMPARE(shownBox, int(kHelpTiming));
     }
 
-    void timing2RedTotal()
-    {
+    void timing2RedTotal() {
         SetGoodTiming(state_.editPanel);
-        PanelRecord &r = state_.editPanel;
+        PanelRecord& r = state_.editPanel;
         SetResolutionClass(r, kClassVGA);
         r.hMinTotal = 784;
         r.vMinTotal = 500;  // 480 + 2 + 33 > 500: red from the start
         auto page = makePage<Timing2Page>();
-        QLineEdit *total = Field(page.get(), "hTotalEdit");
-        QLineEdit *vTotal = Field(page.get(), "vTotalEdit");
+        QLineEdit* total = Field(page.get(), "hTotalEdit");
+        QLineEdit* vTotal = Field(page.get(), "vTotalEdit");
         QVERIFY(!page->hTotalShort());  // 640 + 96 + 48 == 784 is not short
         QCOMPARE(total->palette().color(QPalette::Base), QColor(Qt::white));
         QCOMPARE(total->palette().color(QPalette::Text), QColor(Qt::black));
@@ -496,12 +548,11 @@ private slots:
         QVERIFY(warnings_.isEmpty());
     }
 
-    void timing2SpinControls()
-    {
+    void timing2SpinControls() {
         SetGoodTiming(state_.editPanel);
         auto page = makePage<Timing2Page>();
-        QLineEdit *total = Field(page.get(), "hTotalEdit");
-        auto *spin = Child<BuddySpin>(page.get(), "hTotalEditSpin");
+        QLineEdit* total = Field(page.get(), "hTotalEdit");
+        auto* spin = Child<BuddySpin>(page.get(), "hTotalEditSpin");
         // Attached to the field's right edge, one pixel above and below it.
         QCOMPARE(spin->geometry(), QRect(total->geometry().right() + 1, total->y() - 1, 10, total->height() + 2));
         QCOMPARE(spin->maximum(), 4096);
@@ -535,7 +586,7 @@ private slots:
         QLocale::setDefault(QLocale::c());
 
         // Text without digits reads 0; the spin never goes below 0.
-        QLineEdit *pulse = Field(page.get(), "vPulseEdit");
+        QLineEdit* pulse = Field(page.get(), "vPulseEdit");
         setText(page.get(), "vPulseEdit", QStringLiteral("x"));
         QTest::keyClick(pulse, Qt::Key_Down);
         QCOMPARE(pulse->text(), QStringLiteral("0"));
@@ -543,34 +594,54 @@ private slots:
         QCOMPARE(pulse->text(), QStringLiteral("1"));
     }
 
-    void timing2Checks_data()
-    {
+    void timing2Checks_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");  // empty: accepted
 
         // The board keeps these four in one byte: 256 would arrive as 0.
-        QTest::newRow("h pulse 255") << "hPulseEdit" << "255" << "";
-        QTest::newRow("h pulse 256") << "hPulseEdit" << "256" << kTimingOver255Text;
-        QTest::newRow("h back-porch 256") << "hBackPorchEdit" << "256" << kTimingOver255Text;
-        QTest::newRow("v pulse 256") << "vPulseEdit" << "256" << kTimingOver255Text;
-        QTest::newRow("v back-porch 256") << "vBackPorchEdit" << "256" << kTimingOver255Text;
-        QTest::newRow("h pulse -1") << "hPulseEdit" << "-1" << kTimingOver255Text;
-        QTest::newRow("h back-porch 257") << "hBackPorchEdit" << "257" << kTimingOver255Text;
-        QTest::newRow("h total 160") << "hTotalEdit" << "160" << "";
-        QTest::newRow("h total 159") << "hTotalEdit" << "159" << kTimingHTotalRangeText;
-        QTest::newRow("h total empty") << "hTotalEdit" << "" << kTimingHTotalRangeText;
-        QTest::newRow("v pulse 257") << "vPulseEdit" << "257" << kTimingOver255Text;
-        QTest::newRow("v back-porch 300") << "vBackPorchEdit" << "300" << kTimingOver255Text;
-        QTest::newRow("v total 120") << "vTotalEdit" << "120" << "";
-        QTest::newRow("v total 2048") << "vTotalEdit" << "2048" << "";
-        QTest::newRow("v total 119") << "vTotalEdit" << "119" << kTimingVTotalRangeText;
-        QTest::newRow("v total 2049") << "vTotalEdit" << "2049" << kTimingVTotalRangeText;
-        QTest::newRow("v pulse empty") << "vPulseEdit" << "" << "";
+        QTest::newRow("h pulse 255") << "hPulseEdit"
+                                     << "255"
+                                     << "";
+        QTest::newRow("h pulse 256") << "hPulseEdit"
+                                     << "256" << kTimingOver255Text;
+        QTest::newRow("h back-porch 256") << "hBackPorchEdit"
+                                          << "256" << kTimingOver255Text;
+        QTest::newRow("v pulse 256") << "vPulseEdit"
+                                     << "256" << kTimingOver255Text;
+        QTest::newRow("v back-porch 256") << "vBackPorchEdit"
+                                          << "256" << kTimingOver255Text;
+        QTest::newRow("h pulse -1") << "hPulseEdit"
+                                    << "-1" << kTimingOver255Text;
+        QTest::newRow("h back-porch 257") << "hBackPorchEdit"
+                                          << "257" << kTimingOver255Text;
+        QTest::newRow("h total 160") << "hTotalEdit"
+                                     << "160"
+                                     << "";
+        QTest::newRow("h total 159") << "hTotalEdit"
+                                     << "159" << kTimingHTotalRangeText;
+        QTest::newRow("h total empty") << "hTotalEdit"
+                                       << "" << kTimingHTotalRangeText;
+        QTest::newRow("v pulse 257") << "vPulseEdit"
+                                     << "257" << kTimingOver255Text;
+        QTest::newRow("v back-porch 300") << "vBackPorchEdit"
+                                          << "300" << kTimingOver255Text;
+        QTest::newRow("v total 120") << "vTotalEdit"
+                                     << "120"
+                                     << "";
+        QTest::newRow("v total 2048") << "vTotalEdit"
+                                      << "2048"
+                                      << "";
+        QTest::newRow("v total 119") << "vTotalEdit"
+                                     << "119" << kTimingVTotalRangeText;
+        QTest::newRow("v total 2049") << "vTotalEdit"
+                                      << "2049" << kTimingVTotalRangeText;
+        QTest::newRow("v pulse empty") << "vPulseEdit"
+                                       << ""
+                                       << "";
     }
 
-    void timing2Checks()
-    {
+    void timing2Checks() {
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, message);
@@ -592,7 +663,7 @@ private slots:
         warnings_.clear();
         QCOMPARE(SendStorePageRequest(page.get(), state_), message.isEmpty());
         QCOMPARE(state_.storeOk, message.isEmpty());
-        const PanelRecord &r = state_.editPanel;
+        const PanelRecord& r = state_.editPanel;
         if (message.isEmpty()) {
             QVERIFY(warnings_.isEmpty());
             // Every field stored; an empty one as 0.
@@ -610,8 +681,7 @@ private slots:
 
     // --- Both pages in the real sheet ------------------------------------
 
-    void sheetResolutionChangeReachesTiming2()
-    {
+    void sheetResolutionChangeReachesTiming2() {
         SetGoodTiming(state_.editPanel);
         std::strcpy(state_.editPanel.displayName, "TEST PANEL");
         state_.editPanel.reserved54 = 7;
@@ -623,13 +693,13 @@ private slots:
         QVERIFY(sheet.turnToPage(kTiming1Page));
         QVERIFY(sheet.turnToPage(kTiming2Page));
         QCOMPARE(state_.editPanel.reserved54, uint16_t(7));
-        auto *timing2 = qobject_cast<Timing2Page *>(sheet.page(kTiming2Page));
+        auto* timing2 = qobject_cast<Timing2Page*>(sheet.page(kTiming2Page));
         QVERIFY(timing2);
         QCOMPARE(timing2->hDisplayPeriod(), uint16_t(1024));
 
         // A typed resolution on Timing I is the display period on Timing II.
         QVERIFY(sheet.turnToPage(kTiming1Page));
-        QWidget *timing1 = sheet.page(kTiming1Page);
+        QWidget* timing1 = sheet.page(kTiming1Page);
         QTest::mouseClick(Child<QRadioButton>(timing1, "otherRadio"), Qt::LeftButton);
         setText(timing1, "hResEdit", QStringLiteral("1024"));
         setText(timing1, "vResEdit", QStringLiteral("600"));

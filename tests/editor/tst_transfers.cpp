@@ -27,27 +27,20 @@ constexpr uint8_t kCmdReset = 0;
 constexpr uint8_t kCmdWriteFlash = 7;
 constexpr uint8_t kCmdReadFlash = 8;
 
-std::vector<uint8_t> Bytes(const uint8_t *data, std::size_t count)
-{
-    return std::vector<uint8_t>(data, data + count);
-}
+std::vector<uint8_t> Bytes(const uint8_t* data, std::size_t count) { return std::vector<uint8_t>(data, data + count); }
 
 // A panel image and gamma table as the editor packs them.
-void PackPanel(bool useGamma, PanelImage &image, GammaTable &gamma)
-{
+void PackPanel(bool useGamma, PanelImage& image, GammaTable& gamma) {
     PanelRecord record{};
     SetPanelDefaults(record);
     SetPanelFlag(record, kUseGamma, useGamma);
-    for (int i = 0; i < 256; ++i)
-        record.gammaTable.level[i] = static_cast<uint8_t>(255 - i);
+    for (int i = 0; i < 256; ++i) record.gammaTable.level[i] = static_cast<uint8_t>(255 - i);
     PanelRecordToImage(record, image, gamma);
 }
 
-int CountFrames(const std::vector<Frame> &frames, uint8_t command)
-{
+int CountFrames(const std::vector<Frame>& frames, uint8_t command) {
     int n = 0;
-    for (const Frame &frame : frames)
-        n += frame.command == command;
+    for (const Frame& frame : frames) n += frame.command == command;
     return n;
 }
 
@@ -55,10 +48,8 @@ int CountFrames(const std::vector<Frame> &frames, uint8_t command)
 class ShowCounter : public QObject {
 public:
     int statusWindowsShown = 0;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<StatusWindow *>(watched))
-            ++statusWindowsShown;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<StatusWindow*>(watched)) ++statusWindowsShown;
         return false;
     }
 };
@@ -69,8 +60,7 @@ class TransferTest : public QObject {
     Q_OBJECT
 
 private:
-    void startBoard(uint8_t address = 0)
-    {
+    void startBoard(uint8_t address = 0) {
         vantrel_board::Options options;
         options.address = address;
         options.baud = 0;  // no line pacing: the protocol is the same, the tests are faster
@@ -81,13 +71,12 @@ private:
 
     // Runs body in the open-run-close sequence on COM1, with a parent page for
     // the status window and the progress positions recorded.
-    int run(const std::function<int(QWidget *)> &body)
-    {
+    int run(const std::function<int(QWidget*)>& body) {
         positions_.clear();
         windowVisibleAtEveryStep_ = true;
         SetTransferProgressObserver([this](int position) {
             positions_ << position;
-            StatusWindow *window = StatusWindow::current();
+            StatusWindow* window = StatusWindow::current();
             if (!window || !window->isVisible() || window->progressBar()->value() != position)
                 windowVisibleAtEveryStep_ = false;
         });
@@ -99,13 +88,10 @@ private:
         return result;
     }
 
-    static bool NoStatusWindowLeft()
-    {
-        if (StatusWindow::current())
-            return false;
-        for (QWidget *widget : QApplication::allWidgets()) {
-            if (qobject_cast<StatusWindow *>(widget))
-                return false;
+    static bool NoStatusWindowLeft() {
+        if (StatusWindow::current()) return false;
+        for (QWidget* widget : QApplication::allWidgets()) {
+            if (qobject_cast<StatusWindow*>(widget)) return false;
         }
         return true;
     }
@@ -120,29 +106,25 @@ private:
     bool windowVisibleAtEveryStep_ = true;
 
 private slots:
-    void init()
-    {
+    void init() {
         state_ = EditorState{};
         warnings_.clear();
-        SetWarningSink([this](const QString &title, const QString &text) {
+        SetWarningSink([this](const QString& title, const QString& text) {
             QCOMPARE(title, QStringLiteral(" PANEL EDITOR"));
             warnings_ << text;
         });
         startBoard();
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         SetWarningSink({});
         SetTransferProgressObserver({});
         CloseSerialCommunication();
-        if (board_)
-            board_->Stop();
+        if (board_) board_->Stop();
         board_.reset();
     }
 
-    void readPanelWithoutGammaIsOneBlockOf64Bytes()
-    {
+    void readPanelWithoutGammaIsOneBlockOf64Bytes() {
         PanelImage image{};
         GammaTable gamma{};
         PackPanel(false, image, gamma);
@@ -151,7 +133,7 @@ private slots:
         std::memset(before.level, 0x5A, 256);
         state_.gammaBuffer = before;
 
-        const int result = run([&](QWidget *page) {
+        const int result = run([&](QWidget* page) {
             return ReadPanelFromBoard(page, QFont(), 3, 0, state_.readImage, state_.gammaBuffer);
         });
         QCOMPARE(result, 1);
@@ -167,57 +149,51 @@ private slots:
         QVERIFY(LinkClosed());
     }
 
-    void readPanelWithGammaAddsTheTable()
-    {
+    void readPanelWithGammaAddsTheTable() {
         PanelImage image{};
         GammaTable gamma{};
         PackPanel(true, image, gamma);
         board_->SetFlash(0xFB00 + 64 * 0, Bytes(image.bytes, 64));
         board_->SetFlash(0xF700 + 256 * 0, Bytes(gamma.level, 256));
 
-        const int result = run([&](QWidget *page) {
+        const int result = run([&](QWidget* page) {
             return ReadPanelFromBoard(page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer);
         });
         QCOMPARE(result, 1);
         QCOMPARE(Bytes(state_.gammaBuffer.level, 256), Bytes(gamma.level, 256));
         QCOMPARE(CountFrames(board_->ReceivedFrames(), kCmdReadFlash), 4 + 16);
-        QCOMPARE(positions_, (QList<int>{25, 50, 75, 6, 12, 18, 25, 31, 37, 43, 50, 56, 62, 68,
-                                         75, 81, 87, 93, 100}));
+        QCOMPARE(positions_, (QList<int>{25, 50, 75, 6, 12, 18, 25, 31, 37, 43, 50, 56, 62, 68, 75, 81, 87, 93, 100}));
         QVERIFY(windowVisibleAtEveryStep_);
         QVERIFY(NoStatusWindowLeft());
     }
 
-    void writePanelLandsInFlashAndResetsDeviceZero_data()
-    {
+    void writePanelLandsInFlashAndResetsDeviceZero_data() {
         QTest::addColumn<bool>("useGamma");
         QTest::newRow("without gamma") << false;
         QTest::newRow("with gamma") << true;
     }
 
-    void writePanelLandsInFlashAndResetsDeviceZero()
-    {
+    void writePanelLandsInFlashAndResetsDeviceZero() {
         QFETCH(bool, useGamma);
         board_->Stop();
         startBoard(5);
         const std::vector<uint8_t> gammaBefore = board_->Flash(0xF700 + 256 * 1, 256);
         PackPanel(useGamma, state_.writeImage, state_.gammaBuffer);
 
-        const int result = run([&](QWidget *page) {
+        const int result = run([&](QWidget* page) {
             return WritePanelToBoard(page, QFont(), true, 2, 5, state_.writeImage, state_.gammaBuffer);
         });
         QCOMPARE(result, 1);
         QVERIFY(warnings_.isEmpty());
         QCOMPARE(board_->Flash(0xFB00 + 64 * 1, 64), Bytes(state_.writeImage.bytes, 64));
         // The image being sent decides whether its gamma table goes too.
-        QCOMPARE(board_->Flash(0xF700 + 256 * 1, 256),
-                 useGamma ? Bytes(state_.gammaBuffer.level, 256) : gammaBefore);
+        QCOMPARE(board_->Flash(0xF700 + 256 * 1, 256), useGamma ? Bytes(state_.gammaBuffer.level, 256) : gammaBefore);
         const int chunks = useGamma ? 4 + 16 : 4;
         QVERIFY(board_->WaitForFrames(chunks + 1, std::chrono::milliseconds(2000)));
         const std::vector<Frame> frames = board_->ReceivedFrames();
         QCOMPARE(int(frames.size()), chunks + 1);
         QCOMPARE(CountFrames(frames, kCmdWriteFlash), chunks);
-        for (int i = 0; i < chunks; ++i)
-            QCOMPARE(frames[i].address, uint8_t(5));
+        for (int i = 0; i < chunks; ++i) QCOMPARE(frames[i].address, uint8_t(5));
         QCOMPARE(frames.back().command, kCmdReset);
         QCOMPARE(frames.back().address, uint8_t(0));
         QCOMPARE(positions_.back(), 100);
@@ -225,27 +201,23 @@ private slots:
         QVERIFY(LinkClosed());
     }
 
-    void writeWithoutResetOptionSendsNoReset()
-    {
+    void writeWithoutResetOptionSendsNoReset() {
         PackPanel(false, state_.writeImage, state_.gammaBuffer);
-        QCOMPARE(run([&](QWidget *page) {
-                     return WritePanelToBoard(page, QFont(), false, 1, 0, state_.writeImage,
-                                              state_.gammaBuffer);
+        QCOMPARE(run([&](QWidget* page) {
+                     return WritePanelToBoard(page, QFont(), false, 1, 0, state_.writeImage, state_.gammaBuffer);
                  }),
                  1);
         QTest::qWait(100);
         QCOMPARE(CountFrames(board_->ReceivedFrames(), kCmdReset), 0);
     }
 
-    void modeTableBothWays()
-    {
+    void modeTableBothWays() {
         ModeTable table{};
         SetModeTableDefaults(table);
         ModeTableToImage(table, state_.modeTableImage);
-        QCOMPARE(run([&](QWidget *page) {
-                     return WriteModeTableToBoard(page, QFont(), true, 0, state_.modeTableImage);
-                 }),
-                 1);
+        QCOMPARE(
+            run([&](QWidget* page) { return WriteModeTableToBoard(page, QFont(), true, 0, state_.modeTableImage); }),
+            1);
         QCOMPARE(board_->Flash(0xF400, 768), Bytes(state_.modeTableImage.bytes, 768));
         QCOMPARE(positions_.size(), 48);  // 47 chunk reports and the final 100
         QCOMPARE(positions_.first(), 2);  // 16 of 768
@@ -257,23 +229,20 @@ private slots:
         other[767 - 8] = 0x42;
         board_->SetFlash(0xF400, other);
         ModeTableImage read{};
-        QCOMPARE(run([&](QWidget *page) { return ReadModeTableFromBoard(page, QFont(), 0, read); }),
-                 1);
+        QCOMPARE(run([&](QWidget* page) { return ReadModeTableFromBoard(page, QFont(), 0, read); }), 1);
         QCOMPARE(Bytes(read.bytes, 768), other);
         QVERIFY(warnings_.isEmpty());
         QVERIFY(NoStatusWindowLeft());
     }
 
-    void panelNumberZeroFailsWithoutSending()
-    {
-        QCOMPARE(run([&](QWidget *page) {
+    void panelNumberZeroFailsWithoutSending() {
+        QCOMPARE(run([&](QWidget* page) {
                      return ReadPanelFromBoard(page, QFont(), 0, 0, state_.readImage, state_.gammaBuffer);
                  }),
                  0);
         QCOMPARE(warnings_, QStringList{kCommunicationFailureText});
-        QCOMPARE(run([&](QWidget *page) {
-                     return WritePanelToBoard(page, QFont(), true, 0, 0, state_.writeImage,
-                                              state_.gammaBuffer);
+        QCOMPARE(run([&](QWidget* page) {
+                     return WritePanelToBoard(page, QFont(), true, 0, 0, state_.writeImage, state_.gammaBuffer);
                  }),
                  0);
         QTest::qWait(50);
@@ -282,8 +251,7 @@ private slots:
         QVERIFY(LinkClosed());
     }
 
-    void portThatCannotOpenShowsNoStatusWindow()
-    {
+    void portThatCannotOpenShowsNoStatusWindow() {
         qputenv("VANTREL_COM3", "/nonexistent/tty-for-tests");
         state_.config.serialPort = 3;
         ShowCounter counter;
@@ -304,8 +272,7 @@ private slots:
     // written block differently: the operation fails within the command
     // time-outs, the user sees the communication message, no reset follows a
     // failed write and the link is closed afterwards.
-    void faultsEndInCommunicationFailure_data()
-    {
+    void faultsEndInCommunicationFailure_data() {
         QTest::addColumn<int>("fault");
         QTest::addColumn<bool>("write");
         QTest::newRow("no answer, read") << 0 << false;
@@ -315,25 +282,20 @@ private slots:
         QTest::newRow("altered echo, write") << 2 << true;
     }
 
-    void faultsEndInCommunicationFailure()
-    {
+    void faultsEndInCommunicationFailure() {
         QFETCH(int, fault);
         QFETCH(bool, write);
         vantrel_board::Faults faults;
-        if (fault == 0)
-            faults.dropAnswerFrame = 3;
-        else if (fault == 1)
-            faults.badChecksumFrame = 3;
-        else
-            faults.alterEchoFrame = 3;
+        if (fault == 0) faults.dropAnswerFrame = 3;
+        else if (fault == 1) faults.badChecksumFrame = 3;
+        else faults.alterEchoFrame = 3;
         board_->SetFaults(faults);
         PackPanel(true, state_.writeImage, state_.gammaBuffer);
 
         QElapsedTimer timer;
         timer.start();
-        const int result = run([&](QWidget *page) {
-            if (write)
-                return WritePanelToBoard(page, QFont(), true, 1, 0, state_.writeImage, state_.gammaBuffer);
+        const int result = run([&](QWidget* page) {
+            if (write) return WritePanelToBoard(page, QFont(), true, 1, 0, state_.writeImage, state_.gammaBuffer);
             return ReadPanelFromBoard(page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer);
         });
         QCOMPARE(result, 0);
@@ -348,19 +310,16 @@ private slots:
         QCOMPARE(CountFrames(frames, kCmdReset), 0);
     }
 
-    void garbageInsteadOfAnswerFails()
-    {
+    void garbageInsteadOfAnswerFails() {
         board_->QueueRawAnswer({0x12, 0x34, 0x56});
-        const int result = run([&](QWidget *page) {
-            return ReadModeTableFromBoard(page, QFont(), 0, state_.modeTableImage);
-        });
+        const int result =
+            run([&](QWidget* page) { return ReadModeTableFromBoard(page, QFont(), 0, state_.modeTableImage); });
         QCOMPARE(result, 0);
         QCOMPARE(warnings_, QStringList{kCommunicationFailureText});
         QVERIFY(LinkClosed());
     }
 
-    void progressArithmetic()
-    {
+    void progressArithmetic() {
         QWidget page;
         {
             page.move(120, 80);
@@ -371,7 +330,7 @@ private slots:
             QVERIFY(window.isVisible());
             QVERIFY(!window.isModal());
             QCOMPARE(window.pos(), page.mapToGlobal(QPoint(0, 0)));
-            auto *group = window.findChild<QGroupBox *>();
+            auto* group = window.findChild<QGroupBox*>();
             QVERIFY(group);
             QCOMPARE(group->title(), QStringLiteral(" Transfer status "));
             QVERIFY(group->font().bold());
@@ -392,8 +351,7 @@ private slots:
         QVERIFY(StatusWindow::current() == nullptr);
     }
 
-    void deviceAddressEntry_data()
-    {
+    void deviceAddressEntry_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("address");  // -1: refused
         QTest::newRow("plain") << "17" << 17;
@@ -408,8 +366,7 @@ private slots:
         QTest::newRow("only 7 characters read") << "0000000255" << 0;
     }
 
-    void deviceAddressEntry()
-    {
+    void deviceAddressEntry() {
         QFETCH(QString, text);
         QFETCH(int, address);
         const std::optional<int> result = DeviceAddressFromEntry(text);
@@ -422,8 +379,7 @@ private slots:
         }
     }
 
-    void eventDuringATransferCannotStartAnother()
-    {
+    void eventDuringATransferCannotStartAnother() {
         PanelImage image{};
         GammaTable gamma{};
         PackPanel(true, image, gamma);
@@ -431,15 +387,14 @@ private slots:
         board_->SetFlash(0xF700, Bytes(gamma.level, 256));
         QWidget page;
         page.show();
-        StatusWindow *windowAtStart = nullptr;
+        StatusWindow* windowAtStart = nullptr;
         int nestedResult = -1;
         bool nestedBodyRan = false;
         bool sameWindowAfterNested = false;
         // Posted during the first block; the status window's repaint lets it
         // through while the transfer still runs, as it does a write hotkey.
         SetTransferProgressObserver([&](int) {
-            if (windowAtStart)
-                return;
+            if (windowAtStart) return;
             windowAtStart = StatusWindow::current();
             QMetaObject::invokeMethod(
                 &page,
@@ -468,10 +423,10 @@ private slots:
         QVERIFY(LinkClosed());
 
         // Afterwards transfers run again.
-        QCOMPARE(RunTransfer(state_.config, [&] {
-                     return ReadPanelFromBoard(&page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer);
-                 }),
-                 1);
+        QCOMPARE(
+            RunTransfer(state_.config,
+                        [&] { return ReadPanelFromBoard(&page, QFont(), 1, 0, state_.readImage, state_.gammaBuffer); }),
+            1);
     }
 };
 

@@ -25,25 +25,19 @@ public:
     int lastId = 0;
 
 protected:
-    void customEvent(QEvent *event) override
-    {
+    void customEvent(QEvent* event) override {
         if (event->type() == WriteHotkeyEvent::eventType()) {
             ++presses;
-            lastId = static_cast<WriteHotkeyEvent *>(event)->id();
+            lastId = static_cast<WriteHotkeyEvent*>(event)->id();
         }
     }
 };
 
-bool OnX11()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
+bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
-bool PressWithXdotool(const QString &key)
-{
+bool PressWithXdotool(const QString& key) {
     const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    if (xdotool.isEmpty())
-        return false;
+    if (xdotool.isEmpty()) return false;
     QProcess process;
     process.start(xdotool, {QStringLiteral("key"), key});
     return process.waitForFinished(5000) && process.exitCode() == 0;
@@ -55,14 +49,11 @@ class WriteHotkeyTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        if (QWidget *w = CurrentWriteHotkey().window)
-            UnregisterWriteHotkey(w);
+    void cleanup() {
+        if (QWidget* w = CurrentWriteHotkey().window) UnregisterWriteHotkey(w);
     }
 
-    void keyCodes()
-    {
+    void keyCodes() {
         const int expected[] = {0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78};
         for (uint16_t value = 1; value <= 8; ++value) {
             QCOMPARE(WriteHotkeyVirtualKey(value), expected[value - 1]);
@@ -75,8 +66,7 @@ private slots:
         }
     }
 
-    void valueOutsideRangeRegistersNothing()
-    {
+    void valueOutsideRangeRegistersNothing() {
         HotkeyWindow window;
         for (uint16_t value : {uint16_t(0), uint16_t(9), uint16_t(0xFFFF)}) {
             QVERIFY(!RegisterWriteHotkey(&window, value));
@@ -85,8 +75,7 @@ private slots:
         QVERIFY(!RegisterWriteHotkey(nullptr, 1));
     }
 
-    void registrationAndRelease()
-    {
+    void registrationAndRelease() {
         HotkeyWindow a, b;
         QVERIFY(RegisterWriteHotkey(&a, 4));
         WriteHotkeyRegistration r = CurrentWriteHotkey();
@@ -106,19 +95,16 @@ private slots:
         QVERIFY(CurrentWriteHotkey().backend.isEmpty());
     }
 
-    void windowGoingAwayReleasesTheKey()
-    {
-        auto *window = new HotkeyWindow;
+    void windowGoingAwayReleasesTheKey() {
+        auto* window = new HotkeyWindow;
         QVERIFY(RegisterWriteHotkey(window, 2));
         delete window;
         QVERIFY(!CurrentWriteHotkey().window);
         QVERIFY(CurrentWriteHotkey().backend.isEmpty());
     }
 
-    void shortcutDeliversToTheRegisteredWindow()
-    {
-        if (OnX11())
-            QSKIP("the X11 backend is tested with xdotool");
+    void shortcutDeliversToTheRegisteredWindow() {
+        if (OnX11()) QSKIP("the X11 backend is tested with xdotool");
         HotkeyWindow window, other;
         window.show();
         other.show();
@@ -145,7 +131,7 @@ private slots:
         QCOMPARE(window.presses, 1);
 
         // A page in a tab that is not shown keeps the key.
-        auto *page = new HotkeyWindow;
+        auto* page = new HotkeyWindow;
         page->setParent(&other);
         page->hide();
         QVERIFY(RegisterWriteHotkey(page, 1));
@@ -156,12 +142,9 @@ private slots:
         QTest::keyClick(&other, Qt::Key_F2);  // nothing left behind
     }
 
-    void x11GrabDeliversXdotoolPresses()
-    {
-        if (!OnX11())
-            QSKIP("needs an X server (ctest runs this under xvfb-run)");
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            QSKIP("xdotool is not installed");
+    void x11GrabDeliversXdotoolPresses() {
+        if (!OnX11()) QSKIP("needs an X server (ctest runs this under xvfb-run)");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) QSKIP("xdotool is not installed");
         HotkeyWindow window, other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
@@ -189,22 +172,20 @@ private slots:
         QCOMPARE(window.presses, 2);
     }
 
-    void x11KeyTakenByAnotherProgramFailsQuietly()
-    {
-        if (!OnX11())
-            QSKIP("needs an X server (ctest runs this under xvfb-run)");
+    void x11KeyTakenByAnotherProgramFailsQuietly() {
+        if (!OnX11()) QSKIP("needs an X server (ctest runs this under xvfb-run)");
 #if defined(TOLVANE_TEST_XCB)
         // Another client holds F7 on the root window.
-        xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+        xcb_connection_t* other = xcb_connect(nullptr, nullptr);
         QVERIFY(other && !xcb_connection_has_error(other));
         xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(other);
-        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, XK_F7);
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, XK_F7);
         QVERIFY(codes && codes[0] != XCB_NO_SYMBOL);
         const xcb_keycode_t f7 = codes[0];
         std::free(codes);
         xcb_key_symbols_free(symbols);
-        xcb_generic_error_t *error = xcb_request_check(
+        xcb_generic_error_t* error = xcb_request_check(
             other, xcb_grab_key_checked(other, 0, root, 0, f7, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         QVERIFY(!error);
 

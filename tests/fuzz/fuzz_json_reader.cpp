@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     std::optional<cli::FileKindId> forced;
     if (!text.empty() && (text[0] == 'P' || text[0] == 'M' || text[0] == 'G')) {
-        forced = text[0] == 'P' ? cli::FileKindId::Panel : text[0] == 'M' ? cli::FileKindId::Modes
-                                                                          : cli::FileKindId::Gamma;
+        forced = text[0] == 'P'   ? cli::FileKindId::Panel
+                 : text[0] == 'M' ? cli::FileKindId::Modes
+                                  : cli::FileKindId::Gamma;
         text.remove_prefix(1);
     }
     cli::RecordFile file;

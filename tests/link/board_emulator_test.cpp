@@ -33,7 +33,9 @@ public:
         cfmakeraw(&t);
         tcsetattr(fd_, TCSANOW, &t);
     }
-    ~Host() { if (fd_ >= 0) close(fd_); }
+    ~Host() {
+        if (fd_ >= 0) close(fd_);
+    }
     bool ok() const { return fd_ >= 0; }
 
     void Send(const Bytes& bytes) { ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
@@ -43,7 +45,8 @@ public:
         Bytes out;
         auto deadline = std::chrono::steady_clock::now() + timeout;
         while (out.size() < count) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd p{fd_, POLLIN, 0};
             if (poll(&p, 1, int(left.count())) <= 0) continue;
@@ -311,7 +314,7 @@ TEST(BoardRecord, KeepsRawBytesAndFramesIncludingNoiseAndSplitFrames) {
     Board board(Fast());
     ASSERT_TRUE(board.Start());
     Host host(board.SlavePath());
-    Bytes frame = EncodeFrame(0, 8, {0xBB, 0xBB, 1});   // 0xBB as data is data
+    Bytes frame = EncodeFrame(0, 8, {0xBB, 0xBB, 1});  // 0xBB as data is data
     host.Send({0x01, 0x02});
     host.Send(Bytes(frame.begin(), frame.begin() + 3));
     std::this_thread::sleep_for(20ms);
@@ -370,7 +373,7 @@ TEST(BoardFaults, EachFaultHitsOnlyItsFrame) {
     f.alterEchoFrame = 7;
     f.alterEchoIndex = 1;
     f.garbleFrame = 8;
-    f.garbleOffset = 3 + 9;   // the length byte, counting around the 9-byte frame
+    f.garbleOffset = 3 + 9;  // the length byte, counting around the 9-byte frame
     f.garbleMask = 0x04;
     board.SetFaults(f);
     EXPECT_EQ(host.Exchange(0, 7, write), Answer(7, {0xF4, 0x10, 2, 0x30, 0xCE}));
@@ -411,7 +414,7 @@ TEST(BoardFaults, DelayedAndRawAnswers) {
 
 TEST(BoardPacing, AnswersNoFasterThanTheLine) {
     Options o;
-    o.baud = 9600;   // 1.04 ms a byte
+    o.baud = 9600;  // 1.04 ms a byte
     Board board(o);
     ASSERT_TRUE(board.Start());
     Host host(board.SlavePath());
@@ -499,7 +502,7 @@ TEST(BoardRecord, KeptOnlyWhileOnAndBounded) {
 
 TEST(BoardLine, BoundedQueueAndPromptStopAtAnyRate) {
     Options o = Fast();
-    o.baud = 300;   // 33 ms a byte
+    o.baud = 300;  // 33 ms a byte
     auto board = std::make_unique<Board>(o);
     ASSERT_TRUE(board->Start());
     Host host(board->SlavePath());
@@ -534,7 +537,7 @@ TEST(BoardFlashFile, SavedThroughLinksWithTheFilesMode) {
     fs::create_directories(dir / "store");
     const auto target = dir / "store" / "flash.bin";
     const auto link = dir / "flash-link";
-    fs::create_symlink("store/flash.bin", link);   // relative and dangling at first
+    fs::create_symlink("store/flash.bin", link);  // relative and dangling at first
 
     auto writeOnce = [&](uint8_t value) {
         Options o = Fast();

@@ -18,10 +18,10 @@ namespace {
 
 void VANTREL_CALL Ignore(uint8_t) {}
 
-bool Mapped(const char *library) {
+bool Mapped(const char* library) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
-    const char *base = std::strrchr(library, '/');
+    const char* base = std::strrchr(library, '/');
     base = base ? base + 1 : library;
     while (std::getline(maps, line))
         if (line.find(base) != std::string::npos) return true;
@@ -30,10 +30,10 @@ bool Mapped(const char *library) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 3) return 2;
     const bool unload = std::strcmp(argv[1], "unload") == 0;
-    void *library = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 3;

@@ -28,7 +28,7 @@ TEST_F(Answers, ReadsFailOnAnswersShorterThanWhatTheyRead) {
     // One byte short in the second chunk of a block.
     uint8_t block[32];
     board_->SetAnswerHook([](const Frame& request) -> std::optional<Bytes> {
-        if (request.data.size() < 2 || request.data[1] != 0x10) return std::nullopt;   // the chunk at 0xF410
+        if (request.data.size() < 2 || request.data[1] != 0x10) return std::nullopt;  // the chunk at 0xF410
         Bytes answer(request.data);
         answer.resize(3 + 15, 0x77);
         return EncodeFrame(0, 8, answer);
@@ -74,7 +74,7 @@ TEST_F(Answers, ReadsFailOnAnswersShorterThanWhatTheyRead) {
 }
 
 TEST_F(Answers, EveryEchoedByteOfAWriteChunkIsCompared) {
-    Bytes data = Pattern(20, 0x30);   // chunks of 16 and 4 bytes
+    Bytes data = Pattern(20, 0x30);  // chunks of 16 and 4 bytes
     for (uint8_t index = 0; index < 16; ++index) {
         vantrel_board::Faults f;
         f.alterEchoFrame = NextFrame();
@@ -159,7 +159,7 @@ TEST_F(Answers, WriteChunksWaitASecondAndReadChunksHalfASecond) {
     EXPECT_EQ(Vantrel_ReadFlash(0, 0x7100, 16, buffer), -1);
     // Past a second the write chunk fails too.
     board_->WaitUntilSent(2s);
-    std::this_thread::sleep_for(50ms);   // the late answer is taken in before the next request
+    std::this_thread::sleep_for(50ms);  // the late answer is taken in before the next request
     f.delayFrame = NextFrame();
     f.delayMs = 1300;
     board_->SetFaults(f);
@@ -179,10 +179,10 @@ TEST_F(Answers, AnAnswerThatArrivesWhileTheRequestIsWrittenCounts) {
     for (int i = 0; i < 4; ++i) {
         auto t0 = Clock::now();
         SerialSendBuffer(noise.data(), static_cast<uint32_t>(noise.size()));
-        if (MsSince(t0) > 500) break;   // the write waited: the buffer is full
+        if (MsSince(t0) > 500) break;  // the write waited: the buffer is full
     }
     vantrel_board::Faults f;
-    f.dropAnswerFrame = NextFrame();   // the board's own answer never comes
+    f.dropAnswerFrame = NextFrame();  // the board's own answer never comes
     board_->SetFaults(f);
     std::thread early([this] {
         std::this_thread::sleep_for(150ms);

@@ -63,7 +63,7 @@ TEST_F(Commands, FlashWritesInChunksWithProgress) {
 TEST_F(Commands, DifferingEchoStopsTheTransferWithMinus2) {
     Bytes data = Pattern(64, 0x40);
     vantrel_board::Faults f;
-    f.alterEchoFrame = NextFrame() + 1;   // the second chunk
+    f.alterEchoFrame = NextFrame() + 1;  // the second chunk
     board_->SetFaults(f);
     EXPECT_EQ(Vantrel_WriteFlash(0, 0x9000, 64, data.data()), -2);
     EXPECT_EQ(Chunks(7).size(), 2u) << "no chunk after the differing one";
@@ -162,7 +162,8 @@ TEST_F(Commands, PanelAndModeBlocksAtTheirFlashAddresses) {
     Bytes panel = Pattern(64, 0x33);
     ASSERT_EQ(Vantrel_WritePanelData(0, 2, panel.data()), 0);
     auto chunks = Chunks(7);
-    EXPECT_EQ(chunks, (std::vector<std::pair<uint16_t, uint8_t>>{{0xFB80, 16}, {0xFB90, 16}, {0xFBA0, 16}, {0xFBB0, 16}}));
+    EXPECT_EQ(chunks,
+              (std::vector<std::pair<uint16_t, uint8_t>>{{0xFB80, 16}, {0xFB90, 16}, {0xFBA0, 16}, {0xFBB0, 16}}));
     EXPECT_EQ(Progress(), ExpectedProgress(64));
     EXPECT_EQ(board_->Flash(0xFB80, 64), panel);
 
@@ -208,7 +209,7 @@ TEST_F(Commands, SlotsOutsideTheBoardSendNothing) {
 }
 
 TEST_F(Commands, ShowStringSendsAtMost25Characters) {
-    const char* text = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";   // 30 characters
+    const char* text = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";  // 30 characters
     ASSERT_EQ(Vantrel_ShowString(0, 0x101, 2, 3, text), 0);
     Frame f = Frames(1).back();
     EXPECT_EQ(f.command, 20);

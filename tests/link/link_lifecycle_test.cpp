@@ -52,7 +52,7 @@ protected:
 TEST_F(Lifecycle, BoardGoneCostsNoCpuAndFailsAtOnceUntilClose) {
     Open();
     ASSERT_EQ(Vantrel_ReadRegister(0, 0), 0x5632);
-    board_->Stop();   // the other end closes: the terminal hangs up
+    board_->Stop();  // the other end closes: the terminal hangs up
     ExpectDeadLineIsCheap();
 
     // A new board, a new Open: all works again.
@@ -111,7 +111,7 @@ TEST_F(Lifecycle, CloseFromTheReceiveHandler) {
     t0 = Clock::now();
     EXPECT_EQ(Vantrel_ReadRegister(0, 0), -1);
     EXPECT_LT(MsSince(t0), 300.0) << "not the 500 ms time-out";
-    CloseSerialCommunication();   // finishes the thread
+    CloseSerialCommunication();  // finishes the thread
     board_->SetFaults({});
     SetSerialReceiveHandler(nullptr);
     Open();

@@ -42,7 +42,8 @@ TEST_F(Port, OpenFailsOnAPortAnotherProcessHolds) {
         char ok = (fd >= 0 && flock(fd, LOCK_EX) == 0) ? 'y' : 'n';
         if (write(ready[1], &ok, 1) != 1) _exit(2);
         char c;
-        while (read(release[0], &c, 1) < 0) {}
+        while (read(release[0], &c, 1) < 0) {
+        }
         _exit(0);
     }
     char ok = 0;
@@ -153,8 +154,8 @@ TEST_F(Port, CommandsFailWithoutWritingWhileClosed) {
 
 TEST_F(Port, SerialSendBufferWritesRawBytes) {
     Open();
-    Bytes raw{0x01, 0xBB, 0x00, 0x0C, 0x00, 0x0C, 0x7E};   // noise, then a colour query
-    SerialSendBuffer(raw.data(), 0x10000 + static_cast<uint32_t>(raw.size()));   // low 16 bits count
+    Bytes raw{0x01, 0xBB, 0x00, 0x0C, 0x00, 0x0C, 0x7E};                        // noise, then a colour query
+    SerialSendBuffer(raw.data(), 0x10000 + static_cast<uint32_t>(raw.size()));  // low 16 bits count
     ASSERT_TRUE(board_->WaitForFrames(1, 1000ms));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(board_->ReceivedBytes(), raw);
@@ -167,7 +168,7 @@ TEST_F(Port, NoiseReachesTheHandlerInOrderAcrossCloseAndOpen) {
     Bytes noise;
     for (int i = 0; i < 300; ++i) {
         uint8_t b = static_cast<uint8_t>(i * 13 + 1);
-        if (b != 0xBB) noise.push_back(b);   // more than one 256-byte read
+        if (b != 0xBB) noise.push_back(b);  // more than one 256-byte read
     }
     board_->SendRaw(noise);
     ASSERT_TRUE(WaitForHandled(noise.size()));

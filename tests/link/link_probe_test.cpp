@@ -45,7 +45,7 @@ TEST_F(Probe, ALateAnswerOfAnotherDeviceDoesNotCount) {
     EXPECT_EQ(Vantrel_ProbeDevice(5, 30, nullptr, nullptr), -1);
     auto t0 = Clock::now();
     EXPECT_EQ(Vantrel_ProbeDevice(6, 300, nullptr, nullptr), -1);
-    EXPECT_GE(MsSince(t0), 250.0);   // it kept waiting past the stray answer
+    EXPECT_GE(MsSince(t0), 250.0);  // it kept waiting past the stray answer
     // The ordinary commands still take the first answer, as they always did.
     board_->SetFaults({});
     uint8_t a = 0, b = 0;
@@ -58,12 +58,12 @@ TEST_F(Probe, TimeoutIsClampedAndBroadcastIsRefused) {
     EXPECT_EQ(Vantrel_ProbeDevice(2, 100000, nullptr, nullptr), -1);
     EXPECT_LT(MsSince(t0), 900.0);
     t0 = Clock::now();
-    EXPECT_EQ(Vantrel_ProbeDevice(2, -7, nullptr, nullptr), -1);   // still waits 10 ms
+    EXPECT_EQ(Vantrel_ProbeDevice(2, -7, nullptr, nullptr), -1);  // still waits 10 ms
     EXPECT_GE(MsSince(t0), 9.0);
 
     board_->ClearRecord();
     EXPECT_EQ(Vantrel_ProbeDevice(255, 50, nullptr, nullptr), -1);
-    EXPECT_EQ(Vantrel_ProbeDevice(0x1FF, 50, nullptr, nullptr), -1);   // low 8 bits: 255
+    EXPECT_EQ(Vantrel_ProbeDevice(0x1FF, 50, nullptr, nullptr), -1);  // low 8 bits: 255
     CloseSerialCommunication();
     EXPECT_EQ(Vantrel_ProbeDevice(1, 50, nullptr, nullptr), -1);
     std::this_thread::sleep_for(50ms);

@@ -109,7 +109,7 @@ TEST_F(Quiet, ALineThatDiesDuringTheWaitFailsAtOnce) {
     EXPECT_EQ(Vantrel_ReadRegister(0, 0), -1);
     std::thread gone([this] {
         std::this_thread::sleep_for(30ms);
-        board_->Stop();   // the other end closes while the next request waits for quiet
+        board_->Stop();  // the other end closes while the next request waits for quiet
     });
     auto t0 = Clock::now();
     EXPECT_EQ(Vantrel_ReadRegister(0, 0), -1);
@@ -123,7 +123,7 @@ TEST_F(Quiet, CloseWakesTheReceiveThreadAtOnce) {
     // above what Close takes (vantrel-bench measures that).
     for (int i = 0; i < 5; ++i) {
         Open();
-        std::this_thread::sleep_for(30ms);   // the thread is deep in its wait
+        std::this_thread::sleep_for(30ms);  // the thread is deep in its wait
         auto t0 = Clock::now();
         CloseSerialCommunication();
         EXPECT_LT(MsSince(t0), 100.0);

@@ -116,7 +116,8 @@ TEST_F(FileSafety, TemporaryFileIsPrivateAndTakesOwnerAndModeBeforeContent) {
     TempSeen::seen = 0;
 
     const mode_t oldMask = ::umask(022);
-    struct sigaction act {}, previous {};
+    struct sigaction act {
+    }, previous{};
     act.sa_handler = &TempSeen::Handler;
     ASSERT_EQ(::sigaction(SIGXFSZ, &act, &previous), 0);
     rlimit limit{};

@@ -19,10 +19,18 @@ TEST_F(LoaderFuzz, RandomFilesThroughEveryLoader) {
     for (int iter = 0; iter < 600; ++iter) {
         std::size_t size;
         switch (rng() % 4) {
-            case 0: size = rng() % 600; break;
-            case 1: size = 2000 + rng() % 300; break;
-            case 2: size = std::vector<std::size_t>{255, 256, 257, 511, 512, 513, 2115, 2116, 2117}[rng() % 9]; break;
-            default: size = rng() % 5000; break;
+            case 0:
+                size = rng() % 600;
+                break;
+            case 1:
+                size = 2000 + rng() % 300;
+                break;
+            case 2:
+                size = std::vector<std::size_t>{255, 256, 257, 511, 512, 513, 2115, 2116, 2117}[rng() % 9];
+                break;
+            default:
+                size = rng() % 5000;
+                break;
         }
         std::vector<uint8_t> bytes(size);
         for (auto& b : bytes) b = static_cast<uint8_t>(rng());

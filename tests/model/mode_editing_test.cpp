@@ -52,10 +52,8 @@ TEST(ModeEditing, RangesIncludeTheirBoundsAndNothingBeyond) {
         int64_t low, high;
         F fault;
     } ranges[] = {
-        {&TypedModeEntry::hFreq, 100, 2000, F::HFreq},
-        {&TypedModeEntry::vFreq, 450, 2000, F::VFreq},
-        {&TypedModeEntry::hFreqTol, 0, 100, F::HFreqTol},
-        {&TypedModeEntry::vFreqTol, 0, 200, F::VFreqTol},
+        {&TypedModeEntry::hFreq, 100, 2000, F::HFreq},      {&TypedModeEntry::vFreq, 450, 2000, F::VFreq},
+        {&TypedModeEntry::hFreqTol, 0, 100, F::HFreqTol},   {&TypedModeEntry::vFreqTol, 0, 200, F::VFreqTol},
         {&TypedModeEntry::vTotalTol, 0, 100, F::VTotalTol},
     };
     for (const Range& r : ranges) {
@@ -129,10 +127,8 @@ TEST(ModeEditing, ChecksRunInTheEditorsOrder) {
     };
     for (const auto& step : steps) {
         EXPECT_EQ(CheckModeEntry(t), step.fault) << ModeEntryFaultMessage(step.fault);
-        if (step.field)
-            t.*step.field = step.value;
-        else
-            t.enables = good.enables;
+        if (step.field) t.*step.field = step.value;
+        else t.enables = good.enables;
     }
     EXPECT_EQ(CheckModeEntry(t), F::None);
 }

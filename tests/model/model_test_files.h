@@ -34,7 +34,8 @@ protected:
     }
     std::size_t EntriesInDir() const {
         std::size_t n = 0;
-        for (auto it = std::filesystem::directory_iterator(dir_); it != std::filesystem::directory_iterator(); ++it) ++n;
+        for (auto it = std::filesystem::directory_iterator(dir_); it != std::filesystem::directory_iterator(); ++it)
+            ++n;
         return n;
     }
 

@@ -104,9 +104,9 @@ TEST(ModeImage, ZeroImageGivesEmptyTable) {
 TEST(ModeImage, ReadAndWriteBackKeepsTheImage) {
     struct Case {
         const char* name;
-        std::vector<unsigned> used;     // slots holding SampleEntry(800 + slot)
-        int partialSlot;                // a slot with width set and height 0, or -1
-        uint16_t count;                 // modeCount after reading
+        std::vector<unsigned> used;  // slots holding SampleEntry(800 + slot)
+        int partialSlot;             // a slot with width set and height 0, or -1
+        uint16_t count;              // modeCount after reading
     };
     const Case cases[] = {
         {"none", {}, -1, 0},

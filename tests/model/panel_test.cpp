@@ -111,10 +111,15 @@ TEST(PanelImage, KesaDefaultByResolutionLeavesRecordAlone) {
     PanelRecord r = DefaultRecord();
     PanelImage img{};
     GammaTable g{};
-    struct Case { uint16_t width; bool dual; uint16_t kesa; uint8_t expected; };
-    for (const Case& c : {Case{1024, true, 0, 12}, Case{1024, false, 0, 6}, Case{1600, false, 0, 0},
-                          Case{640, false, 0, 5}, Case{800, true, 0, 7}, Case{1280, false, 0, 1},
-                          Case{1024, true, 3, 3}, Case{640, false, 3, 3}}) {
+    struct Case {
+        uint16_t width;
+        bool dual;
+        uint16_t kesa;
+        uint8_t expected;
+    };
+    for (const Case& c :
+         {Case{1024, true, 0, 12}, Case{1024, false, 0, 6}, Case{1600, false, 0, 0}, Case{640, false, 0, 5},
+          Case{800, true, 0, 7}, Case{1280, false, 0, 1}, Case{1024, true, 3, 3}, Case{640, false, 3, 3}}) {
         r.hResolution = c.width;
         r.kesaId = c.kesa;
         SetPanelFlag(r, kDualPixel, c.dual);
@@ -232,10 +237,13 @@ TEST(PanelImage, RandomRoundTrip) {
 }
 
 TEST(PanelRecord, EveryResolutionClassSetsItsResolutionAndCodes) {
-    struct Case { uint16_t cls; uint16_t width, height, codeA, codeB; };
-    for (const Case& c : {Case{kClassVGA, 640, 480, 218, 17}, Case{kClassSVGA, 800, 600, 218, 17},
-                          Case{kClassXGA, 1024, 768, 221, 17}, Case{kClassSXGA, 1280, 1024, 204, 9},
-                          Case{kClassUXGA, 1600, 1200, 204, 9}}) {
+    struct Case {
+        uint16_t cls;
+        uint16_t width, height, codeA, codeB;
+    };
+    for (const Case& c :
+         {Case{kClassVGA, 640, 480, 218, 17}, Case{kClassSVGA, 800, 600, 218, 17}, Case{kClassXGA, 1024, 768, 221, 17},
+          Case{kClassSXGA, 1280, 1024, 204, 9}, Case{kClassUXGA, 1600, 1200, 204, 9}}) {
         PanelRecord r = DefaultRecord();
         r.hResolution = 1;
         r.vResolution = 1;
@@ -251,11 +259,15 @@ TEST(PanelRecord, EveryResolutionClassSetsItsResolutionAndCodes) {
 }
 
 TEST(PanelRecord, WidthClassAndKesaDefaultAtTheBoundaries) {
-    struct Case { unsigned width; uint16_t cls; uint8_t kesa; };
-    for (const Case& c : {Case{1, kClassVGA, 0}, Case{639, kClassVGA, 0}, Case{640, kClassVGA, 5},
-                          Case{641, kClassSVGA, 0}, Case{800, kClassSVGA, 7}, Case{801, kClassXGA, 0},
-                          Case{1024, kClassXGA, 6}, Case{1025, kClassSXGA, 0}, Case{1280, kClassSXGA, 1},
-                          Case{1281, kClassUXGA, 0}, Case{1600, kClassUXGA, 0}}) {
+    struct Case {
+        unsigned width;
+        uint16_t cls;
+        uint8_t kesa;
+    };
+    for (const Case& c :
+         {Case{1, kClassVGA, 0}, Case{639, kClassVGA, 0}, Case{640, kClassVGA, 5}, Case{641, kClassSVGA, 0},
+          Case{800, kClassSVGA, 7}, Case{801, kClassXGA, 0}, Case{1024, kClassXGA, 6}, Case{1025, kClassSXGA, 0},
+          Case{1280, kClassSXGA, 1}, Case{1281, kClassUXGA, 0}, Case{1600, kClassUXGA, 0}}) {
         EXPECT_EQ(ResolutionClassForWidth(c.width), c.cls) << c.width;
         PanelRecord r = DefaultRecord();
         r.hResolution = static_cast<uint16_t>(c.width);

@@ -16,10 +16,15 @@ TEST(TimingResolution, ClassOfWidthAtEveryBoundary) {
 }
 
 TEST(TimingResolution, StandardPairsOnlyForSingleClassBits) {
-    const struct { uint16_t cls; unsigned w, h; } pairs[] = {
-        {kClassVGA, 640, 480}, {kClassSVGA, 800, 600}, {kClassXGA, 1024, 768},
-        {kClassSXGA, 1280, 1024}, {kClassUXGA, 1600, 1200}};
-    for (const auto &p : pairs) {
+    const struct {
+        uint16_t cls;
+        unsigned w, h;
+    } pairs[] = {{kClassVGA, 640, 480},
+                 {kClassSVGA, 800, 600},
+                 {kClassXGA, 1024, 768},
+                 {kClassSXGA, 1280, 1024},
+                 {kClassUXGA, 1600, 1200}};
+    for (const auto& p : pairs) {
         ASSERT_TRUE(StandardResolutionOfClass(p.cls)) << p.cls;
         EXPECT_EQ(*StandardResolutionOfClass(p.cls), (Resolution{uint16_t(p.w), uint16_t(p.h)}));
         EXPECT_TRUE(IsStandardResolution(p.w, p.h));

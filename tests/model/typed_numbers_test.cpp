@@ -44,7 +44,7 @@ TEST(TypedScaled, ExponentsAndSaturation) {
     EXPECT_EQ(ReadTypedScaled("3.15e1", 1), 315);
     EXPECT_EQ(ReadTypedScaled("315E-1", 1), 315);
     EXPECT_EQ(ReadTypedScaled("1e+2", 0), 100);
-    EXPECT_EQ(ReadTypedScaled("2e", 1), 20);   // no exponent digits: "e" ends the number
+    EXPECT_EQ(ReadTypedScaled("2e", 1), 20);  // no exponent digits: "e" ends the number
     EXPECT_EQ(ReadTypedScaled("2e-", 1), 20);
     EXPECT_EQ(ReadTypedScaled("1e-999999999", 1), 0);
     EXPECT_EQ(ReadTypedScaled("1e999999999", 1), INT64_MAX);

@@ -39,27 +39,24 @@ struct Limit {
 };
 
 struct Case {
-    const char *name;
-    std::function<bool()> run;   // true: transferred (and verified)
+    const char* name;
+    std::function<bool()> run;  // true: transferred (and verified)
     Limit limit;
-    std::function<bool()> before = nullptr;   // not timed
+    std::function<bool()> before = nullptr;  // not timed
 };
 
 bool OpenPort() { return OpenSerialCommunication(1, kBaud) == 1; }
 
-Result Measure(vantrel_board::Board &board, const Case &c, int runs, bool &ok)
-{
+Result Measure(vantrel_board::Board& board, const Case& c, int runs, bool& ok) {
     std::vector<double> times, wires;
     for (int run = 0; run < runs; ++run) {
         board.WaitUntilSent(std::chrono::seconds(2));
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));   // the last reset is taken in
-        if (c.before && !c.before())
-            ok = false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the last reset is taken in
+        if (c.before && !c.before()) ok = false;
         board.ClearRecord();
         const std::uint64_t sentBefore = board.SentByteCount();
         const auto start = Clock::now();
-        if (!c.run())
-            ok = false;
+        if (!c.run()) ok = false;
         const auto end = Clock::now();
         board.WaitUntilSent(std::chrono::seconds(2));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -74,15 +71,13 @@ Result Measure(vantrel_board::Board &board, const Case &c, int runs, bool &ok)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     int runs = 7;
-    if (argc > 1)
-        runs = std::max(1, std::atoi(argv[1]));
+    if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
 
     vantrel_board::Options options;
     options.baud = kBaud;
-    options.record = true;   // the bytes received give the wire time
+    options.record = true;  // the bytes received give the wire time
     vantrel_board::Board board(options);
     if (!board.Start()) {
         std::fprintf(stderr, "vantrel-bench: cannot start the emulated board: %s\n", board.LastError().c_str());
@@ -102,35 +97,42 @@ int main(int argc, char **argv)
     const int slot = 1;
 
     // Each case opens and closes the port itself, as one tool command does.
-    auto command = [](const std::function<bool()> &body) {
+    auto command = [](const std::function<bool()>& body) {
         return [body] {
-            if (!OpenPort())
-                return false;
+            if (!OpenPort()) return false;
             bool ok = body();
             CloseSerialCommunication();
             return ok;
         };
     };
-    auto same = [&back](const Bytes &written, std::size_t count) {
+    auto same = [&back](const Bytes& written, std::size_t count) {
         return std::equal(written.begin(), written.begin() + static_cast<long>(count), back.begin());
     };
     const Case cases[] = {
         {"open + close", command([] { return true; }), {0, 5.0}},
-        {"close of an idle open link", [] { CloseSerialCommunication(); return true; }, {0, 2.0},
+        {"close of an idle open link",
+         [] {
+             CloseSerialCommunication();
+             return true;
+         },
+         {0, 2.0},
          [] {
              bool ok = OpenPort();
-             std::this_thread::sleep_for(std::chrono::milliseconds(23));   // the receive thread waits, mid-period for a poller
+             std::this_thread::sleep_for(
+                 std::chrono::milliseconds(23));  // the receive thread waits, mid-period for a poller
              return ok;
          }},
         {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
-        {"panel write, no gamma, verify", command([&] {
+        {"panel write, no gamma, verify",
+         command([&] {
              bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
                        Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64);
              Vantrel_Reset(0);
              return ok;
          }),
          {1.15, 0}},
-        {"panel write, gamma, verify", command([&] {
+        {"panel write, gamma, verify",
+         command([&] {
              bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
                        Vantrel_WritePanelGamma(0, slot, gamma.data()) == 0 &&
                        Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64) &&
@@ -139,7 +141,8 @@ int main(int argc, char **argv)
              return ok;
          }),
          {1.05, 0}},
-        {"mode table write, verify", command([&] {
+        {"mode table write, verify",
+         command([&] {
              bool ok = Vantrel_WriteModeTable(0, modes.data()) == 0 && Vantrel_GetModeTable(0, back.data()) == 0 &&
                        same(modes, 768);
              Vantrel_Reset(0);
@@ -153,12 +156,11 @@ int main(int argc, char **argv)
     std::printf("%-32s %10s %10s %8s  %-14s\n", "case", "measured", "wire", "ratio", "limit");
     bool allOk = true;
     bool withinLimit = true;
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         bool ok = true;
         Result r = Measure(board, c, runs, ok);
         char ratio[16] = "-";
-        if (r.wireMs > 0)
-            std::snprintf(ratio, sizeof ratio, "%.3f", r.measuredMs / r.wireMs);
+        if (r.wireMs > 0) std::snprintf(ratio, sizeof ratio, "%.3f", r.measuredMs / r.wireMs);
         char limit[32];
         bool within;
         if (c.limit.ratio > 0) {
@@ -174,7 +176,6 @@ int main(int argc, char **argv)
         withinLimit = withinLimit && within;
     }
     board.Stop();
-    if (!allOk)
-        return 1;
+    if (!allOk) return 1;
     return withinLimit ? 0 : 3;
 }

@@ -56,8 +56,8 @@ double CpuSeconds() {
 }
 
 struct Timing {
-    double wall = 0;   // seconds, the best of the runs
-    double cpu = 0;    // CPU seconds of the command and its workers in that run
+    double wall = 0;  // seconds, the best of the runs
+    double cpu = 0;   // CPU seconds of the command and its workers in that run
 };
 
 std::unique_ptr<Board> NewBoard(uint8_t address, std::vector<uint8_t> more = {}) {
@@ -77,8 +77,9 @@ std::unique_ptr<Board> NewBoard(uint8_t address, std::vector<uint8_t> more = {})
 Timing Time(const std::vector<std::string>& devices, const std::string& addresses, int runs) {
     Timing best{1e9, 0};
     for (int i = 0; i < runs; ++i) {
-        std::vector<std::string> args = {"program", "--panel", (g_dir / "p.PNL").string(), "--slot", "2", "--modes",
-                                         (g_dir / "m.MOD").string(), "--verify", "-q"};
+        std::vector<std::string> args = {"program", "--panel", (g_dir / "p.PNL").string(), "--slot",
+                                         "2",       "--modes", (g_dir / "m.MOD").string(), "--verify",
+                                         "-q"};
         if (!addresses.empty()) args.insert(args.end(), {"--addresses", addresses});
         args.insert(args.end(), devices.begin(), devices.end());
         const double cpu0 = CpuSeconds();
@@ -141,8 +142,9 @@ int main(int argc, char** argv) {
     const Timing four = Time({bus->SlavePath()}, "1,2,3,4", runs);
     std::printf("  one board alone            %6.2f s   CPU %.2f s (%.0f%% of one core)\n", one.wall, one.cpu,
                 100 * one.cpu / one.wall);
-    std::printf("  eight boards, eight ports  %6.2f s   CPU %.2f s (%.0f%% of one core)   ratio %.2f x (goal <= 1.25)\n",
-                eight.wall, eight.cpu, 100 * eight.cpu / eight.wall, eight.wall / one.wall);
+    std::printf(
+        "  eight boards, eight ports  %6.2f s   CPU %.2f s (%.0f%% of one core)   ratio %.2f x (goal <= 1.25)\n",
+        eight.wall, eight.cpu, 100 * eight.cpu / eight.wall, eight.wall / one.wall);
     std::printf("  four addresses, one bus    %6.2f s   CPU %.2f s (%.0f%% of one core)   ratio %.2f x (goal <= 4.2)\n",
                 four.wall, four.cpu, 100 * four.cpu / four.wall, four.wall / one.wall);
     for (auto& b : boards) b->Stop();

@@ -26,8 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuMs()
-{
+double CpuMs() {
 #if defined(_WIN32)
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -41,31 +40,23 @@ double CpuMs()
 #endif
 }
 
-double MsSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
+double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 int failures = 0;
 
-void Check(bool ok, const char *what)
-{
+void Check(bool ok, const char* what) {
     std::printf("%s %s\n", ok ? "ok  " : "FAIL", what);
-    if (!ok)
-        ++failures;
+    if (!ok) ++failures;
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     int port = 1;
     bool hangUp = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--hang-up") == 0)
-            hangUp = true;
-        else
-            port = std::atoi(argv[i]);
+        if (std::strcmp(argv[i], "--hang-up") == 0) hangUp = true;
+        else port = std::atoi(argv[i]);
     }
     const auto p = static_cast<uint16_t>(port);
     if (OpenSerialCommunication(p, 57600) != 1) {
@@ -85,8 +76,7 @@ int main(int argc, char **argv)
     Check(same, line);
 
     std::vector<uint8_t> data(768), back(768);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
     t0 = Clock::now();
     int written = Vantrel_WriteFlash(0, 0x8000, 768, data.data());
     double writeMs = MsSince(t0);
@@ -106,7 +96,7 @@ int main(int argc, char **argv)
     Check(cycles, line);
 
     t0 = Clock::now();
-    int silent = Vantrel_ReadRegister(7, 0);   // no board answers device 7
+    int silent = Vantrel_ReadRegister(7, 0);  // no board answers device 7
     double timeoutMs = MsSince(t0);
     std::snprintf(line, sizeof line, "no answer from device 7 fails after %.0f ms (500 ms time-out)", timeoutMs);
     Check(silent == -1 && timeoutMs >= 450 && timeoutMs < 1000, line);
@@ -121,8 +111,7 @@ int main(int argc, char **argv)
     if (hangUp) {
         std::printf("now pull the adapter or stop the board ...\n");
         std::fflush(stdout);
-        while (Vantrel_Version(0, &major, &minor) == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (Vantrel_Version(0, &major, &minor) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         t0 = Clock::now();
         bool failed = Vantrel_ReadRegister(0, 0) == -1 && Vantrel_Version(0, &major, &minor) == -1;

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     const int port = argc > 1 ? std::atoi(argv[1]) : 1;
     const int slot = argc > 2 ? std::atoi(argv[2]) : 0;
     const int address = argc > 3 ? std::atoi(argv[3]) : 0;
@@ -27,11 +26,9 @@ int main(int argc, char **argv)
     uint8_t image[64];
     if (status == 0 && Vantrel_GetPanelData(address, slot, image) == 0) {
         std::printf("Panel %d image:\n", slot + 1);
-        for (int i = 0; i < 64; ++i)
-            std::printf("%02X%c", image[i], i % 16 == 15 ? '\n' : ' ');
+        for (int i = 0; i < 64; ++i) std::printf("%02X%c", image[i], i % 16 == 15 ? '\n' : ' ');
         PanelInfoRecord info;
-        if (Vantrel_PanelInfo(address, slot, &info) == 0)
-            std::printf("Panel name: %.16s\n", info.name);
+        if (Vantrel_PanelInfo(address, slot, &info) == 0) std::printf("Panel name: %.16s\n", info.name);
     } else if (status == 0) {
         std::fprintf(stderr, "Reading panel %d failed\n", slot + 1);
         status = 1;

@@ -18,26 +18,26 @@
 class BitmapButton : public QAbstractButton {
     Q_OBJECT
 public:
-    explicit BitmapButton(QWidget *parent = nullptr);
+    explicit BitmapButton(QWidget* parent = nullptr);
 
-    void setFaces(const QPixmap &up, const QPixmap &down);
+    void setFaces(const QPixmap& up, const QPixmap& down);
     // Shortcut for setFaces(EditorPicture(stem + "UpBtn"), EditorPicture(stem + "DwnBtn")).
-    void setFacesByName(const QString &stem);
+    void setFacesByName(const QString& stem);
     void setFocusGeometry(QMargins inset, QPoint pressedOffset);
 
     // The focus rectangle for the current pressed state.
     QRect focusRect() const;
     QMargins focusInset() const { return inset_; }
     QPoint pressedOffset() const { return offset_; }
-    const QPixmap &upFace() const { return up_; }
-    const QPixmap &downFace() const { return down_; }
+    const QPixmap& upFace() const { return up_; }
+    const QPixmap& downFace() const { return down_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QPixmap up_;
@@ -51,7 +51,7 @@ class QLabel;
 // Gives a picture button an accessible name and a tooltip, so that a screen
 // reader says what it does rather than its mnemonic letter. The caption and
 // its mnemonic stay as they are.
-void DescribePictureButton(BitmapButton *button, const QString &description);
+void DescribePictureButton(BitmapButton* button, const QString& description);
 // The same from the label lines beside the button, joined with blanks
 // ("Read panel data" + "from Vantrel-2").
-void DescribePictureButton(BitmapButton *button, std::initializer_list<const QLabel *> lines);
+void DescribePictureButton(BitmapButton* button, std::initializer_list<const QLabel*> lines);

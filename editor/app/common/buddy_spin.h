@@ -17,27 +17,27 @@ public:
     // taller than the field at each end, and follows the field when it moves.
     // `what` names the value for a screen reader ("horizontal pulse width"):
     // the arrows are announced as "Increase ..." and "Decrease ...".
-    BuddySpin(QLineEdit *buddy, int minimum, int maximum, const QString &what = QString());
+    BuddySpin(QLineEdit* buddy, int minimum, int maximum, const QString& what = QString());
 
-    QLineEdit *buddy() const { return buddy_; }
+    QLineEdit* buddy() const { return buddy_; }
     int minimum() const { return minimum_; }
     int maximum() const { return maximum_; }
-    QToolButton *upButton() const { return up_; }
-    QToolButton *downButton() const { return down_; }
+    QToolButton* upButton() const { return up_; }
+    QToolButton* downButton() const { return down_; }
 
     // Reads the field (no digits gives 0), brings the value into the range,
     // adds `steps`, clamps again and writes the result into the field.
     void stepBy(int steps);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void attach();
 
-    QLineEdit *buddy_;
+    QLineEdit* buddy_;
     int minimum_;
     int maximum_;
-    QToolButton *up_;
-    QToolButton *down_;
+    QToolButton* up_;
+    QToolButton* down_;
 };

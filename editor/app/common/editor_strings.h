@@ -32,8 +32,7 @@ enum FileKindEntry {
 
 constexpr int kFileKindTextBase = 5100;
 constexpr int kFileKindTextStride = 8;
-constexpr int FileKindTextId(FileKind kind, FileKindEntry entry)
-{
+constexpr int FileKindTextId(FileKind kind, FileKindEntry entry) {
     return kFileKindTextBase + kFileKindTextStride * static_cast<int>(kind) + entry;
 }
 QString FileKindText(FileKind kind, FileKindEntry entry);
@@ -45,9 +44,9 @@ constexpr int kDriveStepTextBase = 5300;
 constexpr int kClockAdjustTextBase = 5320;
 constexpr int kKesaIdTextBase = 5340;
 
-constexpr int kModeTypeTextBase = 5930;   // "Normal", "Overlapped 720x400", ...
+constexpr int kModeTypeTextBase = 5930;  // "Normal", "Overlapped 720x400", ...
 constexpr int kModeTypeCount = 4;
-constexpr int kHotkeyTextBase = 6000;     // "F2".."F9"
+constexpr int kHotkeyTextBase = 6000;  // "F2".."F9"
 constexpr int kHotkeyCount = 8;
 
 // Consecutive entries first..first+count-1, e.g. the list of a drop-down.

@@ -7,8 +7,7 @@ namespace {
 
 // "Helv" does not exist on most systems; the sans-serif hint and the list of
 // alternatives pick the nearest plain sans-serif face instead.
-QFont SansSerif(const QString &face)
-{
+QFont SansSerif(const QString& face) {
     QFont font;
     font.setFamilies({face, QStringLiteral("Helvetica"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("DejaVu Sans")});
@@ -22,8 +21,7 @@ struct DrawingTools {
     QBrush warning{QColor(255, 0, 0)};
     QBrush help{QColor(255, 255, 0)};
 
-    DrawingTools()
-    {
+    DrawingTools() {
         caption = SansSerif(QStringLiteral("Helv"));
         caption.setPixelSize(11);
         caption.setWeight(QFont::Bold);
@@ -33,43 +31,27 @@ struct DrawingTools {
     }
 };
 
-std::unique_ptr<DrawingTools> &Tools()
-{
+std::unique_ptr<DrawingTools>& Tools() {
     static std::unique_ptr<DrawingTools> tools;
     return tools;
 }
 
-const DrawingTools &CurrentTools()
-{
-    if (!Tools())
-        Tools() = std::make_unique<DrawingTools>();
+const DrawingTools& CurrentTools() {
+    if (!Tools()) Tools() = std::make_unique<DrawingTools>();
     return *Tools();
 }
 
 }  // namespace
 
-const QFont &captionFont()
-{
-    return CurrentTools().caption;
-}
+const QFont& captionFont() { return CurrentTools().caption; }
 
-const QFont &headingFont()
-{
-    return CurrentTools().heading;
-}
+const QFont& headingFont() { return CurrentTools().heading; }
 
-const QBrush &warningBrush()
-{
-    return CurrentTools().warning;
-}
+const QBrush& warningBrush() { return CurrentTools().warning; }
 
-const QBrush &helpBrush()
-{
-    return CurrentTools().help;
-}
+const QBrush& helpBrush() { return CurrentTools().help; }
 
-QFont ordinaryFont()
-{
+QFont ordinaryFont() {
     QFont font = SansSerif(QStringLiteral("Helv"));
     font.setPointSize(8);
     // Weight and style are set, not inherited: inside a group whose caption
@@ -79,27 +61,18 @@ QFont ordinaryFont()
     return font;
 }
 
-void CreateDrawingTools()
-{
-    Tools() = std::make_unique<DrawingTools>();
-}
+void CreateDrawingTools() { Tools() = std::make_unique<DrawingTools>(); }
 
-void DeleteDrawingTools()
-{
-    Tools().reset();
-}
+void DeleteDrawingTools() { Tools().reset(); }
 
-void SetCaptionFont(std::initializer_list<QWidget *> widgets)
-{
-    for (QWidget *w : widgets) {
-        if (!w)
-            continue;
+void SetCaptionFont(std::initializer_list<QWidget*> widgets) {
+    for (QWidget* w : widgets) {
+        if (!w) continue;
         QFont inner = w->font();
         inner.setResolveMask(QFont::AllPropertiesResolved);  // inherit nothing from the caption
         w->setFont(captionFont());
         // Only the caption is bold: the controls inside a group keep their font.
-        for (QWidget *child : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            if (!child->testAttribute(Qt::WA_SetFont))
-                child->setFont(inner);
+        for (QWidget* child : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!child->testAttribute(Qt::WA_SetFont)) child->setFont(inner);
     }
 }

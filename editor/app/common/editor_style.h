@@ -10,13 +10,13 @@
 class QWidget;
 
 // "Helv", 11 pixels, bold, sans-serif: group-box captions and some buttons.
-const QFont &captionFont();
+const QFont& captionFont();
 // "Arial", 12 pixels, normal weight, sans-serif: column headings of lists.
-const QFont &headingFont();
+const QFont& headingFont();
 // Solid red: background of a field whose value is inconsistent.
-const QBrush &warningBrush();
+const QBrush& warningBrush();
 // Solid yellow: background of the help boxes.
-const QBrush &helpBrush();
+const QBrush& helpBrush();
 // The ordinary text of every dialog and page: "Helv" 8 pt, sans-serif.
 QFont ordinaryFont();
 
@@ -25,4 +25,4 @@ void DeleteDrawingTools();
 
 // Sets captionFont on each of the given widgets (group boxes, buttons); the
 // controls inside a group box keep the font they had.
-void SetCaptionFont(std::initializer_list<QWidget *> widgets);
+void SetCaptionFont(std::initializer_list<QWidget*> widgets);

@@ -14,15 +14,15 @@ struct EditorState;
 
 // Everything a chooser needs to show one dialog.
 struct FileDialogRequest {
-    QWidget *owner = nullptr;
-    bool save = false;             // save dialog (ask before overwriting) or open dialog (file must exist)
-    QString title;                 // e.g. "  LOAD PANEL DATA", two leading blanks kept
-    QString nameFilter;            // Qt filter string, e.g. "Panel files (*.PNL *.pnl)"
-    QString defaultSuffix;         // "PNL", "MOD" or "GAM", appended to a name typed without one
+    QWidget* owner = nullptr;
+    bool save = false;      // save dialog (ask before overwriting) or open dialog (file must exist)
+    QString title;          // e.g. "  LOAD PANEL DATA", two leading blanks kept
+    QString nameFilter;     // Qt filter string, e.g. "Panel files (*.PNL *.pnl)"
+    QString defaultSuffix;  // "PNL", "MOD" or "GAM", appended to a name typed without one
 };
 
 // Returns the chosen path, or an empty string when the user cancelled.
-using FileChooser = std::function<QString(const FileDialogRequest &request)>;
+using FileChooser = std::function<QString(const FileDialogRequest& request)>;
 
 // Replaces the chooser; an empty function restores the standard dialogs.
 // Returns the previous chooser.
@@ -31,12 +31,12 @@ FileChooser SetFileChooser(FileChooser chooser);
 // Turns a stored filter text ("Desc#pattern#") into a Qt name filter. On
 // systems with case-sensitive file names the lower-case pattern is added, so
 // files named *.pnl by other systems are listed too.
-QString NameFilterFromStoredText(const QString &storedFilter);
+QString NameFilterFromStoredText(const QString& storedFilter);
 
 // Shows the open dialog; on a choice sets currentFilePath and fileNameOffset
 // and returns 1, else returns 0 and changes nothing.
-int PickFileToOpen(EditorState &state, QWidget *owner, FileKind kind);
+int PickFileToOpen(EditorState& state, QWidget* owner, FileKind kind);
 
 // Shows the save dialog; on a choice sets currentFilePath (with the default
 // extension added when the name has none) and returns 1, else returns 0.
-int PickFileToSave(EditorState &state, QWidget *owner, FileKind kind);
+int PickFileToSave(EditorState& state, QWidget* owner, FileKind kind);

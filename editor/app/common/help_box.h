@@ -36,11 +36,11 @@ HelpBoxText HelpText(int boxId);
 class HelpBox : public QDialog {
     Q_OBJECT
 public:
-    HelpBox(int boxId, QWidget *parent = nullptr);
+    HelpBox(int boxId, QWidget* parent = nullptr);
     ~HelpBox() override;
 
     int boxId() const { return boxId_; }
-    Ui::HelpBox *ui() const { return ui_.get(); }
+    Ui::HelpBox* ui() const { return ui_.get(); }
     // The texts as shown, row by row; two-column rows are "label\tdefinition".
     QStringList shownLines() const;
 
@@ -49,4 +49,4 @@ private:
     std::unique_ptr<Ui::HelpBox> ui_;
 };
 
-void ShowHelpBox(int boxId, QWidget *owner);
+void ShowHelpBox(int boxId, QWidget* owner);

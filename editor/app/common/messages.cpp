@@ -4,8 +4,7 @@
 
 namespace {
 
-void ShowWarningBox(const QString &title, const QString &text)
-{
+void ShowWarningBox(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.show();
@@ -14,39 +13,30 @@ void ShowWarningBox(const QString &title, const QString &text)
     box.exec();
 }
 
-WarningSink &CurrentSink()
-{
+WarningSink& CurrentSink() {
     static WarningSink sink;
     return sink;
 }
 
-int &ShowingDepth()
-{
+int& ShowingDepth() {
     static int depth = 0;
     return depth;
 }
 
 }  // namespace
 
-bool WarningShowing()
-{
-    return ShowingDepth() > 0;
-}
+bool WarningShowing() { return ShowingDepth() > 0; }
 
-void ShowWarning(const QString &text, const QString &title)
-{
+void ShowWarning(const QString& text, const QString& title) {
     struct Showing {
         Showing() { ++ShowingDepth(); }
         ~Showing() { --ShowingDepth(); }
     } showing;
-    if (const WarningSink &sink = CurrentSink())
-        sink(title, text);
-    else
-        ShowWarningBox(title, text);
+    if (const WarningSink& sink = CurrentSink()) sink(title, text);
+    else ShowWarningBox(title, text);
 }
 
-WarningSink SetWarningSink(WarningSink sink)
-{
+WarningSink SetWarningSink(WarningSink sink) {
     WarningSink old = std::move(CurrentSink());
     CurrentSink() = std::move(sink);
     return old;

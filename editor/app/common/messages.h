@@ -8,9 +8,9 @@
 
 inline const QString kDefaultWarningTitle = QStringLiteral(" PANEL EDITOR");
 
-using WarningSink = std::function<void(const QString &title, const QString &text)>;
+using WarningSink = std::function<void(const QString& title, const QString& text)>;
 
-void ShowWarning(const QString &text, const QString &title = kDefaultWarningTitle);
+void ShowWarning(const QString& text, const QString& title = kDefaultWarningTitle);
 
 // Whether a warning is being shown now (the box is open, or a sink runs).
 bool WarningShowing();

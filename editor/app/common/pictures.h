@@ -11,15 +11,15 @@
 // The picture of that name, e.g. EditorPicture("ReadUpBtn"). The pixmaps are
 // loaded once and shared by every window. An unknown name gives a null pixmap
 // (a button then has no face).
-const QPixmap &EditorPicture(const QString &name);
+const QPixmap& EditorPicture(const QString& name);
 
 // Every picture the editor ships and the size it must have, for checks.
 struct EditorPictureInfo {
     QString name;
     QSize size;
 };
-const QList<EditorPictureInfo> &EditorPictureList();
+const QList<EditorPictureInfo>& EditorPictureList();
 
 // Names of the faces of one button: "Read" gives "ReadUpBtn" and "ReadDwnBtn".
-QString UpFaceName(const QString &stem);
-QString DownFaceName(const QString &stem);
+QString UpFaceName(const QString& stem);
+QString DownFaceName(const QString& stem);

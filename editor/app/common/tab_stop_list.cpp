@@ -11,26 +11,23 @@ namespace {
 
 class TabStopDelegate : public QStyledItemDelegate {
 public:
-    TabStopDelegate(QList<int> dialogUnits, QObject *parent)
+    TabStopDelegate(QList<int> dialogUnits, QObject* parent)
         : QStyledItemDelegate(parent), dialogUnits_(std::move(dialogUnits)) {}
 
-    QList<int> stopsInPixels(const QFont &font) const
-    {
+    QList<int> stopsInPixels(const QFont& font) const {
         QList<int> pixels;
-        for (int units : dialogUnits_)
-            pixels.append(DialogUnitsToPixels(font, units));
+        for (int units : dialogUnits_) pixels.append(DialogUnitsToPixels(font, units));
         return pixels;
     }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         const QString text = opt.text;
         // The style draws the background, selection and focus; the text is ours.
         opt.text.clear();
-        const QWidget *widget = opt.widget;
-        QStyle *style = widget ? widget->style() : QApplication::style();
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
         const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
@@ -56,25 +53,22 @@ private:
 
 }  // namespace
 
-int DialogUnitsToPixels(const QFont &font, int dialogUnits)
-{
+int DialogUnitsToPixels(const QFont& font, int dialogUnits) {
     // The average character width as the dialog templates measure it: the
     // width of the 52 letters, averaged and rounded.
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const int average = (letters / 26 + 1) / 2;
     return dialogUnits * average / 4;
 }
 
-void SetListTabStops(QListWidget *list, const QList<int> &dialogUnits)
-{
+void SetListTabStops(QListWidget* list, const QList<int>& dialogUnits) {
     list->setItemDelegate(new TabStopDelegate(dialogUnits, list));
 }
 
-QList<int> ListTabStopPixels(const QListWidget *list)
-{
-    if (const auto *delegate = dynamic_cast<const TabStopDelegate *>(list->itemDelegate()))
+QList<int> ListTabStopPixels(const QListWidget* list) {
+    if (const auto* delegate = dynamic_cast<const TabStopDelegate*>(list->itemDelegate()))
         return delegate->stopsInPixels(list->font());
     return {};
 }

@@ -10,12 +10,12 @@ class QFont;
 class QListWidget;
 
 // Horizontal dialog units to pixels for `font`.
-int DialogUnitsToPixels(const QFont &font, int dialogUnits);
+int DialogUnitsToPixels(const QFont& font, int dialogUnits);
 
 // Draws the rows of `list` with tab stops at the given positions (dialog
 // units, from the row's left edge). The row texts stay as they are, tabs
 // included, so that tests and accessibility read the described format.
-void SetListTabStops(QListWidget *list, const QList<int> &dialogUnits);
+void SetListTabStops(QListWidget* list, const QList<int>& dialogUnits);
 
 // The tab stops of `list` in pixels (empty when none were set).
-QList<int> ListTabStopPixels(const QListWidget *list);
+QList<int> ListTabStopPixels(const QListWidget* list);

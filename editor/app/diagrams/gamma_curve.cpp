@@ -6,41 +6,34 @@
 #include <QPainter>
 #include <QPainterPath>
 
-GammaCurve::GammaCurve(QWidget *parent) : QWidget(parent)
-{
+GammaCurve::GammaCurve(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Gamma curve"));
 }
 
-void GammaCurve::setTable(const GammaTable *table)
-{
+void GammaCurve::setTable(const GammaTable* table) {
     table_ = table;
     update();
 }
 
-void GammaCurve::setMarkedEntry(int index)
-{
+void GammaCurve::setMarkedEntry(int index) {
     marked_ = (index >= 0 && index < 256) ? index : -1;
     update();
 }
 
-picture::Box GammaCurve::plotBox() const
-{
+picture::Box GammaCurve::plotBox() const {
     // Room for the axis numbers below and left of the plot.
     constexpr double left = 20, top = 6, right = 6, bottom = 16;
     return {left, top, width() - left - right, height() - top - bottom};
 }
 
-QPointF GammaCurve::entryPoint(int index) const
-{
-    if (!table_)
-        return {};
+QPointF GammaCurve::entryPoint(int index) const {
+    if (!table_) return {};
     const picture::Point p = picture::GammaPoint(plotBox(), index, table_->level[index]);
     return {p.x, p.y};
 }
 
-void GammaCurve::paintEvent(QPaintEvent *)
-{
+void GammaCurve::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool on = isEnabled();
@@ -63,20 +56,17 @@ void GammaCurve::paintEvent(QPaintEvent *)
     painter.setPen(QPen(palette().color(group, QPalette::Midlight), 1, Qt::DashLine));
     painter.drawLine(plot.bottomLeft(), plot.topRight());
 
-    if (!table_)
-        return;
+    if (!table_) return;
     QPainterPath curve;
     curve.moveTo(entryPoint(0));
-    for (int i = 1; i < 256; ++i)
-        curve.lineTo(entryPoint(i));
+    for (int i = 1; i < 256; ++i) curve.lineTo(entryPoint(i));
     painter.setPen(QPen(on ? QColor(0, 0, 160) : palette().color(group, QPalette::Text), 1.5));
     painter.drawPath(curve);
 
     // A step down stands out in the warning colour.
     const QColor warning = on ? warningBrush().color() : palette().color(group, QPalette::Text);
     painter.setPen(QPen(warning, 2.5));
-    for (int i : picture::FallingSteps(*table_))
-        painter.drawLine(entryPoint(i - 1), entryPoint(i));
+    for (int i : picture::FallingSteps(*table_)) painter.drawLine(entryPoint(i - 1), entryPoint(i));
 
     if (marked_ >= 0) {
         const QPointF p = entryPoint(marked_);

@@ -11,10 +11,10 @@
 class GammaCurve : public QWidget {
     Q_OBJECT
 public:
-    explicit GammaCurve(QWidget *parent = nullptr);
+    explicit GammaCurve(QWidget* parent = nullptr);
 
     // The table drawn; it must outlive the widget (the edit copy does).
-    void setTable(const GammaTable *table);
+    void setTable(const GammaTable* table);
     // The entry marked on the curve, -1 for none.
     void setMarkedEntry(int index);
     int markedEntry() const { return marked_; }
@@ -24,9 +24,9 @@ public:
     QPointF entryPoint(int index) const;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    const GammaTable *table_ = nullptr;
+    const GammaTable* table_ = nullptr;
     int marked_ = -1;
 };

@@ -8,63 +8,49 @@
 
 namespace {
 
-QString TenthsText(int tenths)
-{
-    return QString::number(tenths / 10.0, 'f', 1);
-}
+QString TenthsText(int tenths) { return QString::number(tenths / 10.0, 'f', 1); }
 
 }  // namespace
 
-ModeMap::ModeMap(QWidget *parent) : QWidget(parent)
-{
+ModeMap::ModeMap(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Mode frequency map"));
 }
 
-void ModeMap::setTable(const ModeTable *table)
-{
+void ModeMap::setTable(const ModeTable* table) {
     table_ = table;
     update();
 }
 
-void ModeMap::setSelectedSlot(int slot)
-{
+void ModeMap::setSelectedSlot(int slot) {
     selected_ = slot;
     update();
 }
 
-picture::Box ModeMap::plotBox() const
-{
+picture::Box ModeMap::plotBox() const {
     // Room for the axis names above and the range numbers below and left.
     constexpr double left = 34, top = 20, right = 8, bottom = 30;
     return {left, top, width() - left - right, height() - top - bottom};
 }
 
-QRectF ModeMap::modeRect(int slot) const
-{
-    if (!table_)
-        return {};
+QRectF ModeMap::modeRect(int slot) const {
+    if (!table_) return {};
     const picture::Box b = picture::ModeBox(*table_, slot, picture::MapRange(*table_), plotBox());
     return {b.x, b.y, b.w, b.h};
 }
 
-std::vector<bool> ModeMap::markedModes() const
-{
+std::vector<bool> ModeMap::markedModes() const {
     return table_ ? picture::ConfusableModes(*table_) : std::vector<bool>{};
 }
 
-void ModeMap::mousePressEvent(QMouseEvent *event)
-{
-    if (!table_ || event->button() != Qt::LeftButton)
-        return;
+void ModeMap::mousePressEvent(QMouseEvent* event) {
+    if (!table_ || event->button() != Qt::LeftButton) return;
     const QPointF p = event->position();
     const int slot = picture::ModeAt(*table_, picture::MapRange(*table_), plotBox(), {p.x(), p.y()});
-    if (slot >= 0)
-        emit modeClicked(slot);
+    if (slot >= 0) emit modeClicked(slot);
 }
 
-void ModeMap::paintEvent(QPaintEvent *)
-{
+void ModeMap::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const picture::Box box = plotBox();
     const QRectF plot(box.x, box.y, box.w, box.h);
@@ -78,8 +64,7 @@ void ModeMap::paintEvent(QPaintEvent *)
     painter.setPen(text);
     painter.drawText(QRectF(0, 2, width(), 16), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("V-Frequ. [Hz] over H-Frequ. [kHz]"));
-    if (!table_)
-        return;
+    if (!table_) return;
 
     const picture::FreqWindow range = picture::MapRange(*table_);
     painter.drawText(QRectF(plot.left() - 20, plot.bottom() + 2, 40, 14), Qt::AlignCenter, TenthsText(range.hMin));

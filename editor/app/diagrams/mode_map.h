@@ -12,10 +12,10 @@
 class ModeMap : public QWidget {
     Q_OBJECT
 public:
-    explicit ModeMap(QWidget *parent = nullptr);
+    explicit ModeMap(QWidget* parent = nullptr);
 
     // The table drawn; it must outlive the widget (the edit copy does).
-    void setTable(const ModeTable *table);
+    void setTable(const ModeTable* table);
     void setSelectedSlot(int slot);
     int selectedSlot() const { return selected_; }
 
@@ -29,10 +29,10 @@ signals:
     void modeClicked(int slot);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    const ModeTable *table_ = nullptr;
+    const ModeTable* table_ = nullptr;
     int selected_ = -1;
 };

@@ -13,10 +13,10 @@ class TimingDiagram : public QWidget {
     Q_OBJECT
 public:
     // `title` names the diagram ("One line"), `unit` its unit ("CLKs").
-    TimingDiagram(const QString &title, const QString &unit, QWidget *parent = nullptr);
+    TimingDiagram(const QString& title, const QString& unit, QWidget* parent = nullptr);
 
     void setTiming(uint16_t displayPeriod, uint16_t pulseWidth, uint16_t backPorch, uint16_t minTotal);
-    const picture::TimingLayout &layout() const { return layout_; }
+    const picture::TimingLayout& layout() const { return layout_; }
 
     // The bar the spans are laid across, and a span's place on it.
     picture::Box barBox() const;
@@ -24,7 +24,7 @@ public:
     QRectF spanRect(picture::SpanKind kind) const;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QString title_;

@@ -35,21 +35,21 @@ private:
 
 // Registers the key for `window` (replacing an earlier registration). Returns
 // false when nothing was registered: a value outside 1..8, or the key is taken.
-bool RegisterWriteHotkey(QWidget *window, uint16_t writeHotkey);
+bool RegisterWriteHotkey(QWidget* window, uint16_t writeHotkey);
 // Releases the key if `window` holds it.
-void UnregisterWriteHotkey(QWidget *window);
+void UnregisterWriteHotkey(QWidget* window);
 
 // Whether a press delivered to `window` may act now. Not while one of the
 // editor's message boxes is open (a refusal in the middle of a check), nor
 // while another modal dialog (a help box, a file dialog) stands over the
 // window's own top-level window: the press is then ignored.
-bool WriteHotkeyMayAct(const QWidget *window);
+bool WriteHotkeyMayAct(const QWidget* window);
 
 // What is registered now (for the tests and the screenshots).
 struct WriteHotkeyRegistration {
-    QPointer<QWidget> window;   // null when nothing is registered
+    QPointer<QWidget> window;  // null when nothing is registered
     int virtualKey = 0;
     int id = 0;
-    QString backend;            // "x11", "win32" or "shortcut"
+    QString backend;  // "x11", "win32" or "shortcut"
 };
 WriteHotkeyRegistration CurrentWriteHotkey();

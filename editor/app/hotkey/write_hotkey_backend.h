@@ -13,7 +13,7 @@ public:
     virtual QString name() const = 0;
     // Grabs the function key `virtualKey` (0x71..0x78) for `window`; false when
     // the key could not be had. `pressed` runs on the GUI thread for each press.
-    virtual bool grab(QWidget *window, int virtualKey, std::function<void()> pressed) = 0;
+    virtual bool grab(QWidget* window, int virtualKey, std::function<void()> pressed) = 0;
     virtual void release() = 0;
 };
 

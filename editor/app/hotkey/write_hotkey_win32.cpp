@@ -21,8 +21,7 @@ public:
 
     QString name() const override { return QStringLiteral("win32"); }
 
-    bool grab(QWidget *window, int virtualKey, std::function<void()> pressed) override
-    {
+    bool grab(QWidget* window, int virtualKey, std::function<void()> pressed) override {
         release();
         hwnd_ = reinterpret_cast<HWND>(window->window()->winId());
         if (!RegisterHotKey(hwnd_, kHotkeyId, 0, static_cast<UINT>(virtualKey))) {
@@ -34,25 +33,19 @@ public:
         return true;
     }
 
-    void release() override
-    {
-        if (!hwnd_)
-            return;
+    void release() override {
+        if (!hwnd_) return;
         QCoreApplication::instance()->removeNativeEventFilter(this);
         UnregisterHotKey(hwnd_, kHotkeyId);
         hwnd_ = nullptr;
         pressed_ = nullptr;
     }
 
-    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
-    {
-        if (eventType != "windows_generic_MSG")
-            return false;
-        const MSG *msg = static_cast<const MSG *>(message);
-        if (msg->message != WM_HOTKEY || msg->hwnd != hwnd_)
-            return false;
-        if (pressed_)
-            pressed_();
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "windows_generic_MSG") return false;
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (msg->message != WM_HOTKEY || msg->hwnd != hwnd_) return false;
+        if (pressed_) pressed_();
         return true;
     }
 
@@ -63,16 +56,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WriteHotkeyBackend> MakeWin32WriteHotkeyBackend()
-{
-    return std::make_unique<Win32Backend>();
-}
+std::unique_ptr<WriteHotkeyBackend> MakeWin32WriteHotkeyBackend() { return std::make_unique<Win32Backend>(); }
 
 #else
 
-std::unique_ptr<WriteHotkeyBackend> MakeWin32WriteHotkeyBackend()
-{
-    return nullptr;
-}
+std::unique_ptr<WriteHotkeyBackend> MakeWin32WriteHotkeyBackend() { return nullptr; }
 
 #endif

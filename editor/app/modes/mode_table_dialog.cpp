@@ -27,38 +27,27 @@ namespace {
 // Only this many characters of a field are read.
 constexpr int kFieldReadLength = 15;
 
-QString FrequencyText(int64_t tenths)
-{
-    return QString::fromStdString(FormatScaled(tenths, 1));
-}
+QString FrequencyText(int64_t tenths) { return QString::fromStdString(FormatScaled(tenths, 1)); }
 
+int64_t ReadFrequency(const QLineEdit* field) { return ReadTypedScaled(FieldText(field, kFieldReadLength), 1); }
 
-int64_t ReadFrequency(const QLineEdit *field)
-{
-    return ReadTypedScaled(FieldText(field, kFieldReadLength), 1);
-}
-
-int64_t ReadInteger(const QLineEdit *field)
-{
-    return ReadTypedInteger(FieldText(field, kFieldReadLength));
-}
+int64_t ReadInteger(const QLineEdit* field) { return ReadTypedInteger(FieldText(field, kFieldReadLength)); }
 
 // Redrawing is off while a list is filled.
 class UpdatesOff {
 public:
-    explicit UpdatesOff(QWidget *widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
+    explicit UpdatesOff(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
     ~UpdatesOff() { widget_->setUpdatesEnabled(true); }
-    UpdatesOff(const UpdatesOff &) = delete;
-    UpdatesOff &operator=(const UpdatesOff &) = delete;
+    UpdatesOff(const UpdatesOff&) = delete;
+    UpdatesOff& operator=(const UpdatesOff&) = delete;
 
 private:
-    QWidget *widget_;
+    QWidget* widget_;
 };
 
 }  // namespace
 
-QString ModeRowText(const ModeEntry &entry, int slot)
-{
+QString ModeRowText(const ModeEntry& entry, int slot) {
     return QStringLiteral("\t%1\t%2 x %3\t%4")
         .arg(slot)
         .arg(entry.activeWidth)
@@ -66,14 +55,12 @@ QString ModeRowText(const ModeEntry &entry, int slot)
         .arg(FrequencyText(entry.vFreq));
 }
 
-void FillModeList(QListWidget *list, const ModeTable &table, int row)
-{
+void FillModeList(QListWidget* list, const ModeTable& table, int row) {
     const QSignalBlocker blocker(list);
     const UpdatesOff updatesOff(list);
     list->clear();
     const int count = static_cast<int>(UsedModeCount(table));
-    for (int slot = 0; slot < count; ++slot)
-        list->addItem(ModeRowText(table.entries[slot], slot));
+    for (int slot = 0; slot < count; ++slot) list->addItem(ModeRowText(table.entries[slot], slot));
     if (row >= 0 && row < count) {
         list->setCurrentRow(row);
     } else {
@@ -82,35 +69,29 @@ void FillModeList(QListWidget *list, const ModeTable &table, int row)
     }
 }
 
-void FillScanTypeList(QComboBox *list, int index)
-{
+void FillScanTypeList(QComboBox* list, int index) {
     const QSignalBlocker blocker(list);
     const UpdatesOff updatesOff(list);
     list->addItems(EditorTextList(kModeTypeTextBase, kModeTypeCount));
     list->setCurrentIndex(index < list->count() ? index : -1);
 }
 
-QString ModeEntryFaultText(ModeEntryFault fault)
-{
-    return QString::fromLatin1(ModeEntryFaultMessage(fault));
-}
+QString ModeEntryFaultText(ModeEntryFault fault) { return QString::fromLatin1(ModeEntryFaultMessage(fault)); }
 
-ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
-    : QDialog(parent), state_(state), ui_(std::make_unique<Ui::ModeTableDialog>())
-{
+ModeTableDialog::ModeTableDialog(EditorState& state, QWidget* parent)
+    : QDialog(parent), state_(state), ui_(std::make_unique<Ui::ModeTableDialog>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     setFixedSize(size());  // the controls sit at fixed places
     ui_->modeImage->setPixmap(EditorPicture(QStringLiteral("ModeImage")));
 
-    SetCaptionFont({ui_->addButton, ui_->delButton, ui_->upButton, ui_->downButton, ui_->updateButton,
-                    ui_->modeFrame, ui_->okButton, ui_->cancelButton});
+    SetCaptionFont({ui_->addButton, ui_->delButton, ui_->upButton, ui_->downButton, ui_->updateButton, ui_->modeFrame,
+                    ui_->okButton, ui_->cancelButton});
     ui_->columnHeading->setFont(headingFont());
     // A list takes no name from its label: it is announced by its columns.
     ui_->modeList->setAccessibleName(ui_->columnHeading->text().simplified());
 
-    for (const FieldLimit &limit : fieldLimits())
-        limit.field->setMaxLength(limit.length);
+    for (const FieldLimit& limit : fieldLimits()) limit.field->setMaxLength(limit.length);
 
     SetListTabStops(ui_->modeList, kModeListTabStops);
     FillModeList(ui_->modeList, state_.editModeTable, 0);
@@ -129,7 +110,7 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
     modeMap_->setGeometry(582, 48, 240, 386);
     modeMap_->setTable(&state_.editModeTable);
     const auto followList = [this] { modeMap_->setSelectedSlot(selectedRow()); };
-    QAbstractItemModel *rows = ui_->modeList->model();
+    QAbstractItemModel* rows = ui_->modeList->model();
     connect(rows, &QAbstractItemModel::dataChanged, modeMap_, followList);
     connect(rows, &QAbstractItemModel::rowsInserted, modeMap_, followList);
     connect(rows, &QAbstractItemModel::rowsRemoved, modeMap_, followList);
@@ -154,50 +135,49 @@ ModeTableDialog::ModeTableDialog(EditorState &state, QWidget *parent)
     RegisterWriteHotkey(this, state_.config.writeHotkey);
 }
 
-ModeTableDialog::~ModeTableDialog()
-{
+ModeTableDialog::~ModeTableDialog() {
     // The map follows the list's rows, which go away after this dialog part.
     delete modeMap_;
     UnregisterWriteHotkey(this);
 }
 
-std::array<ModeTableDialog::FieldLimit, 11> ModeTableDialog::fieldLimits() const
-{
+std::array<ModeTableDialog::FieldLimit, 11> ModeTableDialog::fieldLimits() const {
     return {{
-        {ui_->hFreqEdit, 5},  {ui_->vFreqEdit, 5},  {ui_->hFreqTolEdit, 4},  {ui_->vFreqTolEdit, 4},
-        {ui_->hTotalEdit, 4}, {ui_->vTotalEdit, 4}, {ui_->vTotalTolEdit, 3}, {ui_->widthEdit, 4},
-        {ui_->heightEdit, 4}, {ui_->hStartEdit, 4}, {ui_->vStartEdit, 4},
+        {ui_->hFreqEdit, 5},
+        {ui_->vFreqEdit, 5},
+        {ui_->hFreqTolEdit, 4},
+        {ui_->vFreqTolEdit, 4},
+        {ui_->hTotalEdit, 4},
+        {ui_->vTotalEdit, 4},
+        {ui_->vTotalTolEdit, 3},
+        {ui_->widthEdit, 4},
+        {ui_->heightEdit, 4},
+        {ui_->hStartEdit, 4},
+        {ui_->vStartEdit, 4},
     }};
 }
 
-int ModeTableDialog::selectedRow() const
-{
-    const QList<QListWidgetItem *> selected = ui_->modeList->selectedItems();
+int ModeTableDialog::selectedRow() const {
+    const QList<QListWidgetItem*> selected = ui_->modeList->selectedItems();
     return selected.isEmpty() ? -1 : ui_->modeList->row(selected.first());
 }
 
-void ModeTableDialog::setFrameTitle(int slot)
-{
-    ui_->modeFrame->setTitle(QStringLiteral(" Mode %1 ").arg(slot));
-}
+void ModeTableDialog::setFrameTitle(int slot) { ui_->modeFrame->setTitle(QStringLiteral(" Mode %1 ").arg(slot)); }
 
-void ModeTableDialog::ShowModeEntry(int slot)
-{
-    if (state_.editModeTable.modeCount == 0 || slot < 0 || slot >= static_cast<int>(kMaxModes))
-        return;
-    const ModeEntry &entry = state_.editModeTable.entries[slot];
+void ModeTableDialog::ShowModeEntry(int slot) {
+    if (state_.editModeTable.modeCount == 0 || slot < 0 || slot >= static_cast<int>(kMaxModes)) return;
+    const ModeEntry& entry = state_.editModeTable.entries[slot];
     setFrameTitle(slot);
     // Stored values are shown whole, even past a field's limit (a table from a
     // board or a file): a cut value would be stored cut by the next Update.
     const QString texts[] = {
-        FrequencyText(entry.hFreq),        FrequencyText(entry.vFreq),         FrequencyText(entry.hFreqTol),
-        FrequencyText(entry.vFreqTol),     QString::number(entry.hTotal),      QString::number(entry.vTotal),
-        QString::number(entry.vTotalTol),  QString::number(entry.activeWidth), QString::number(entry.activeHeight),
-        QString::number(entry.hStart),     QString::number(entry.vStart),
+        FrequencyText(entry.hFreq),       FrequencyText(entry.vFreq),         FrequencyText(entry.hFreqTol),
+        FrequencyText(entry.vFreqTol),    QString::number(entry.hTotal),      QString::number(entry.vTotal),
+        QString::number(entry.vTotalTol), QString::number(entry.activeWidth), QString::number(entry.activeHeight),
+        QString::number(entry.hStart),    QString::number(entry.vStart),
     };
     const std::array<FieldLimit, 11> limits = fieldLimits();
-    for (std::size_t i = 0; i < limits.size(); ++i)
-        ShowInField(limits[i].field, texts[i], limits[i].length);
+    for (std::size_t i = 0; i < limits.size(); ++i) ShowInField(limits[i].field, texts[i], limits[i].length);
     // A scan type beyond the four of the list (a table made elsewhere) shows
     // no selection and is kept as it is when the entry is stored again.
     shownScanType_ = ScanType(entry);
@@ -208,19 +188,16 @@ void ModeTableDialog::ShowModeEntry(int slot)
     ui_->videoCheck->setChecked(HasModeFlag(entry, kEnableVideo));
 }
 
-void ModeTableDialog::clearFields()
-{
+void ModeTableDialog::clearFields() {
     ui_->modeFrame->setTitle(QString());
-    for (const FieldLimit &limit : fieldLimits()) {
+    for (const FieldLimit& limit : fieldLimits()) {
         limit.field->setMaxLength(limit.length);
         limit.field->clear();
     }
-    for (QCheckBox *check : {ui_->analogCheck, ui_->digitalCheck, ui_->videoCheck})
-        check->setChecked(false);
+    for (QCheckBox* check : {ui_->analogCheck, ui_->digitalCheck, ui_->videoCheck}) check->setChecked(false);
 }
 
-TypedModeEntry ModeTableDialog::readFields() const
-{
+TypedModeEntry ModeTableDialog::readFields() const {
     TypedModeEntry typed;
     typed.hFreq = ReadFrequency(ui_->hFreqEdit);
     typed.vFreq = ReadFrequency(ui_->vFreqEdit);
@@ -241,34 +218,46 @@ TypedModeEntry ModeTableDialog::readFields() const
     return typed;
 }
 
-QWidget *ModeTableDialog::focusOfFault(ModeEntryFault fault) const
-{
+QWidget* ModeTableDialog::focusOfFault(ModeEntryFault fault) const {
     switch (fault) {
-    case ModeEntryFault::None: return nullptr;
-    case ModeEntryFault::HFreq: return ui_->hFreqEdit;
-    case ModeEntryFault::VFreq: return ui_->vFreqEdit;
-    case ModeEntryFault::HFreqTol: return ui_->hFreqTolEdit;
-    case ModeEntryFault::VFreqTol: return ui_->vFreqTolEdit;
-    case ModeEntryFault::HTotal: return ui_->hTotalEdit;
-    case ModeEntryFault::VTotal: return ui_->vTotalEdit;
-    case ModeEntryFault::VTotalTol: return ui_->vTotalTolEdit;
-    case ModeEntryFault::Width: return ui_->widthEdit;
-    case ModeEntryFault::Height: return ui_->heightEdit;
-    case ModeEntryFault::HStart: return ui_->hStartEdit;
-    case ModeEntryFault::VStart: return ui_->vStartEdit;
-    case ModeEntryFault::NoInput: return ui_->analogCheck;
-    // The sums are faults of the total period.
-    case ModeEntryFault::HorizontalSum: return ui_->hTotalEdit;
-    case ModeEntryFault::VerticalSum: return ui_->vTotalEdit;
+        case ModeEntryFault::None:
+            return nullptr;
+        case ModeEntryFault::HFreq:
+            return ui_->hFreqEdit;
+        case ModeEntryFault::VFreq:
+            return ui_->vFreqEdit;
+        case ModeEntryFault::HFreqTol:
+            return ui_->hFreqTolEdit;
+        case ModeEntryFault::VFreqTol:
+            return ui_->vFreqTolEdit;
+        case ModeEntryFault::HTotal:
+            return ui_->hTotalEdit;
+        case ModeEntryFault::VTotal:
+            return ui_->vTotalEdit;
+        case ModeEntryFault::VTotalTol:
+            return ui_->vTotalTolEdit;
+        case ModeEntryFault::Width:
+            return ui_->widthEdit;
+        case ModeEntryFault::Height:
+            return ui_->heightEdit;
+        case ModeEntryFault::HStart:
+            return ui_->hStartEdit;
+        case ModeEntryFault::VStart:
+            return ui_->vStartEdit;
+        case ModeEntryFault::NoInput:
+            return ui_->analogCheck;
+        // The sums are faults of the total period.
+        case ModeEntryFault::HorizontalSum:
+            return ui_->hTotalEdit;
+        case ModeEntryFault::VerticalSum:
+            return ui_->vTotalEdit;
     }
     return nullptr;
 }
 
-int ModeTableDialog::StoreModeEntry(int slot, bool insert)
-{
-    ModeTable &table = state_.editModeTable;
-    if (table.modeCount == 0 || slot < 0 || slot >= static_cast<int>(kMaxModes))
-        return 0;
+int ModeTableDialog::StoreModeEntry(int slot, bool insert) {
+    ModeTable& table = state_.editModeTable;
+    if (table.modeCount == 0 || slot < 0 || slot >= static_cast<int>(kMaxModes)) return 0;
     const TypedModeEntry typed = readFields();
     const ModeEntryFault fault = CheckModeEntry(typed);
     if (fault != ModeEntryFault::None) {
@@ -282,18 +271,14 @@ int ModeTableDialog::StoreModeEntry(int slot, bool insert)
     return 1;
 }
 
-void ModeTableDialog::selectionChanged()
-{
+void ModeTableDialog::selectionChanged() {
     const int row = selectedRow();
-    if (row >= 0)
-        ShowModeEntry(row);
+    if (row >= 0) ShowModeEntry(row);
 }
 
-void ModeTableDialog::updateEntry()
-{
+void ModeTableDialog::updateEntry() {
     const int row = selectedRow();
-    if (row < 0 || !StoreModeEntry(row, false))
-        return;
+    if (row < 0 || !StoreModeEntry(row, false)) return;
     {
         const QSignalBlocker blocker(ui_->modeList);
         ui_->modeList->item(row)->setText(ModeRowText(state_.editModeTable.entries[row], row));
@@ -302,43 +287,36 @@ void ModeTableDialog::updateEntry()
     ui_->modeList->setFocus();
 }
 
-void ModeTableDialog::addMode()
-{
-    ModeTable &table = state_.editModeTable;
+void ModeTableDialog::addMode() {
+    ModeTable& table = state_.editModeTable;
     if (table.modeCount >= kMaxModes) {
         ShowWarning(kModeTableLimitText);
         return;
     }
     const int row = selectedRow();
-    if (row < 0 || !StoreModeEntry(row, true))
-        return;
+    if (row < 0 || !StoreModeEntry(row, true)) return;
     table.modeCount = static_cast<uint16_t>(table.modeCount + 1);
     FillModeList(ui_->modeList, table, row);
     ui_->modeList->setFocus();
 }
 
-void ModeTableDialog::deleteMode()
-{
-    ModeTable &table = state_.editModeTable;
+void ModeTableDialog::deleteMode() {
+    ModeTable& table = state_.editModeTable;
     if (table.modeCount <= 1) {
         ShowWarning(kOneModeNeededText);
         return;
     }
     const int row = selectedRow();
-    if (row < 0 || !DeleteModeEntry(table, static_cast<unsigned>(row)))
-        return;
+    if (row < 0 || !DeleteModeEntry(table, static_cast<unsigned>(row))) return;
     FillModeList(ui_->modeList, table, row - 1);
     // The fields follow the selection: left on the deleted entry, they would
     // let "&Update" copy it over the entry now selected.
-    if (selectedRow() >= 0)
-        ShowModeEntry(selectedRow());
-    else
-        clearFields();
+    if (selectedRow() >= 0) ShowModeEntry(selectedRow());
+    else clearFields();
     ui_->modeList->setFocus();
 }
 
-void ModeTableDialog::moveUp()
-{
+void ModeTableDialog::moveUp() {
     const int row = selectedRow();
     if (row <= 0 || !SwapModeEntries(state_.editModeTable, static_cast<unsigned>(row - 1), static_cast<unsigned>(row)))
         return;
@@ -347,8 +325,7 @@ void ModeTableDialog::moveUp()
     ui_->modeList->setFocus();
 }
 
-void ModeTableDialog::moveDown()
-{
+void ModeTableDialog::moveDown() {
     const int row = selectedRow();
     if (row < 0 || !SwapModeEntries(state_.editModeTable, static_cast<unsigned>(row), static_cast<unsigned>(row + 1)))
         return;
@@ -357,50 +334,40 @@ void ModeTableDialog::moveDown()
     ui_->modeList->setFocus();
 }
 
-void ModeTableDialog::showHelp()
-{
-    ShowHelpBox(kHelpModeTable, this);
-}
+void ModeTableDialog::showHelp() { ShowHelpBox(kHelpModeTable, this); }
 
-void ModeTableDialog::writeModeTable()
-{
+void ModeTableDialog::writeModeTable() {
     // A press during the selection box or the transfer starts no second write.
-    if (writeRunning_)
-        return;
+    if (writeRunning_) return;
     writeRunning_ = true;
     struct Finished {
-        bool &running;
+        bool& running;
         ~Finished() { running = false; }
     } finished{writeRunning_};
 
-    if (!state_.hideSelectionBox &&
-        ShowSelectionBox(state_, SelectionBox::Layout::WithoutPanelChoice, this) <= 0)
+    if (!state_.hideSelectionBox && ShowSelectionBox(state_, SelectionBox::Layout::WithoutPanelChoice, this) <= 0)
         return;
     // The edit copy as it stands: what Update, Add, Del, Up and Down stored.
     ModeTableToImage(state_.editModeTable, state_.modeTableImage);
     RunTransfer(state_.config, [this] { return WriteModeTableToBoard(this, state_); });
 }
 
-void ModeTableDialog::customEvent(QEvent *event)
-{
+void ModeTableDialog::customEvent(QEvent* event) {
     if (event->type() == WriteHotkeyEvent::eventType()) {
         // A press still queued when the dialog ended writes nothing, nor one
         // that comes while a message or another dialog is open over it.
-        if (isVisible() && WriteHotkeyMayAct(this))
-            writeModeTable();
+        if (isVisible() && WriteHotkeyMayAct(this)) writeModeTable();
         return;
     }
     QDialog::customEvent(event);
 }
 
-void ModeTableDialog::done(int result)
-{
+void ModeTableDialog::done(int result) {
     UnregisterWriteHotkey(this);
     QDialog::done(result);
 }
 
-int ShowModeTableDialog(EditorState &state, QWidget *owner)
-{
+int ShowModeTableDialog(EditorState& state, QWidget* owner) {
     ModeTableDialog dialog(state, owner);
     return dialog.exec();
 }

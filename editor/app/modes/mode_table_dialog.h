@@ -33,15 +33,15 @@ inline const QList<int> kModeListTabStops = {5, 25, 75};
 
 // The list row of entry `slot`: "\t%d\t%d x %d\t%.01f" with the slot number,
 // the active width and height and the vertical frequency.
-QString ModeRowText(const ModeEntry &entry, int slot);
+QString ModeRowText(const ModeEntry& entry, int slot);
 
 // Empties the list and adds one row per entry in use, in slot order, then
 // selects `row`; a row outside the entries (e.g. -1) leaves no selection.
 // The list's own signals are held back: this is no selection by the user.
-void FillModeList(QListWidget *list, const ModeTable &table, int row);
+void FillModeList(QListWidget* list, const ModeTable& table, int row);
 
 // Adds the four scan type texts in order and selects `index`.
-void FillScanTypeList(QComboBox *list, int index);
+void FillScanTypeList(QComboBox* list, int index);
 
 // The message of a failed check of an entry (empty for None).
 QString ModeEntryFaultText(ModeEntryFault fault);
@@ -49,11 +49,11 @@ QString ModeEntryFaultText(ModeEntryFault fault);
 class ModeTableDialog : public QDialog {
     Q_OBJECT
 public:
-    ModeTableDialog(EditorState &state, QWidget *parent = nullptr);
+    ModeTableDialog(EditorState& state, QWidget* parent = nullptr);
     ~ModeTableDialog() override;
 
-    Ui::ModeTableDialog *ui() const { return ui_.get(); }
-    ModeMap *modeMap() const { return modeMap_; }
+    Ui::ModeTableDialog* ui() const { return ui_.get(); }
+    ModeMap* modeMap() const { return modeMap_; }
 
     // The selected row of the list, -1 when none is selected.
     int selectedRow() const;
@@ -72,12 +72,12 @@ public:
     bool writeRunning() const { return writeRunning_; }
 
 public slots:
-    void updateEntry();   // "&Update"
-    void addMode();       // "&Add Mode"
-    void deleteMode();    // "&Del Mode"
-    void moveUp();        // "Mode U&p"
-    void moveDown();      // "Mode D&wn"
-    void showHelp();      // "&Help"
+    void updateEntry();  // "&Update"
+    void addMode();      // "&Add Mode"
+    void deleteMode();   // "&Del Mode"
+    void moveUp();       // "Mode U&p"
+    void moveDown();     // "Mode D&wn"
+    void showHelp();     // "&Help"
     // The write hotkey: selection box (unless hidden), pack the edit copy,
     // open the link, write the table, close the link.
     void writeModeTable();
@@ -85,12 +85,12 @@ public slots:
     void done(int result) override;
 
 protected:
-    void customEvent(QEvent *event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     struct FieldLimit {
-        QLineEdit *field;
-        int length;   // characters the user may type
+        QLineEdit* field;
+        int length;  // characters the user may type
     };
     // The eleven text fields in the order of the entry, with their limits.
     std::array<FieldLimit, 11> fieldLimits() const;
@@ -99,14 +99,14 @@ private:
     void selectionChanged();
     void setFrameTitle(int slot);
     TypedModeEntry readFields() const;
-    QWidget *focusOfFault(ModeEntryFault fault) const;
+    QWidget* focusOfFault(ModeEntryFault fault) const;
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::ModeTableDialog> ui_;
-    unsigned shownScanType_ = 0;   // scan type of the entry last shown
+    unsigned shownScanType_ = 0;  // scan type of the entry last shown
     bool writeRunning_ = false;
-    ModeMap *modeMap_ = nullptr;
+    ModeMap* modeMap_ = nullptr;
 };
 
 // Runs the dialog modally: 1 for "&OK", 0 for "&Cancel" or the close box.
-int ShowModeTableDialog(EditorState &state, QWidget *owner);
+int ShowModeTableDialog(EditorState& state, QWidget* owner);

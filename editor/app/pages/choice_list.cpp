@@ -4,8 +4,7 @@
 
 #include <QComboBox>
 
-void FillChoiceList(QComboBox *list, int firstText, int count, int storedIndex)
-{
+void FillChoiceList(QComboBox* list, int firstText, int count, int storedIndex) {
     list->setUpdatesEnabled(false);
     list->clear();
     list->addItems(EditorTextList(firstText, count));
@@ -13,8 +12,7 @@ void FillChoiceList(QComboBox *list, int firstText, int count, int storedIndex)
     list->setCurrentIndex(storedIndex >= 0 && storedIndex < count ? storedIndex : -1);
 }
 
-unsigned ChosenIndex(const QComboBox *list, unsigned storedIndex)
-{
+unsigned ChosenIndex(const QComboBox* list, unsigned storedIndex) {
     const int index = list->currentIndex();
     return index < 0 ? storedIndex : static_cast<unsigned>(index);
 }

@@ -15,23 +15,20 @@
 
 namespace {
 
-
 // Focus rectangles of this page's picture buttons; "&N" is drawn narrower.
 const QMargins kNewFocusInset(2, 3, 5, 4);
 const QMargins kFocusInset(2, 3, 3, 4);
 const QPoint kPressedOffset(1, 1);
 
-void SetUpPictureButton(BitmapButton *button, const char *faces, const QMargins &inset = kFocusInset)
-{
+void SetUpPictureButton(BitmapButton* button, const char* faces, const QMargins& inset = kFocusInset) {
     button->setFacesByName(QLatin1String(faces));
     button->setFocusGeometry(inset, kPressedOffset);
 }
 
 }  // namespace
 
-FilePage::FilePage(EditorState &state, QWidget *parent)
-    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::FilePage>())
-{
+FilePage::FilePage(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::FilePage>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -58,60 +55,42 @@ FilePage::FilePage(EditorState &state, QWidget *parent)
 
 FilePage::~FilePage() = default;
 
-void FilePage::newPanel()
-{
+void FilePage::newPanel() {
     SetPanelDefaults(state_.editPanel);
     state_.panelDataAvailable = false;
 }
 
-void FilePage::loadPanel()
-{
-    if (!PickFileToOpen(state_, this, FileKind::Panel))
-        return;
+void FilePage::loadPanel() {
+    if (!PickFileToOpen(state_, this, FileKind::Panel)) return;
     bool wrongFormat = false;
-    if (ReadPanelFile(state_, wrongFormat))
-        state_.panelDataAvailable = true;
-    else
-        ShowWarning(wrongFormat ? kWrongPanelFileText : kCantLoadPanelText);
+    if (ReadPanelFile(state_, wrongFormat)) state_.panelDataAvailable = true;
+    else ShowWarning(wrongFormat ? kWrongPanelFileText : kCantLoadPanelText);
 }
 
-void FilePage::savePanel()
-{
+void FilePage::savePanel() {
     if (!state_.panelDataAvailable) {
         ShowWarning(kNoPanelDataText);
         return;
     }
-    if (!PickFileToSave(state_, this, FileKind::Panel))
-        return;
+    if (!PickFileToSave(state_, this, FileKind::Panel)) return;
     ApplyResolutionClass(state_.editPanel);
-    if (!WritePanelFile(state_))
-        ShowWarning(kCantWritePanelText);
+    if (!WritePanelFile(state_)) ShowWarning(kCantWritePanelText);
 }
 
-void FilePage::loadModeTable()
-{
-    if (!PickFileToOpen(state_, this, FileKind::Mode))
-        return;
+void FilePage::loadModeTable() {
+    if (!PickFileToOpen(state_, this, FileKind::Mode)) return;
     bool wrongFormat = false;
-    if (ReadModeFile(state_, wrongFormat))
-        state_.modeTableAvailable = true;
-    else
-        ShowWarning(wrongFormat ? kWrongModeFileText : kCantLoadModeText);
+    if (ReadModeFile(state_, wrongFormat)) state_.modeTableAvailable = true;
+    else ShowWarning(wrongFormat ? kWrongModeFileText : kCantLoadModeText);
 }
 
-void FilePage::saveModeTable()
-{
+void FilePage::saveModeTable() {
     if (!state_.modeTableAvailable) {
         ShowWarning(kNoModeTableText);
         return;
     }
-    if (!PickFileToSave(state_, this, FileKind::Mode))
-        return;
-    if (!WriteModeFile(state_))
-        ShowWarning(kCantWriteModeText);
+    if (!PickFileToSave(state_, this, FileKind::Mode)) return;
+    if (!WriteModeFile(state_)) ShowWarning(kCantWriteModeText);
 }
 
-SheetPage *CreateFilePage(EditorState &state, QWidget *parent)
-{
-    return new FilePage(state, parent);
-}
+SheetPage* CreateFilePage(EditorState& state, QWidget* parent) { return new FilePage(state, parent); }

@@ -16,7 +16,7 @@ class FilePage;
 class FilePage : public SheetPage {
     Q_OBJECT
 public:
-    FilePage(EditorState &state, QWidget *parent = nullptr);
+    FilePage(EditorState& state, QWidget* parent = nullptr);
     ~FilePage() override;
 
     // Nothing to check or store: leaving, OK and Cancel need nothing.
@@ -28,6 +28,6 @@ private:
     void loadModeTable();
     void saveModeTable();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::FilePage> ui_;
 };

@@ -24,7 +24,7 @@ class GammaPowerPage;
 class GammaPowerPage : public SheetPage {
     Q_OBJECT
 public:
-    GammaPowerPage(EditorState &state, QWidget *parent = nullptr);
+    GammaPowerPage(EditorState& state, QWidget* parent = nullptr);
     ~GammaPowerPage() override;
 
     bool pageLeave() override;
@@ -37,16 +37,16 @@ public:
     // The row text of one table entry.
     static QString GammaRowText(int index, int value);
 
-    GammaCurve *gammaCurve() const { return curve_; }
+    GammaCurve* gammaCurve() const { return curve_; }
 
 private:
     struct DelayField {
-        QLineEdit *edit;
+        QLineEdit* edit;
         uint8_t PanelRecord::*byte;
     };
     std::array<DelayField, 4> delayFields() const;
     // The first of T1..T4 whose value the board cannot take, or null.
-    QLineEdit *firstWrongDelay() const;
+    QLineEdit* firstWrongDelay() const;
 
     void fillList();
     void setGammaControlsEnabled(bool enabled);
@@ -57,7 +57,7 @@ private:
     void storeUseGamma();
     void showHelp();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::GammaPowerPage> ui_;
-    GammaCurve *curve_ = nullptr;
+    GammaCurve* curve_ = nullptr;
 };

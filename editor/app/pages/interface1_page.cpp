@@ -31,11 +31,8 @@ constexpr uint16_t kPageFlags = kCorrectionMask | kClockInvert | kDualPixel | kH
 
 }  // namespace
 
-Interface1Page::Interface1Page(EditorState &state, QWidget *parent)
-    : SheetPage(parent)
-    , state_(state)
-    , ui_(std::make_unique<Ui::Interface1Page>())
-{
+Interface1Page::Interface1Page(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::Interface1Page>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -45,12 +42,12 @@ Interface1Page::Interface1Page(EditorState &state, QWidget *parent)
 
     // The name goes to the board byte for byte: typed characters are kept to
     // those that have one byte (a name from a file may hold any of them).
-    ui_->nameEdit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[\\x{01}-\\x{FF}]*")), ui_->nameEdit));
+    ui_->nameEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x{01}-\\x{FF}]*")), ui_->nameEdit));
 
     load();
 
-    for (QRadioButton *radio : {ui_->width1x18Radio, ui_->width1x24Radio, ui_->width2x18Radio, ui_->width2x24Radio})
+    for (QRadioButton* radio : {ui_->width1x18Radio, ui_->width1x24Radio, ui_->width2x18Radio, ui_->width2x24Radio})
         connect(radio, &QRadioButton::toggled, this, &Interface1Page::updateCorrectionEnabled);
     connect(ui_->helpButton, &QPushButton::clicked, this, &Interface1Page::showHelp);
 
@@ -58,14 +55,10 @@ Interface1Page::Interface1Page(EditorState &state, QWidget *parent)
     EnterPanelPage(kInterface1Page, this);
 }
 
-Interface1Page::~Interface1Page()
-{
-    UnregisterWriteHotkey(this);
-}
+Interface1Page::~Interface1Page() { UnregisterWriteHotkey(this); }
 
-void Interface1Page::load()
-{
-    const PanelRecord &r = state_.editPanel;
+void Interface1Page::load() {
+    const PanelRecord& r = state_.editPanel;
     ui_->nameEdit->setMaxLength(kDisplayNameLength);
     ui_->nameEdit->setText(QString::fromLatin1(r.displayName, qsizetype(strnlen(r.displayName, kDisplayNameLength))));
 
@@ -78,29 +71,21 @@ void Interface1Page::load()
     ui_->clockInvertCheck->setChecked(HasPanelFlag(r, kClockInvert));
 
     const bool dual = HasPanelFlag(r, kDualPixel);
-    if (r.colorDepth == kDepth18)
-        (dual ? ui_->width2x18Radio : ui_->width1x18Radio)->setChecked(true);
-    else if (r.colorDepth == kDepth24)
-        (dual ? ui_->width2x24Radio : ui_->width1x24Radio)->setChecked(true);
+    if (r.colorDepth == kDepth18) (dual ? ui_->width2x18Radio : ui_->width1x18Radio)->setChecked(true);
+    else if (r.colorDepth == kDepth24) (dual ? ui_->width2x24Radio : ui_->width1x24Radio)->setChecked(true);
     // Any other depth checks no radio and leaves the correction enabled.
     updateCorrectionEnabled();
 }
 
-Interface1Page::Width Interface1Page::checkedWidth() const
-{
-    if (ui_->width1x18Radio->isChecked())
-        return Width::Single18;
-    if (ui_->width1x24Radio->isChecked())
-        return Width::Single24;
-    if (ui_->width2x18Radio->isChecked())
-        return Width::Dual18;
-    if (ui_->width2x24Radio->isChecked())
-        return Width::Dual24;
+Interface1Page::Width Interface1Page::checkedWidth() const {
+    if (ui_->width1x18Radio->isChecked()) return Width::Single18;
+    if (ui_->width1x24Radio->isChecked()) return Width::Single24;
+    if (ui_->width2x18Radio->isChecked()) return Width::Dual18;
+    if (ui_->width2x24Radio->isChecked()) return Width::Dual24;
     return Width::None;
 }
 
-void Interface1Page::updateCorrectionEnabled()
-{
+void Interface1Page::updateCorrectionEnabled() {
     // Only 24-bit panels take a correction; with no arrangement chosen the
     // list stays usable.
     const Width width = checkedWidth();
@@ -109,44 +94,39 @@ void Interface1Page::updateCorrectionEnabled()
     ui_->correctionLabel->setEnabled(enabled);
 }
 
-QString Interface1Page::displayName() const
-{
-    return ui_->nameEdit->text().left(kDisplayNameLength);
-}
+QString Interface1Page::displayName() const { return ui_->nameEdit->text().left(kDisplayNameLength); }
 
-void Interface1Page::storeFlags()
-{
-    PanelRecord &r = state_.editPanel;
+void Interface1Page::storeFlags() {
+    PanelRecord& r = state_.editPanel;
     const bool wasDual = HasPanelFlag(r, kDualPixel);
     r.panelFlags = static_cast<uint16_t>(r.panelFlags & ~kPageFlags);
     SetPanelFlag(r, kHsyncInvert, ui_->hsyncCheck->isChecked());
     SetPanelFlag(r, kVsyncInvert, ui_->vsyncCheck->isChecked());
     SetPanelFlag(r, kClockInvert, ui_->clockInvertCheck->isChecked());
     switch (checkedWidth()) {
-    case Width::Single18:
-        r.colorDepth = kDepth18;
-        break;
-    case Width::Single24:
-        r.colorDepth = kDepth24;
-        break;
-    case Width::Dual18:
-        SetPanelFlag(r, kDualPixel, true);
-        r.colorDepth = kDepth18;
-        break;
-    case Width::Dual24:
-        SetPanelFlag(r, kDualPixel, true);
-        r.colorDepth = kDepth24;
-        break;
-    case Width::None:
-        // A depth the radios cannot show: the arrangement stays as it was.
-        SetPanelFlag(r, kDualPixel, wasDual);
-        break;
+        case Width::Single18:
+            r.colorDepth = kDepth18;
+            break;
+        case Width::Single24:
+            r.colorDepth = kDepth24;
+            break;
+        case Width::Dual18:
+            SetPanelFlag(r, kDualPixel, true);
+            r.colorDepth = kDepth18;
+            break;
+        case Width::Dual24:
+            SetPanelFlag(r, kDualPixel, true);
+            r.colorDepth = kDepth24;
+            break;
+        case Width::None:
+            // A depth the radios cannot show: the arrangement stays as it was.
+            SetPanelFlag(r, kDualPixel, wasDual);
+            break;
     }
 }
 
-void Interface1Page::storeIdentification()
-{
-    PanelRecord &r = state_.editPanel;
+void Interface1Page::storeIdentification() {
+    PanelRecord& r = state_.editPanel;
     const QByteArray name = displayName().toLatin1();
     std::memset(r.displayName, 0, sizeof r.displayName);
     std::memcpy(r.displayName, name.constData(), std::min<std::size_t>(std::size_t(name.size()), sizeof r.displayName));
@@ -154,8 +134,7 @@ void Interface1Page::storeIdentification()
     SetCorrection(r, ChosenIndex(ui_->correctionList, loadedCorrection_));
 }
 
-bool Interface1Page::pageLeave()
-{
+bool Interface1Page::pageLeave() {
     if (displayName().isEmpty()) {
         ShowWarning(kNoDisplayNameText);
         ui_->nameEdit->setFocus();
@@ -164,20 +143,15 @@ bool Interface1Page::pageLeave()
     return true;
 }
 
-void Interface1Page::pageApply()
-{
+void Interface1Page::pageApply() {
     storeFlags();
     storeIdentification();
     UnregisterWriteHotkey(this);
 }
 
-void Interface1Page::pageCancel()
-{
-    UnregisterWriteHotkey(this);
-}
+void Interface1Page::pageCancel() { UnregisterWriteHotkey(this); }
 
-bool Interface1Page::storePageRequest()
-{
+bool Interface1Page::storePageRequest() {
     storeFlags();
     if (displayName().isEmpty()) {
         ShowWarning(kNoDisplayNameText, kInterface1Title);
@@ -187,22 +161,14 @@ bool Interface1Page::storePageRequest()
     return true;
 }
 
-void Interface1Page::customEvent(QEvent *event)
-{
+void Interface1Page::customEvent(QEvent* event) {
     if (event->type() == WriteHotkeyEvent::eventType()) {
-        if (WriteHotkeyMayAct(this))
-            HotkeyPanelWrite(this, state_);
+        if (WriteHotkeyMayAct(this)) HotkeyPanelWrite(this, state_);
         return;
     }
     SheetPage::customEvent(event);
 }
 
-void Interface1Page::showHelp()
-{
-    ShowHelpBox(kHelpInterfaceArrangement, this);
-}
+void Interface1Page::showHelp() { ShowHelpBox(kHelpInterfaceArrangement, this); }
 
-SheetPage *CreateInterface1Page(EditorState &state, QWidget *parent)
-{
-    return new Interface1Page(state, parent);
-}
+SheetPage* CreateInterface1Page(EditorState& state, QWidget* parent) { return new Interface1Page(state, parent); }

@@ -18,10 +18,10 @@ class Interface1Page;
 class Interface1Page : public SheetPage {
     Q_OBJECT
 public:
-    Interface1Page(EditorState &state, QWidget *parent = nullptr);
+    Interface1Page(EditorState& state, QWidget* parent = nullptr);
     ~Interface1Page() override;
 
-    Ui::Interface1Page *ui() const { return ui_.get(); }
+    Ui::Interface1Page* ui() const { return ui_.get(); }
 
     // Refuses to leave while the display name is empty.
     bool pageLeave() override;
@@ -34,7 +34,7 @@ public:
     bool storePageRequest() override;
 
 protected:
-    void customEvent(QEvent *event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     // The four interface arrangements, or none for a colour depth other than 6 or 8.
@@ -51,7 +51,7 @@ private:
     QString displayName() const;
     void showHelp();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::Interface1Page> ui_;
     // The correction the page was opened with; kept when the list shows none.
     unsigned loadedCorrection_ = 0;

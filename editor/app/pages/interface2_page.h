@@ -15,10 +15,10 @@ class Interface2Page;
 class Interface2Page : public SheetPage {
     Q_OBJECT
 public:
-    Interface2Page(EditorState &state, QWidget *parent = nullptr);
+    Interface2Page(EditorState& state, QWidget* parent = nullptr);
     ~Interface2Page() override;
 
-    Ui::Interface2Page *ui() const { return ui_.get(); }
+    Ui::Interface2Page* ui() const { return ui_.get(); }
 
     // Nothing to check: OK and the store request store the same way.
     void pageApply() override;
@@ -29,6 +29,6 @@ private:
     void store();
     void showHelp();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::Interface2Page> ui_;
 };

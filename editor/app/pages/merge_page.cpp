@@ -32,69 +32,55 @@ const QPoint kPressedOffset(1, 1);
 // Longest path shown whole.
 constexpr qsizetype kShownPathLength = 28;
 
-void SetUpPictureButton(BitmapButton *button, const char *faces)
-{
+void SetUpPictureButton(BitmapButton* button, const char* faces) {
     button->setFacesByName(QLatin1String(faces));
     button->setFocusGeometry(kFocusInset, kPressedOffset);
 }
 
 // The chosen paths are kept as UTF-8 (as the file dialogs store them).
-std::filesystem::path FsPath(const std::string &path)
-{
-    return PathFromUtf8(path);
-}
+std::filesystem::path FsPath(const std::string& path) { return PathFromUtf8(path); }
 
 // Reads a chosen panel file into record, only when the loader accepts it (a
 // mode file of the same magic is refused there by its length).
-bool ReadMergePanel(const std::string &path, PanelRecord &record)
-{
+bool ReadMergePanel(const std::string& path, PanelRecord& record) {
     PanelRecord scratch{};
     bool wrongFormat = false;
-    if (!ReadPanelFile(FsPath(path), scratch, wrongFormat))
-        return false;
+    if (!ReadPanelFile(FsPath(path), scratch, wrongFormat)) return false;
     record = scratch;
     return true;
 }
 
-QString Shown(const std::string &path)
-{
-    return ShortenPathForDisplay(QString::fromStdString(path));
-}
+QString Shown(const std::string& path) { return ShortenPathForDisplay(QString::fromStdString(path)); }
 
 // Sets selectionBoxFromMerge for as long as it lives.
 class FromMergeScope {
 public:
-    explicit FromMergeScope(EditorState &state) : state_(state) { state_.selectionBoxFromMerge = true; }
+    explicit FromMergeScope(EditorState& state) : state_(state) { state_.selectionBoxFromMerge = true; }
     ~FromMergeScope() { state_.selectionBoxFromMerge = false; }
-    FromMergeScope(const FromMergeScope &) = delete;
-    FromMergeScope &operator=(const FromMergeScope &) = delete;
+    FromMergeScope(const FromMergeScope&) = delete;
+    FromMergeScope& operator=(const FromMergeScope&) = delete;
 
 private:
-    EditorState &state_;
+    EditorState& state_;
 };
 
 }  // namespace
 
-QString ShortenPathForDisplay(const QString &path)
-{
+QString ShortenPathForDisplay(const QString& path) {
     // The file name starts after the last folder separator, as in the open
     // dialog's fileNameOffset.
-    const qsizetype nameOffset =
-        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const qsizetype nameOffset = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
     const qsizetype length = path.size();
     const qsizetype nameLength = length - nameOffset;
-    if (length <= kShownPathLength || nameLength > kShownPathLength)
-        return path;
+    if (length <= kShownPathLength || nameLength > kShownPathLength) return path;
     qsizetype keep = kShownPathLength - nameLength;
     // Never cut a character that takes two UTF-16 units in half.
-    if (keep > 0 && path.at(keep - 1).isHighSurrogate())
-        --keep;
+    if (keep > 0 && path.at(keep - 1).isHighSurrogate()) --keep;
     return path.left(keep) + QStringLiteral("..") + QDir::separator() + path.mid(nameOffset);
 }
 
-MergePage::MergePage(EditorState &state, QWidget *parent)
-    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::MergePage>())
-{
+MergePage::MergePage(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::MergePage>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -118,10 +104,8 @@ MergePage::MergePage(EditorState &state, QWidget *parent)
 
 MergePage::~MergePage() = default;
 
-void MergePage::LoadMergePanel()
-{
-    if (!PickFileToOpen(state_, this, FileKind::Panel))
-        return;
+void MergePage::LoadMergePanel() {
+    if (!PickFileToOpen(state_, this, FileKind::Panel)) return;
     const std::string path = state_.currentFilePath;
     // Only the check is made here; the record of the last merge stays as it is.
     PanelRecord check{};
@@ -134,10 +118,8 @@ void MergePage::LoadMergePanel()
     ui_->panelPathLabel->setToolTip(QString::fromStdString(path));
 }
 
-void MergePage::LoadMergeGamma()
-{
-    if (!PickFileToOpen(state_, this, FileKind::Gamma))
-        return;
+void MergePage::LoadMergeGamma() {
+    if (!PickFileToOpen(state_, this, FileKind::Gamma)) return;
     const std::string path = state_.currentFilePath;
     if (!IsGammaFile(FsPath(path))) {
         ShowWarning(kWrongGammaFileText);
@@ -148,14 +130,12 @@ void MergePage::LoadMergeGamma()
     ui_->gammaPathLabel->setToolTip(QString::fromStdString(path));
 }
 
-void MergePage::MergeFiles()
-{
+void MergePage::MergeFiles() {
     if (mergePanelPath_.empty() || mergeGammaPath_.empty()) {
         ShowWarning(kNoMergeFilesText);
         return;
     }
-    if (!PickFileToSave(state_, this, FileKind::Panel))
-        return;
+    if (!PickFileToSave(state_, this, FileKind::Panel)) return;
     const std::string output = state_.currentFilePath;
 
     // Both inputs are read whole before the output is written, so the output
@@ -178,8 +158,7 @@ void MergePage::MergeFiles()
     mergeOutputPath_ = output;
 }
 
-void MergePage::WriteMerged()
-{
+void MergePage::WriteMerged() {
     if (mergeOutputPath_.empty()) {
         ShowWarning(kNoMergingText);
         return;
@@ -187,8 +166,7 @@ void MergePage::WriteMerged()
     {
         // The box always asks here; its "hide" option does not apply to merges.
         FromMergeScope fromMerge(state_);
-        if (!ShowSelectionBox(state_, SelectionBox::Layout::WithPanelChoice, this))
-            return;
+        if (!ShowSelectionBox(state_, SelectionBox::Layout::WithPanelChoice, this)) return;
     }
     RunTransfer(state_.config, [this] {
         // The merged record has useGamma set: its gamma table travels too.
@@ -198,7 +176,4 @@ void MergePage::WriteMerged()
     });
 }
 
-SheetPage *CreateMergePage(EditorState &state, QWidget *parent)
-{
-    return new MergePage(state, parent);
-}
+SheetPage* CreateMergePage(EditorState& state, QWidget* parent) { return new MergePage(state, parent); }

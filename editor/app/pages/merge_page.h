@@ -22,12 +22,12 @@ class MergePage;
 // whose file name alone is longer than 28, is shown whole; otherwise the
 // start of the folder part, the separator after "..", and the whole file name,
 // 31 characters in all. Only the shown text is shortened.
-QString ShortenPathForDisplay(const QString &path);
+QString ShortenPathForDisplay(const QString& path);
 
 class MergePage : public SheetPage {
     Q_OBJECT
 public:
-    MergePage(EditorState &state, QWidget *parent = nullptr);
+    MergePage(EditorState& state, QWidget* parent = nullptr);
     ~MergePage() override;
 
     // Nothing is stored on leave, OK or Cancel: the page keeps only its own
@@ -35,11 +35,11 @@ public:
 
     // Full paths of the chosen panel and gamma files and of the last merged
     // file; empty when none.
-    const std::string &mergePanelPath() const { return mergePanelPath_; }
-    const std::string &mergeGammaPath() const { return mergeGammaPath_; }
-    const std::string &mergeOutputPath() const { return mergeOutputPath_; }
+    const std::string& mergePanelPath() const { return mergePanelPath_; }
+    const std::string& mergeGammaPath() const { return mergeGammaPath_; }
+    const std::string& mergeOutputPath() const { return mergeOutputPath_; }
     // The record of the last successful merge; what "&W" sends.
-    const PanelRecord &mergeRecord() const { return mergeRecord_; }
+    const PanelRecord& mergeRecord() const { return mergeRecord_; }
 
     void LoadMergePanel();
     void LoadMergeGamma();
@@ -47,7 +47,7 @@ public:
     void WriteMerged();
 
 private:
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::MergePage> ui_;
     std::string mergePanelPath_;
     std::string mergeGammaPath_;

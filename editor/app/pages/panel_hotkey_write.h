@@ -18,4 +18,4 @@ struct EditorState;
 // The committed copy is not touched. Returns 1 when the panel reached the
 // board, 0 otherwise. A press while a hotkey write is already running (in its
 // selection box or its transfer) is ignored and gives 0.
-int HotkeyPanelWrite(SheetPage *interface1, EditorState &state);
+int HotkeyPanelWrite(SheetPage* interface1, EditorState& state);

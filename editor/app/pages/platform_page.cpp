@@ -17,22 +17,19 @@
 
 namespace {
 
-
 // Focus rectangle of this page's picture buttons: inset left, top, right,
 // bottom, and its shift while pressed.
 const QMargins kFocusInset(2, 3, 3, 4);
 const QPoint kPressedOffset(1, 1);
 
-void SetUpPictureButton(BitmapButton *button, const char *faces)
-{
+void SetUpPictureButton(BitmapButton* button, const char* faces) {
     button->setFacesByName(QLatin1String(faces));
     button->setFocusGeometry(kFocusInset, kPressedOffset);
 }
 
 }  // namespace
 
-void CheckPanelRadio(QRadioButton *const (&buttons)[4], int panelNumber)
-{
+void CheckPanelRadio(QRadioButton* const (&buttons)[4], int panelNumber) {
     for (int i = 0; i < 4; ++i) {
         // Auto-exclusive buttons refuse to uncheck the last checked one.
         const bool exclusive = buttons[i]->autoExclusive();
@@ -42,18 +39,15 @@ void CheckPanelRadio(QRadioButton *const (&buttons)[4], int panelNumber)
     }
 }
 
-int CheckedPanelRadio(QRadioButton *const (&buttons)[4])
-{
+int CheckedPanelRadio(QRadioButton* const (&buttons)[4]) {
     for (int i = 0; i < 4; ++i) {
-        if (buttons[i]->isChecked())
-            return i + 1;
+        if (buttons[i]->isChecked()) return i + 1;
     }
     return 0;
 }
 
-PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
-    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::PlatformPage>())
-{
+PlatformPage::PlatformPage(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::PlatformPage>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -70,8 +64,7 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
     DescribePictureButton(ui_->writeModeButton, {ui_->writeModeLabel1, ui_->writeModeLabel2});
 
     ui_->addressEdit->setMaxLength(3);
-    QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,
-                                     ui_->panel4Radio};
+    QRadioButton* const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio, ui_->panel4Radio};
     CheckPanelRadio(radios, state_.panelNumber);
     ui_->resetCheck->setChecked(state_.resetAfterWrite);
     ui_->addressEdit->setText(QString::number(state_.deviceAddress));
@@ -85,37 +78,30 @@ PlatformPage::PlatformPage(EditorState &state, QWidget *parent)
 
 PlatformPage::~PlatformPage() = default;
 
-int PlatformPage::checkedPanel() const
-{
-    QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,
-                                     ui_->panel4Radio};
+int PlatformPage::checkedPanel() const {
+    QRadioButton* const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio, ui_->panel4Radio};
     return CheckedPanelRadio(radios);
 }
 
-void PlatformPage::transferAt(const std::function<int(int address)> &body)
-{
+void PlatformPage::transferAt(const std::function<int(int address)>& body) {
     // A bad address is reported and nothing is stored or opened.
     const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (address)
-        RunTransfer(state_.config, [&] { return body(*address); });
+    if (address) RunTransfer(state_.config, [&] { return body(*address); });
 }
 
-void PlatformPage::readPanel()
-{
+void PlatformPage::readPanel() {
     transferAt([this](int address) {
         // A read takes the address and slot but not the reset option.
         state_.deviceAddress = address;
         state_.panelNumber = checkedPanel();
-        if (!ReadPanelFromBoard(this, state_))
-            return 0;  // the edit copy and the flags stay as they were
+        if (!ReadPanelFromBoard(this, state_)) return 0;  // the edit copy and the flags stay as they were
         ImageToPanelRecord(state_.readImage, state_.gammaBuffer, state_.editPanel);
         state_.panelDataAvailable = true;
         return 1;
     });
 }
 
-void PlatformPage::writePanel()
-{
+void PlatformPage::writePanel() {
     if (!state_.panelDataAvailable) {
         ShowWarning(kNoPanelDataText);
         return;
@@ -130,20 +116,17 @@ void PlatformPage::writePanel()
     });
 }
 
-void PlatformPage::readModeTable()
-{
+void PlatformPage::readModeTable() {
     transferAt([this](int address) {
         state_.deviceAddress = address;
-        if (!ReadModeTableFromBoard(this, state_))
-            return 0;
+        if (!ReadModeTableFromBoard(this, state_)) return 0;
         ImageToModeTable(state_.modeTableImage, state_.editModeTable);
         state_.modeTableAvailable = true;
         return 1;
     });
 }
 
-void PlatformPage::writeModeTable()
-{
+void PlatformPage::writeModeTable() {
     if (!state_.modeTableAvailable) {
         ShowWarning(kNoModeTableText);
         return;
@@ -156,12 +139,6 @@ void PlatformPage::writeModeTable()
     });
 }
 
-void PlatformPage::showHelp()
-{
-    ShowHelpBox(kHelpDeviceAddress, this);
-}
+void PlatformPage::showHelp() { ShowHelpBox(kHelpDeviceAddress, this); }
 
-SheetPage *CreatePlatformPage(EditorState &state, QWidget *parent)
-{
-    return new PlatformPage(state, parent);
-}
+SheetPage* CreatePlatformPage(EditorState& state, QWidget* parent) { return new PlatformPage(state, parent); }

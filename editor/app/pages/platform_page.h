@@ -18,7 +18,7 @@ class PlatformPage;
 class PlatformPage : public SheetPage {
     Q_OBJECT
 public:
-    PlatformPage(EditorState &state, QWidget *parent = nullptr);
+    PlatformPage(EditorState& state, QWidget* parent = nullptr);
     ~PlatformPage() override;
 
     // The page keeps no data of its own: leaving, OK and Cancel need nothing.
@@ -26,7 +26,7 @@ public:
 private:
     // Reads the device address entry and runs body inside the open-run-close
     // transfer sequence with it.
-    void transferAt(const std::function<int(int address)> &body);
+    void transferAt(const std::function<int(int address)>& body);
     void readPanel();
     void writePanel();
     void readModeTable();
@@ -36,12 +36,12 @@ private:
     // 1..4 for the checked panel radio button, 0 when none is checked.
     int checkedPanel() const;
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::PlatformPage> ui_;
 };
 
 // Checks the radio button of panelNumber (1..4) among buttons; any other
 // number leaves all of them unchecked.
-void CheckPanelRadio(QRadioButton *const (&buttons)[4], int panelNumber);
+void CheckPanelRadio(QRadioButton* const (&buttons)[4], int panelNumber);
 // 1..4 for the checked one of buttons, 0 when none is checked.
-int CheckedPanelRadio(QRadioButton *const (&buttons)[4]);
+int CheckedPanelRadio(QRadioButton* const (&buttons)[4]);

@@ -24,33 +24,34 @@ constexpr int kClockLimit = 6;
 
 // The clock in MHz with two decimals, or three when the kHz are not a
 // multiple of ten, so that the text reads back as the stored value.
-QString ClockText(uint32_t kHz)
-{
-    return QString::fromStdString(FormatScaledShortest(kHz, 3, 2));
-}
+QString ClockText(uint32_t kHz) { return QString::fromStdString(FormatScaledShortest(kHz, 3, 2)); }
 
 }  // namespace
 
-QString Timing1CheckText(Timing1Check check)
-{
+QString Timing1CheckText(Timing1Check check) {
     switch (check) {
-    case Timing1Check::HorizontalResolution: return kTimingBadHResolutionText;
-    case Timing1Check::VerticalResolution: return kTimingBadVResolutionText;
-    case Timing1Check::FrequencyUnder45: return kTimingUnder45HzText;
-    case Timing1Check::FrequencyOver200: return kTimingOver200HzText;
-    case Timing1Check::MinNotBelowTyp: return kTimingMinNotBelowTypText;
-    case Timing1Check::TypNotBelowMax: return kTimingTypNotBelowMaxText;
-    case Timing1Check::DisplayClock: return kTimingClockRangeText;
-    case Timing1Check::None: break;
+        case Timing1Check::HorizontalResolution:
+            return kTimingBadHResolutionText;
+        case Timing1Check::VerticalResolution:
+            return kTimingBadVResolutionText;
+        case Timing1Check::FrequencyUnder45:
+            return kTimingUnder45HzText;
+        case Timing1Check::FrequencyOver200:
+            return kTimingOver200HzText;
+        case Timing1Check::MinNotBelowTyp:
+            return kTimingMinNotBelowTypText;
+        case Timing1Check::TypNotBelowMax:
+            return kTimingTypNotBelowMaxText;
+        case Timing1Check::DisplayClock:
+            return kTimingClockRangeText;
+        case Timing1Check::None:
+            break;
     }
     return QString();
 }
 
-Timing1Page::Timing1Page(EditorState &state, QWidget *parent)
-    : SheetPage(parent)
-    , state_(state)
-    , ui_(std::make_unique<Ui::Timing1Page>())
-{
+Timing1Page::Timing1Page(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::Timing1Page>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -58,9 +59,8 @@ Timing1Page::Timing1Page(EditorState &state, QWidget *parent)
     ui_->editImage->setPixmap(EditorPicture(QStringLiteral("EditImage")));
     SetCaptionFont({ui_->resolutionGroup, ui_->frequencyGroup});
 
-    QRadioButton *const radios[5] = {ui_->vgaRadio, ui_->svgaRadio, ui_->xgaRadio, ui_->sxgaRadio,
-                                     ui_->uxgaRadio};
-    auto *group = new QButtonGroup(this);
+    QRadioButton* const radios[5] = {ui_->vgaRadio, ui_->svgaRadio, ui_->xgaRadio, ui_->sxgaRadio, ui_->uxgaRadio};
+    auto* group = new QButtonGroup(this);
     for (int i = 0; i < 5; ++i) {
         standardRadios_[i] = radios[i];
         group->addButton(radios[i]);
@@ -74,23 +74,20 @@ Timing1Page::Timing1Page(EditorState &state, QWidget *parent)
     // with a press, which tells the two apart. The radios were set by load()
     // before these connections: that is no choice of the user.
     connect(group, &QButtonGroup::buttonPressed, this,
-            [this](QAbstractButton *button) { pressedWasChecked_ = button->isChecked(); });
-    connect(group, &QButtonGroup::buttonToggled, this, [this](QAbstractButton *button, bool checked) {
-        if (checked)
-            resolutionClicked(button);
+            [this](QAbstractButton* button) { pressedWasChecked_ = button->isChecked(); });
+    connect(group, &QButtonGroup::buttonToggled, this, [this](QAbstractButton* button, bool checked) {
+        if (checked) resolutionClicked(button);
     });
-    connect(group, &QButtonGroup::buttonClicked, this, [this](QAbstractButton *button) {
-        if (pressedWasChecked_)
-            resolutionClicked(button);
+    connect(group, &QButtonGroup::buttonClicked, this, [this](QAbstractButton* button) {
+        if (pressedWasChecked_) resolutionClicked(button);
         pressedWasChecked_ = false;
     });
 }
 
 Timing1Page::~Timing1Page() = default;
 
-void Timing1Page::load()
-{
-    PanelRecord &r = state_.editPanel;
+void Timing1Page::load() {
+    PanelRecord& r = state_.editPanel;
     ui_->hResEdit->setMaxLength(kResolutionLimit);
     ui_->vResEdit->setMaxLength(kResolutionLimit);
     ui_->vFreqMinEdit->setMaxLength(kFrequencyLimit);
@@ -99,8 +96,7 @@ void Timing1Page::load()
     ui_->clockEdit->setMaxLength(kClockLimit);
 
     // No panel runs below 45 Hz: the edit copy starts from there.
-    if (r.vFreqMin < 45)
-        r.vFreqMin = 45;
+    if (r.vFreqMin < 45) r.vFreqMin = 45;
     ShowInField(ui_->vFreqMinEdit, QString::number(r.vFreqMin));
     ShowInField(ui_->vFreqTypEdit, QString::number(r.vFreqTyp));
     ShowInField(ui_->vFreqMaxEdit, QString::number(r.vFreqMax));
@@ -113,8 +109,7 @@ void Timing1Page::load()
         enableResolutionFields(true);
     } else {
         for (int i = 0; i < 5; ++i) {
-            if (ResolutionClass(r) == kStandardClasses[i])
-                standardRadios_[i]->setChecked(true);
+            if (ResolutionClass(r) == kStandardClasses[i]) standardRadios_[i]->setChecked(true);
         }
         enableResolutionFields(false);
         ui_->hResEdit->clear();
@@ -122,15 +117,13 @@ void Timing1Page::load()
     }
 }
 
-void Timing1Page::enableResolutionFields(bool enable)
-{
-    for (QWidget *w : {static_cast<QWidget *>(ui_->hResLabel), static_cast<QWidget *>(ui_->hResEdit),
-                       static_cast<QWidget *>(ui_->vResLabel), static_cast<QWidget *>(ui_->vResEdit)})
+void Timing1Page::enableResolutionFields(bool enable) {
+    for (QWidget* w : {static_cast<QWidget*>(ui_->hResLabel), static_cast<QWidget*>(ui_->hResEdit),
+                       static_cast<QWidget*>(ui_->vResLabel), static_cast<QWidget*>(ui_->vResEdit)})
         w->setEnabled(enable);
 }
 
-void Timing1Page::resolutionClicked(QAbstractButton *button)
-{
+void Timing1Page::resolutionClicked(QAbstractButton* button) {
     if (otherChecked()) {
         enableResolutionFields(true);  // the typed numbers stay as they are
     } else {
@@ -146,22 +139,16 @@ void Timing1Page::resolutionClicked(QAbstractButton *button)
     state_.resolutionChanged = true;
 }
 
-uint16_t Timing1Page::checkedClass() const
-{
+uint16_t Timing1Page::checkedClass() const {
     for (int i = 0; i < 5; ++i) {
-        if (standardRadios_[i]->isChecked())
-            return kStandardClasses[i];
+        if (standardRadios_[i]->isChecked()) return kStandardClasses[i];
     }
     return 0;
 }
 
-bool Timing1Page::otherChecked() const
-{
-    return ui_->otherRadio->isChecked();
-}
+bool Timing1Page::otherChecked() const { return ui_->otherRadio->isChecked(); }
 
-Timing1Values Timing1Page::readFields() const
-{
+Timing1Values Timing1Page::readFields() const {
     Timing1Values v;
     v.other = otherChecked();
     if (v.other) {
@@ -175,67 +162,62 @@ Timing1Values Timing1Page::readFields() const
     return v;
 }
 
-QLineEdit *Timing1Page::fieldOf(Timing1Check check) const
-{
+QLineEdit* Timing1Page::fieldOf(Timing1Check check) const {
     switch (check) {
-    case Timing1Check::HorizontalResolution: return ui_->hResEdit;
-    case Timing1Check::VerticalResolution: return ui_->vResEdit;
-    case Timing1Check::FrequencyUnder45: return ui_->vFreqMinEdit;
-    case Timing1Check::FrequencyOver200: return ui_->vFreqMaxEdit;
-    case Timing1Check::MinNotBelowTyp: return ui_->vFreqTypEdit;
-    case Timing1Check::TypNotBelowMax: return ui_->vFreqMaxEdit;
-    case Timing1Check::DisplayClock: return ui_->clockEdit;
-    case Timing1Check::None: break;
+        case Timing1Check::HorizontalResolution:
+            return ui_->hResEdit;
+        case Timing1Check::VerticalResolution:
+            return ui_->vResEdit;
+        case Timing1Check::FrequencyUnder45:
+            return ui_->vFreqMinEdit;
+        case Timing1Check::FrequencyOver200:
+            return ui_->vFreqMaxEdit;
+        case Timing1Check::MinNotBelowTyp:
+            return ui_->vFreqTypEdit;
+        case Timing1Check::TypNotBelowMax:
+            return ui_->vFreqMaxEdit;
+        case Timing1Check::DisplayClock:
+            return ui_->clockEdit;
+        case Timing1Check::None:
+            break;
     }
     return nullptr;
 }
 
-bool Timing1Page::pageLeave()
-{
+bool Timing1Page::pageLeave() {
     const Timing1Check failed = FirstFailingTiming1Check(readFields());
-    if (failed == Timing1Check::None)
-        return true;
+    if (failed == Timing1Check::None) return true;
     ShowWarning(Timing1CheckText(failed));
-    if (QLineEdit *field = fieldOf(failed))
-        field->setFocus();
+    if (QLineEdit* field = fieldOf(failed)) field->setFocus();
     return false;
 }
 
-void Timing1Page::pageApply()
-{
-    PanelRecord &r = state_.editPanel;
+void Timing1Page::pageApply() {
+    PanelRecord& r = state_.editPanel;
     SetResolutionClass(r, checkedClass());
     SetCustomResolution(r, false);
     if (otherChecked()) {
-        if (!ui_->hResEdit->text().isEmpty())
-            r.hResolution = FieldU16(ui_->hResEdit);
-        if (!ui_->vResEdit->text().isEmpty())
-            r.vResolution = FieldU16(ui_->vResEdit);
+        if (!ui_->hResEdit->text().isEmpty()) r.hResolution = FieldU16(ui_->hResEdit);
+        if (!ui_->vResEdit->text().isEmpty()) r.vResolution = FieldU16(ui_->vResEdit);
         SetResolutionClass(r, ResolutionClass(r) | ClassOfWidth(r.hResolution));
         SetCustomResolution(r, true);
     } else if (const std::optional<Resolution> pair = StandardResolutionOfClass(ResolutionClass(r))) {
         r.hResolution = pair->width;
         r.vResolution = pair->height;
     }
-    if (!ui_->vFreqMinEdit->text().isEmpty())
-        r.vFreqMin = FieldU16(ui_->vFreqMinEdit);
-    if (!ui_->vFreqTypEdit->text().isEmpty())
-        r.vFreqTyp = FieldU16(ui_->vFreqTypEdit);
-    if (!ui_->vFreqMaxEdit->text().isEmpty())
-        r.vFreqMax = FieldU16(ui_->vFreqMaxEdit);
-    if (!ui_->clockEdit->text().isEmpty())
-        r.maxDisplayClock = TypedClockKHz(FieldText(ui_->clockEdit));
+    if (!ui_->vFreqMinEdit->text().isEmpty()) r.vFreqMin = FieldU16(ui_->vFreqMinEdit);
+    if (!ui_->vFreqTypEdit->text().isEmpty()) r.vFreqTyp = FieldU16(ui_->vFreqTypEdit);
+    if (!ui_->vFreqMaxEdit->text().isEmpty()) r.vFreqMax = FieldU16(ui_->vFreqMaxEdit);
+    if (!ui_->clockEdit->text().isEmpty()) r.maxDisplayClock = TypedClockKHz(FieldText(ui_->clockEdit));
 }
 
-bool Timing1Page::storePageRequest()
-{
+bool Timing1Page::storePageRequest() {
     state_.storeOk = false;
-    PanelRecord &r = state_.editPanel;
+    PanelRecord& r = state_.editPanel;
     SetResolutionClass(r, checkedClass());
     SetCustomResolution(r, false);
     const Timing1Values v = readFields();
-    if (v.other)
-        SetResolutionClass(r, ResolutionClass(r) | ClassOfWidth(v.width));
+    if (v.other) SetResolutionClass(r, ResolutionClass(r) | ClassOfWidth(v.width));
 
     const Timing1Check failed = FirstFailingTiming1Check(v);
     if (failed != Timing1Check::None) {
@@ -259,7 +241,4 @@ bool Timing1Page::storePageRequest()
     return true;
 }
 
-SheetPage *CreateTiming1Page(EditorState &state, QWidget *parent)
-{
-    return new Timing1Page(state, parent);
-}
+SheetPage* CreateTiming1Page(EditorState& state, QWidget* parent) { return new Timing1Page(state, parent); }

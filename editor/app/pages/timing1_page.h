@@ -20,7 +20,7 @@ class Timing1Page;
 class Timing1Page : public SheetPage {
     Q_OBJECT
 public:
-    Timing1Page(EditorState &state, QWidget *parent = nullptr);
+    Timing1Page(EditorState& state, QWidget* parent = nullptr);
     ~Timing1Page() override;
 
     bool pageLeave() override;
@@ -32,7 +32,7 @@ public:
     void load();
 
 private:
-    void resolutionClicked(QAbstractButton *button);
+    void resolutionClicked(QAbstractButton* button);
     void enableResolutionFields(bool enable);
 
     // The class bit of the checked one of VGA..UXGA; 0 with " Other " or none.
@@ -40,11 +40,11 @@ private:
     bool otherChecked() const;
     // The fields as typed; width and height only with " Other " checked.
     Timing1Values readFields() const;
-    QLineEdit *fieldOf(Timing1Check check) const;
+    QLineEdit* fieldOf(Timing1Check check) const;
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::Timing1Page> ui_;
-    QRadioButton *standardRadios_[5] = {};  // VGA, SVGA, XGA, SXGA, UXGA
+    QRadioButton* standardRadios_[5] = {};  // VGA, SVGA, XGA, SXGA, UXGA
     bool pressedWasChecked_ = false;        // the radio last pressed was checked already
 };
 

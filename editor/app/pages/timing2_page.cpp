@@ -24,22 +24,24 @@ constexpr int kTotalLimit = 4;
 
 }  // namespace
 
-QString Timing2CheckText(Timing2Check check)
-{
+QString Timing2CheckText(Timing2Check check) {
     switch (check) {
-    case Timing2Check::HPulseWidth:
-    case Timing2Check::HBackPorch:
-    case Timing2Check::VPulseWidth:
-    case Timing2Check::VBackPorch: return kTimingOver255Text;
-    case Timing2Check::HMinTotal: return kTimingHTotalRangeText;
-    case Timing2Check::VMinTotal: return kTimingVTotalRangeText;
-    case Timing2Check::None: break;
+        case Timing2Check::HPulseWidth:
+        case Timing2Check::HBackPorch:
+        case Timing2Check::VPulseWidth:
+        case Timing2Check::VBackPorch:
+            return kTimingOver255Text;
+        case Timing2Check::HMinTotal:
+            return kTimingHTotalRangeText;
+        case Timing2Check::VMinTotal:
+            return kTimingVTotalRangeText;
+        case Timing2Check::None:
+            break;
     }
     return QString();
 }
 
-void PaintTotalField(QLineEdit *field, bool shortTotal)
-{
+void PaintTotalField(QLineEdit* field, bool shortTotal) {
     QPalette palette = field->palette();
     if (shortTotal) {
         palette.setBrush(QPalette::Base, warningBrush());
@@ -52,11 +54,8 @@ void PaintTotalField(QLineEdit *field, bool shortTotal)
     field->update();
 }
 
-Timing2Page::Timing2Page(EditorState &state, QWidget *parent)
-    : SheetPage(parent)
-    , state_(state)
-    , ui_(std::make_unique<Ui::Timing2Page>())
-{
+Timing2Page::Timing2Page(EditorState& state, QWidget* parent)
+    : SheetPage(parent), state_(state), ui_(std::make_unique<Ui::Timing2Page>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     // The controls sit at fixed places: the sheet must leave the page its size.
@@ -70,12 +69,12 @@ Timing2Page::Timing2Page(EditorState &state, QWidget *parent)
     new BuddySpin(ui_->vPulseEdit, 0, kMaxSyncPeriod, QStringLiteral("vertical pulse width"));
     new BuddySpin(ui_->vBackPorchEdit, 0, kMaxSyncPeriod, QStringLiteral("vertical back-porch"));
     new BuddySpin(ui_->vTotalEdit, 0, 2048, QStringLiteral("vertical min. total period"));
-    for (QLineEdit *field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->vPulseEdit, ui_->vBackPorchEdit})
+    for (QLineEdit* field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->vPulseEdit, ui_->vBackPorchEdit})
         field->setMaxLength(kPeriodLimit);
     ui_->hTotalEdit->setMaxLength(kTotalLimit);
     ui_->vTotalEdit->setMaxLength(kTotalLimit);
 
-    const PanelRecord &r = state_.editPanel;
+    const PanelRecord& r = state_.editPanel;
     ShowInField(ui_->hPulseEdit, QString::number(r.hPulseWidth));
     ShowInField(ui_->hBackPorchEdit, QString::number(r.hBackPorch));
     ShowInField(ui_->hTotalEdit, QString::number(r.hMinTotal));
@@ -95,20 +94,18 @@ Timing2Page::Timing2Page(EditorState &state, QWidget *parent)
     vDiagram_->setGeometry(346, 176, 264, 100);
     refreshDiagrams();
 
-    for (QLineEdit *field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->hTotalEdit})
+    for (QLineEdit* field : {ui_->hPulseEdit, ui_->hBackPorchEdit, ui_->hTotalEdit})
         connect(field, &QLineEdit::textChanged, this, [this] { recomputeHorizontal(false); });
-    for (QLineEdit *field : {ui_->vPulseEdit, ui_->vBackPorchEdit, ui_->vTotalEdit})
+    for (QLineEdit* field : {ui_->vPulseEdit, ui_->vBackPorchEdit, ui_->vTotalEdit})
         connect(field, &QLineEdit::textChanged, this, [this] { recomputeVertical(false); });
     connect(ui_->helpButton, &QAbstractButton::clicked, this, &Timing2Page::showHelp);
 }
 
 Timing2Page::~Timing2Page() = default;
 
-void Timing2Page::refreshDisplayPeriods()
-{
-    if (state_.resolutionChanged)
-        SendStorePageRequest(PanelPageHandle(kTiming1Page), state_);
-    const PanelRecord &r = state_.editPanel;
+void Timing2Page::refreshDisplayPeriods() {
+    if (state_.resolutionChanged) SendStorePageRequest(PanelPageHandle(kTiming1Page), state_);
+    const PanelRecord& r = state_.editPanel;
     if (!IsStandardResolution(r.hResolution, r.vResolution)) {
         hDisplayPeriod_ = r.hResolution;
         vDisplayPeriod_ = r.vResolution;
@@ -120,8 +117,7 @@ void Timing2Page::refreshDisplayPeriods()
     ui_->vDisplayPeriod->setText(QString::number(vDisplayPeriod_));
 }
 
-void Timing2Page::recomputeHorizontal(bool repaint)
-{
+void Timing2Page::recomputeHorizontal(bool repaint) {
     const bool shortTotal = TotalPeriodTooShort(hDisplayPeriod_, FieldU16(ui_->hPulseEdit),
                                                 FieldU16(ui_->hBackPorchEdit), FieldU16(ui_->hTotalEdit));
     if (shortTotal != hTotalShort_ || repaint) {
@@ -131,8 +127,7 @@ void Timing2Page::recomputeHorizontal(bool repaint)
     refreshDiagrams();
 }
 
-void Timing2Page::recomputeVertical(bool repaint)
-{
+void Timing2Page::recomputeVertical(bool repaint) {
     const bool shortTotal = TotalPeriodTooShort(vDisplayPeriod_, FieldU16(ui_->vPulseEdit),
                                                 FieldU16(ui_->vBackPorchEdit), FieldU16(ui_->vTotalEdit));
     if (shortTotal != vTotalShort_ || repaint) {
@@ -142,23 +137,20 @@ void Timing2Page::recomputeVertical(bool repaint)
     refreshDiagrams();
 }
 
-void Timing2Page::refreshDiagrams()
-{
+void Timing2Page::refreshDiagrams() {
     // The fields as typed, like the red flags; nothing is stored.
     const Timing2Values v = readFields();
     hDiagram_->setTiming(hDisplayPeriod_, v.hPulseWidth, v.hBackPorch, v.hMinTotal);
     vDiagram_->setTiming(vDisplayPeriod_, v.vPulseWidth, v.vBackPorch, v.vMinTotal);
 }
 
-void Timing2Page::pageActivated()
-{
+void Timing2Page::pageActivated() {
     refreshDisplayPeriods();
     recomputeHorizontal(true);
     recomputeVertical(true);
 }
 
-Timing2Values Timing2Page::readFields() const
-{
+Timing2Values Timing2Page::readFields() const {
     Timing2Values v;
     v.hPulseWidth = FieldU16(ui_->hPulseEdit);
     v.hBackPorch = FieldU16(ui_->hBackPorchEdit);
@@ -169,38 +161,39 @@ Timing2Values Timing2Page::readFields() const
     return v;
 }
 
-QLineEdit *Timing2Page::fieldOf(Timing2Check check) const
-{
+QLineEdit* Timing2Page::fieldOf(Timing2Check check) const {
     switch (check) {
-    case Timing2Check::HPulseWidth: return ui_->hPulseEdit;
-    case Timing2Check::HBackPorch: return ui_->hBackPorchEdit;
-    case Timing2Check::HMinTotal: return ui_->hTotalEdit;
-    case Timing2Check::VPulseWidth: return ui_->vPulseEdit;
-    case Timing2Check::VBackPorch: return ui_->vBackPorchEdit;
-    case Timing2Check::VMinTotal: return ui_->vTotalEdit;
-    case Timing2Check::None: break;
+        case Timing2Check::HPulseWidth:
+            return ui_->hPulseEdit;
+        case Timing2Check::HBackPorch:
+            return ui_->hBackPorchEdit;
+        case Timing2Check::HMinTotal:
+            return ui_->hTotalEdit;
+        case Timing2Check::VPulseWidth:
+            return ui_->vPulseEdit;
+        case Timing2Check::VBackPorch:
+            return ui_->vBackPorchEdit;
+        case Timing2Check::VMinTotal:
+            return ui_->vTotalEdit;
+        case Timing2Check::None:
+            break;
     }
     return nullptr;
 }
 
-bool Timing2Page::pageLeave()
-{
+bool Timing2Page::pageLeave() {
     // A short total is only a warning; the checks are the ranges.
     const Timing2Check failed = FirstFailingTiming2Check(readFields());
-    if (failed == Timing2Check::None)
-        return true;
+    if (failed == Timing2Check::None) return true;
     ShowWarning(Timing2CheckText(failed));
-    if (QLineEdit *field = fieldOf(failed))
-        field->setFocus();
+    if (QLineEdit* field = fieldOf(failed)) field->setFocus();
     return false;
 }
 
-void Timing2Page::pageApply()
-{
-    PanelRecord &r = state_.editPanel;
-    const auto storeIfTyped = [](const QLineEdit *field, uint16_t &target) {
-        if (!field->text().isEmpty())
-            target = FieldU16(field);
+void Timing2Page::pageApply() {
+    PanelRecord& r = state_.editPanel;
+    const auto storeIfTyped = [](const QLineEdit* field, uint16_t& target) {
+        if (!field->text().isEmpty()) target = FieldU16(field);
     };
     storeIfTyped(ui_->hPulseEdit, r.hPulseWidth);
     storeIfTyped(ui_->hBackPorchEdit, r.hBackPorch);
@@ -210,8 +203,7 @@ void Timing2Page::pageApply()
     storeIfTyped(ui_->vTotalEdit, r.vMinTotal);
 }
 
-bool Timing2Page::storePageRequest()
-{
+bool Timing2Page::storePageRequest() {
     state_.storeOk = false;
     const Timing2Values v = readFields();
     const Timing2Check failed = FirstFailingTiming2Check(v);
@@ -219,7 +211,7 @@ bool Timing2Page::storePageRequest()
         ShowWarning(Timing2CheckText(failed), kTiming2Title);
         return false;
     }
-    PanelRecord &r = state_.editPanel;
+    PanelRecord& r = state_.editPanel;
     r.hPulseWidth = v.hPulseWidth;
     r.hBackPorch = v.hBackPorch;
     r.hMinTotal = v.hMinTotal;
@@ -230,12 +222,6 @@ bool Timing2Page::storePageRequest()
     return true;
 }
 
-void Timing2Page::showHelp()
-{
-    ShowHelpBox(kHelpTiming, this);
-}
+void Timing2Page::showHelp() { ShowHelpBox(kHelpTiming, this); }
 
-SheetPage *CreateTiming2Page(EditorState &state, QWidget *parent)
-{
-    return new Timing2Page(state, parent);
-}
+SheetPage* CreateTiming2Page(EditorState& state, QWidget* parent) { return new Timing2Page(state, parent); }

@@ -20,7 +20,7 @@ class Timing2Page;
 class Timing2Page : public SheetPage {
     Q_OBJECT
 public:
-    Timing2Page(EditorState &state, QWidget *parent = nullptr);
+    Timing2Page(EditorState& state, QWidget* parent = nullptr);
     ~Timing2Page() override;
 
     void pageActivated() override;
@@ -32,8 +32,8 @@ public:
     uint16_t vDisplayPeriod() const { return vDisplayPeriod_; }
     bool hTotalShort() const { return hTotalShort_; }
     bool vTotalShort() const { return vTotalShort_; }
-    TimingDiagram *hDiagram() const { return hDiagram_; }
-    TimingDiagram *vDiagram() const { return vDiagram_; }
+    TimingDiagram* hDiagram() const { return hDiagram_; }
+    TimingDiagram* vDiagram() const { return vDiagram_; }
 
 private:
     // Lets Timing I store first when the resolution was changed there, then
@@ -44,18 +44,18 @@ private:
     void recomputeHorizontal(bool repaint);
     void recomputeVertical(bool repaint);
     Timing2Values readFields() const;
-    QLineEdit *fieldOf(Timing2Check check) const;
+    QLineEdit* fieldOf(Timing2Check check) const;
     void showHelp();
     void refreshDiagrams();
 
-    EditorState &state_;
+    EditorState& state_;
     std::unique_ptr<Ui::Timing2Page> ui_;
     uint16_t hDisplayPeriod_ = 0;
     uint16_t vDisplayPeriod_ = 0;
     bool hTotalShort_ = false;
     bool vTotalShort_ = false;
-    TimingDiagram *hDiagram_ = nullptr;
-    TimingDiagram *vDiagram_ = nullptr;
+    TimingDiagram* hDiagram_ = nullptr;
+    TimingDiagram* vDiagram_ = nullptr;
 };
 
 // The message of a failing check (empty for Timing2Check::None).
@@ -63,4 +63,4 @@ QString Timing2CheckText(Timing2Check check);
 
 // Draws a "Min. total period" field white on the warning brush when `shortTotal`
 // is set, otherwise black on white.
-void PaintTotalField(QLineEdit *field, bool shortTotal);
+void PaintTotalField(QLineEdit* field, bool shortTotal);

@@ -4,10 +4,8 @@
 #include "panel_pages.h"
 #include "ui_PanelDataSheet.h"
 
-PanelDataSheet::PanelDataSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages)
-    : PropertySheet(state, parent)
-    , ui_(std::make_unique<Ui::PanelDataSheet>())
-{
+PanelDataSheet::PanelDataSheet(EditorState& state, QWidget* parent, const QList<SheetPageEntry>& pages)
+    : PropertySheet(state, parent), ui_(std::make_unique<Ui::PanelDataSheet>()) {
     ui_->setupUi(this);
     ClearPanelPages();
     setupSheet(ui_->pages, ui_->buttons, pages.isEmpty() ? standardPages() : pages);
@@ -15,8 +13,7 @@ PanelDataSheet::PanelDataSheet(EditorState &state, QWidget *parent, const QList<
 
 PanelDataSheet::~PanelDataSheet() = default;
 
-QList<SheetPageEntry> PanelDataSheet::standardPages()
-{
+QList<SheetPageEntry> PanelDataSheet::standardPages() {
     return {
         {QStringLiteral(" Interface I "), CreateInterface1Page},
         {QStringLiteral(" Interface II "), CreateInterface2Page},
@@ -26,13 +23,9 @@ QList<SheetPageEntry> PanelDataSheet::standardPages()
     };
 }
 
-void PanelDataSheet::pageCreated(int index, SheetPage *page)
-{
-    EnterPanelPage(index, page);
-}
+void PanelDataSheet::pageCreated(int index, SheetPage* page) { EnterPanelPage(index, page); }
 
-int ShowPanelDataSheet(EditorState &state, QWidget *owner)
-{
+int ShowPanelDataSheet(EditorState& state, QWidget* owner) {
     PanelDataSheet sheet(state, owner);
     return sheet.exec() == QDialog::Accepted ? 1 : 0;
 }

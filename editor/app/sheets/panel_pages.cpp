@@ -8,38 +8,29 @@
 
 namespace {
 
-std::array<QPointer<SheetPage>, kPanelPageCount> &Pages()
-{
+std::array<QPointer<SheetPage>, kPanelPageCount>& Pages() {
     static std::array<QPointer<SheetPage>, kPanelPageCount> pages;
     return pages;
 }
 
 }  // namespace
 
-void ClearPanelPages()
-{
-    for (auto &page : Pages())
-        page = nullptr;
+void ClearPanelPages() {
+    for (auto& page : Pages()) page = nullptr;
 }
 
-void EnterPanelPage(int index, SheetPage *page)
-{
-    if (index >= 0 && index < kPanelPageCount)
-        Pages()[static_cast<std::size_t>(index)] = page;
+void EnterPanelPage(int index, SheetPage* page) {
+    if (index >= 0 && index < kPanelPageCount) Pages()[static_cast<std::size_t>(index)] = page;
 }
 
-SheetPage *PanelPageHandle(int index)
-{
-    if (index < 0 || index >= kPanelPageCount)
-        return nullptr;
+SheetPage* PanelPageHandle(int index) {
+    if (index < 0 || index >= kPanelPageCount) return nullptr;
     return Pages()[static_cast<std::size_t>(index)].data();
 }
 
-bool SendStorePageRequest(SheetPage *page, EditorState &state)
-{
+bool SendStorePageRequest(SheetPage* page, EditorState& state) {
     state.storeOk = false;
-    if (!page)
-        return false;
+    if (!page) return false;
     state.storeOk = page->storePageRequest();
     return state.storeOk;
 }

@@ -21,9 +21,9 @@ constexpr int kStorePageRequest = 0x1400;
 // Cleared when the panel data sheet opens; a page enters its handle when it
 // is created, and a page that goes away drops out by itself.
 void ClearPanelPages();
-void EnterPanelPage(int index, SheetPage *page);
-SheetPage *PanelPageHandle(int index);  // null for a page not created since the sheet opened
+void EnterPanelPage(int index, SheetPage* page);
+SheetPage* PanelPageHandle(int index);  // null for a page not created since the sheet opened
 
 // Asks `page` to check and store its fields now. The outcome goes into
 // state.storeOk (false while the page checks) and is returned.
-bool SendStorePageRequest(SheetPage *page, EditorState &state);
+bool SendStorePageRequest(SheetPage* page, EditorState& state);

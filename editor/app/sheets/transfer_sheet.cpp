@@ -3,18 +3,15 @@
 #include "pages.h"
 #include "ui_TransferSheet.h"
 
-TransferSheet::TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages)
-    : PropertySheet(state, parent)
-    , ui_(std::make_unique<Ui::TransferSheet>())
-{
+TransferSheet::TransferSheet(EditorState& state, QWidget* parent, const QList<SheetPageEntry>& pages)
+    : PropertySheet(state, parent), ui_(std::make_unique<Ui::TransferSheet>()) {
     ui_->setupUi(this);
     setupSheet(ui_->pages, ui_->buttons, pages.isEmpty() ? standardPages() : pages);
 }
 
 TransferSheet::~TransferSheet() = default;
 
-QList<SheetPageEntry> TransferSheet::standardPages()
-{
+QList<SheetPageEntry> TransferSheet::standardPages() {
     return {
         {QStringLiteral(" File "), CreateFilePage},
         {QStringLiteral(" Platform "), CreatePlatformPage},
@@ -22,8 +19,7 @@ QList<SheetPageEntry> TransferSheet::standardPages()
     };
 }
 
-int ShowTransferSheet(EditorState &state, QWidget *owner)
-{
+int ShowTransferSheet(EditorState& state, QWidget* owner) {
     TransferSheet sheet(state, owner);
     return sheet.exec() == QDialog::Accepted ? 1 : 0;
 }

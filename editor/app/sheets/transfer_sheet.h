@@ -14,7 +14,7 @@ class TransferSheet : public PropertySheet {
     Q_OBJECT
 public:
     // `pages` replaces the three pages (tests); empty means the real ones.
-    TransferSheet(EditorState &state, QWidget *parent, const QList<SheetPageEntry> &pages = {});
+    TransferSheet(EditorState& state, QWidget* parent, const QList<SheetPageEntry>& pages = {});
     ~TransferSheet() override;
 
     static QList<SheetPageEntry> standardPages();
@@ -24,4 +24,4 @@ private:
 };
 
 // Runs the sheet modally; positive when it ended with OK.
-int ShowTransferSheet(EditorState &state, QWidget *owner);
+int ShowTransferSheet(EditorState& state, QWidget* owner);

@@ -12,21 +12,18 @@
 
 namespace {
 
-const QString kIntroWithoutPanel =
-    QStringLiteral("Select options and hide the box for subsequent calls.");
+const QString kIntroWithoutPanel = QStringLiteral("Select options and hide the box for subsequent calls.");
 
 }  // namespace
 
-SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
-    : QDialog(parent), state_(state), layout_(layout), ui_(std::make_unique<Ui::SelectionBox>())
-{
+SelectionBox::SelectionBox(EditorState& state, Layout layout, QWidget* parent)
+    : QDialog(parent), state_(state), layout_(layout), ui_(std::make_unique<Ui::SelectionBox>()) {
     ui_->setupUi(this);
     setFont(ordinaryFont());
     setModal(true);
-    const QPixmap &icon = EditorPicture(QStringLiteral("SelectionIcon"));
-    ui_->iconLabel->setPixmap(icon.isNull()
-                                  ? style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32)
-                                  : icon);
+    const QPixmap& icon = EditorPicture(QStringLiteral("SelectionIcon"));
+    ui_->iconLabel->setPixmap(icon.isNull() ? style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32)
+                                            : icon);
 
     SetCaptionFont({ui_->generalGroup, ui_->panelGroup});
     ui_->okButton->setFont(captionFont());
@@ -40,8 +37,7 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
         ui_->cancelButton->move(ui_->cancelButton->x(), ui_->cancelButton->y() - shift);
         resize(width(), height() - shift);
     } else {
-        QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,
-                                         ui_->panel4Radio};
+        QRadioButton* const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio, ui_->panel4Radio};
         CheckPanelRadio(radios, state_.panelNumber);
     }
     ui_->resetCheck->setChecked(state_.resetAfterWrite);
@@ -56,15 +52,12 @@ SelectionBox::SelectionBox(EditorState &state, Layout layout, QWidget *parent)
 
 SelectionBox::~SelectionBox() = default;
 
-void SelectionBox::accept()
-{
+void SelectionBox::accept() {
     const std::optional<int> address = DeviceAddressFromEntry(ui_->addressEdit->text());
-    if (!address)
-        return;
+    if (!address) return;
     state_.deviceAddress = *address;
     if (layout_ == Layout::WithPanelChoice) {
-        QRadioButton *const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio,
-                                         ui_->panel4Radio};
+        QRadioButton* const radios[4] = {ui_->panel1Radio, ui_->panel2Radio, ui_->panel3Radio, ui_->panel4Radio};
         state_.panelNumber = CheckedPanelRadio(radios);
     } else {
         state_.panelNumber = 0;  // this layout has no panel choice
@@ -74,8 +67,7 @@ void SelectionBox::accept()
     QDialog::accept();
 }
 
-int ShowSelectionBox(EditorState &state, SelectionBox::Layout layout, QWidget *parent)
-{
+int ShowSelectionBox(EditorState& state, SelectionBox::Layout layout, QWidget* parent) {
     SelectionBox box(state, layout, parent);
     return box.exec() == QDialog::Accepted ? 1 : 0;
 }

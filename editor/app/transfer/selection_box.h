@@ -19,7 +19,7 @@ public:
         WithoutPanelChoice,  // box 751: mode-table writes (hotkey of the mode table editor)
     };
 
-    SelectionBox(EditorState &state, Layout layout, QWidget *parent = nullptr);
+    SelectionBox(EditorState& state, Layout layout, QWidget* parent = nullptr);
     ~SelectionBox() override;
 
 public slots:
@@ -28,11 +28,11 @@ public slots:
     void accept() override;
 
 private:
-    EditorState &state_;
+    EditorState& state_;
     Layout layout_;
     std::unique_ptr<Ui::SelectionBox> ui_;
 };
 
 // Shows the box modally. Returns 1 after OK (settings stored), 0 after Cancel
 // (nothing stored).
-int ShowSelectionBox(EditorState &state, SelectionBox::Layout layout, QWidget *parent);
+int ShowSelectionBox(EditorState& state, SelectionBox::Layout layout, QWidget* parent);

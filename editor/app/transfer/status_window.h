@@ -22,13 +22,13 @@ class StatusWindow : public QDialog {
 public:
     // Creates the window at the top-left corner of parent and shows it
     // (modeless) with its group caption in captionFont.
-    StatusWindow(QWidget *parent, const QFont &captionFont);
+    StatusWindow(QWidget* parent, const QFont& captionFont);
     ~StatusWindow() override;
 
     // The status window of the transfer that runs now, or null.
-    static StatusWindow *current();
+    static StatusWindow* current();
 
-    QProgressBar *progressBar() const;
+    QProgressBar* progressBar() const;
 
     // Sets the bar (0..100) and repaints at once, even while the window
     // thread is blocked in a library call.
@@ -36,12 +36,12 @@ public:
 
 protected:
     // The window belongs to the transfer: the user cannot close it.
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent* event) override;
     void reject() override {}
 
 private:
     void repaintNow();
 
     std::unique_ptr<Ui::StatusWindow> ui_;
-    static StatusWindow *current_;
+    static StatusWindow* current_;
 };

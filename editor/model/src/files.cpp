@@ -283,9 +283,12 @@ const FileKindTexts& TextsForFileKind(FileKind kind) {
     static const FileKindTexts mode{"Mode files (*.MOD)#*.MOD#", "MOD", "  LOAD MODE TABLE", "  SAVE MODE TABLE"};
     static const FileKindTexts gamma{"Gamma table files (*.GAM)#*.GAM#", "GAM", "  LOAD GAMMA TABLE", nullptr};
     switch (kind) {
-        case FileKind::Mode: return mode;
-        case FileKind::Gamma: return gamma;
+        case FileKind::Mode:
+            return mode;
+        case FileKind::Gamma:
+            return gamma;
         case FileKind::Panel:
-        default: return panel;
+        default:
+            return panel;
     }
 }

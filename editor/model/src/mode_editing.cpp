@@ -45,21 +45,36 @@ ModeEntryFault CheckModeEntry(const TypedModeEntry& t) {
 const char* ModeEntryFaultMessage(ModeEntryFault fault) {
     using F = ModeEntryFault;
     switch (fault) {
-    case F::None: return "";
-    case F::HFreq: return "ERROR: Unvalid horizontal frequency !";
-    case F::VFreq: return "ERROR: Unvalid vertical frequency !";
-    case F::HFreqTol: return "ERROR: Unvalid horizontal freq. tolerance !";
-    case F::VFreqTol: return "ERROR: Unvalid vertical freq. tolerance !";
-    case F::HTotal: return "ERROR: Unvalid horizontal total period !";
-    case F::VTotal: return "ERROR: Unvalid vertical total period !";
-    case F::VTotalTol: return "ERROR: Unvalid vert. total period tolerance !";
-    case F::Width: return "ERROR: Unvalid horizontal active window !";
-    case F::Height: return "ERROR: Unvalid vertical active window !";
-    case F::HStart: return "ERROR: Unvalid horiz. start of active window !";
-    case F::VStart: return "ERROR: Unvalid vert. start of active window !";
-    case F::NoInput: return "ERROR: No input signal enabled !";
-    case F::HorizontalSum: return "ERROR: Width and horiz. start exceed total period !";
-    case F::VerticalSum: return "ERROR: Height and vert. start exceed total period !";
+        case F::None:
+            return "";
+        case F::HFreq:
+            return "ERROR: Unvalid horizontal frequency !";
+        case F::VFreq:
+            return "ERROR: Unvalid vertical frequency !";
+        case F::HFreqTol:
+            return "ERROR: Unvalid horizontal freq. tolerance !";
+        case F::VFreqTol:
+            return "ERROR: Unvalid vertical freq. tolerance !";
+        case F::HTotal:
+            return "ERROR: Unvalid horizontal total period !";
+        case F::VTotal:
+            return "ERROR: Unvalid vertical total period !";
+        case F::VTotalTol:
+            return "ERROR: Unvalid vert. total period tolerance !";
+        case F::Width:
+            return "ERROR: Unvalid horizontal active window !";
+        case F::Height:
+            return "ERROR: Unvalid vertical active window !";
+        case F::HStart:
+            return "ERROR: Unvalid horiz. start of active window !";
+        case F::VStart:
+            return "ERROR: Unvalid vert. start of active window !";
+        case F::NoInput:
+            return "ERROR: No input signal enabled !";
+        case F::HorizontalSum:
+            return "ERROR: Width and horiz. start exceed total period !";
+        case F::VerticalSum:
+            return "ERROR: Height and vert. start exceed total period !";
     }
     return "";
 }
@@ -67,19 +82,34 @@ const char* ModeEntryFaultMessage(ModeEntryFault fault) {
 const char* ModeEntryFaultField(ModeEntryFault fault) {
     using F = ModeEntryFault;
     switch (fault) {
-    case F::None: return "";
-    case F::HFreq: return "hFreq";
-    case F::VFreq: return "vFreq";
-    case F::HFreqTol: return "hFreqTol";
-    case F::VFreqTol: return "vFreqTol";
-    case F::HTotal: case F::HorizontalSum: return "hTotal";
-    case F::VTotal: case F::VerticalSum: return "vTotal";
-    case F::VTotalTol: return "vTotalTol";
-    case F::Width: return "activeWidth";
-    case F::Height: return "activeHeight";
-    case F::HStart: return "hStart";
-    case F::VStart: return "vStart";
-    case F::NoInput: return "modeFlags";
+        case F::None:
+            return "";
+        case F::HFreq:
+            return "hFreq";
+        case F::VFreq:
+            return "vFreq";
+        case F::HFreqTol:
+            return "hFreqTol";
+        case F::VFreqTol:
+            return "vFreqTol";
+        case F::HTotal:
+        case F::HorizontalSum:
+            return "hTotal";
+        case F::VTotal:
+        case F::VerticalSum:
+            return "vTotal";
+        case F::VTotalTol:
+            return "vTotalTol";
+        case F::Width:
+            return "activeWidth";
+        case F::Height:
+            return "activeHeight";
+        case F::HStart:
+            return "hStart";
+        case F::VStart:
+            return "vStart";
+        case F::NoInput:
+            return "modeFlags";
     }
     return "";
 }
@@ -118,23 +148,19 @@ void StoreTypedModeEntry(const TypedModeEntry& t, ModeEntry& e) {
     e.modeFlags = static_cast<uint8_t>((t.scanType & kScanTypeMask) | (t.enables & kEnableMask));
 }
 
-unsigned UsedModeCount(const ModeTable& table) {
-    return table.modeCount < kMaxModes ? table.modeCount : kMaxModes;
-}
+unsigned UsedModeCount(const ModeTable& table) { return table.modeCount < kMaxModes ? table.modeCount : kMaxModes; }
 
 bool OpenModeGap(ModeTable& table, unsigned slot) {
     const unsigned count = UsedModeCount(table);
     if (count >= kMaxModes || slot >= count) return false;
-    for (unsigned i = count; i > slot; --i)
-        std::memcpy(&table.entries[i], &table.entries[i - 1], sizeof(ModeEntry));
+    for (unsigned i = count; i > slot; --i) std::memcpy(&table.entries[i], &table.entries[i - 1], sizeof(ModeEntry));
     return true;
 }
 
 bool DeleteModeEntry(ModeTable& table, unsigned row) {
     const unsigned count = UsedModeCount(table);
     if (count < 2 || row >= count) return false;
-    for (unsigned i = row + 1; i < count; ++i)
-        std::memcpy(&table.entries[i - 1], &table.entries[i], sizeof(ModeEntry));
+    for (unsigned i = row + 1; i < count; ++i) std::memcpy(&table.entries[i - 1], &table.entries[i], sizeof(ModeEntry));
     table.modeCount = static_cast<uint16_t>(count - 1);
     ClearModeEntry(table, table.modeCount);
     return true;

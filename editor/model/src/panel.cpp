@@ -64,32 +64,63 @@ void ApplyResolutionClass(PanelRecord& r) {
     const uint16_t cls = ResolutionClass(r);
     if (!IsCustomResolution(r)) {
         switch (cls) {
-            case kClassVGA: r.hResolution = 640; r.vResolution = 480; break;
-            case kClassSVGA: r.hResolution = 800; r.vResolution = 600; break;
-            case kClassXGA: r.hResolution = 1024; r.vResolution = 768; break;
-            case kClassSXGA: r.hResolution = 1280; r.vResolution = 1024; break;
-            case kClassUXGA: r.hResolution = 1600; r.vResolution = 1200; break;
-            default: break;
+            case kClassVGA:
+                r.hResolution = 640;
+                r.vResolution = 480;
+                break;
+            case kClassSVGA:
+                r.hResolution = 800;
+                r.vResolution = 600;
+                break;
+            case kClassXGA:
+                r.hResolution = 1024;
+                r.vResolution = 768;
+                break;
+            case kClassSXGA:
+                r.hResolution = 1280;
+                r.vResolution = 1024;
+                break;
+            case kClassUXGA:
+                r.hResolution = 1600;
+                r.vResolution = 1200;
+                break;
+            default:
+                break;
         }
     }
     switch (cls) {
         case kClassVGA:
-        case kClassSVGA: r.resolutionCodeA = 218; r.resolutionCodeB = 17; break;
-        case kClassXGA: r.resolutionCodeA = 221; r.resolutionCodeB = 17; break;
+        case kClassSVGA:
+            r.resolutionCodeA = 218;
+            r.resolutionCodeB = 17;
+            break;
+        case kClassXGA:
+            r.resolutionCodeA = 221;
+            r.resolutionCodeB = 17;
+            break;
         case kClassSXGA:
-        case kClassUXGA: r.resolutionCodeA = 204; r.resolutionCodeB = 9; break;
-        default: break;
+        case kClassUXGA:
+            r.resolutionCodeA = 204;
+            r.resolutionCodeB = 9;
+            break;
+        default:
+            break;
     }
 }
 
 uint16_t EffectiveKesaId(const PanelRecord& r) {
     if (r.kesaId != 0) return r.kesaId;
     switch (r.hResolution) {
-        case 640: return 5;
-        case 800: return 7;
-        case 1024: return HasPanelFlag(r, kDualPixel) ? 12 : 6;
-        case 1280: return 1;
-        default: return 0;
+        case 640:
+            return 5;
+        case 800:
+            return 7;
+        case 1024:
+            return HasPanelFlag(r, kDualPixel) ? 12 : 6;
+        case 1280:
+            return 1;
+        default:
+            return 0;
     }
 }
 

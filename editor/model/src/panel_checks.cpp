@@ -54,15 +54,18 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
     // Interface I.
     if (r.displayName[0] == '\0') Error(out, "displayName", "ERROR: No display name defined !");
     if (r.manufacturer >= kManufacturerCount)
-        Error(out, "manufacturer", "manufacturer " + Num(r.manufacturer) + " has no list entry (0.." +
-                                       Num(kManufacturerCount - 1) + ")");
+        Error(out, "manufacturer",
+              "manufacturer " + Num(r.manufacturer) + " has no list entry (0.." + Num(kManufacturerCount - 1) + ")");
     if (r.colorDepth != 6 && r.colorDepth != 8)
         Error(out, "colorDepth", "colour depth " + Num(r.colorDepth) + " is no interface arrangement (6 or 8)");
     if (Correction(r) >= kCorrectionCount)
         Error(out, "panelFlags.correction", "correction " + Num(Correction(r)) + " has no list entry (0..1)");
 
     // Interface II.
-    const struct { const char* field; unsigned step; } drives[] = {
+    const struct {
+        const char* field;
+        unsigned step;
+    } drives[] = {
         {"outputDrive.dataLinesDrive", DataLinesDrive(r)},
         {"outputDrive.clockDrive", ClockDrive(r)},
         {"outputDrive.controlLinesDrive", ControlLinesDrive(r)},
@@ -71,14 +74,12 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
         if (d.step < 1 || d.step > kDriveStepCount)
             Error(out, d.field, "drive step " + Num(d.step) + " has no list entry (1..7)");
     if (r.outputDrive & 0x00C0) Warning(out, "outputDrive.spare", "spare bits 6-7 of the output drive are set");
-    if (r.kesaId >= kKesaIdCount)
-        Error(out, "kesaId", "KESA id " + Num(r.kesaId) + " has no list entry (0..15)");
+    if (r.kesaId >= kKesaIdCount) Error(out, "kesaId", "KESA id " + Num(r.kesaId) + " has no list entry (0..15)");
 
     // Timing I.
     const unsigned cls = ResolutionClass(r);
     if (!IsSingleClassBit(cls))
-        Error(out, "panelFlags.resolutionClass",
-              "resolution class " + Num(cls) + " is not one of 1, 2, 4, 8, 16");
+        Error(out, "panelFlags.resolutionClass", "resolution class " + Num(cls) + " is not one of 1, 2, 4, 8, 16");
     const bool other = !IsStandardResolution(r.hResolution, r.vResolution);
     if (other && (r.hResolution < 160 || r.hResolution > 2000))
         Error(out, "hResolution", "ERROR: Unvalid horizontal resolution !");
@@ -105,10 +106,12 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
     if (r.maxDisplayClock < kMinDisplayClockKHz || r.maxDisplayClock > kMaxDisplayClockKHz)
         Error(out, "maxDisplayClock", "ERROR: Use values between 15 to 150 MHz !");
     // The board keeps the three frequencies in one byte each.
-    const struct { const char* field; unsigned v; } bytes[] = {
-        {"vFreqMin", r.vFreqMin}, {"vFreqTyp", r.vFreqTyp}, {"vFreqMax", r.vFreqMax},
-        {"hPulseWidth", r.hPulseWidth}, {"hBackPorch", r.hBackPorch},
-        {"vPulseWidth", r.vPulseWidth}, {"vBackPorch", r.vBackPorch}};
+    const struct {
+        const char* field;
+        unsigned v;
+    } bytes[] = {{"vFreqMin", r.vFreqMin},       {"vFreqTyp", r.vFreqTyp},     {"vFreqMax", r.vFreqMax},
+                 {"hPulseWidth", r.hPulseWidth}, {"hBackPorch", r.hBackPorch}, {"vPulseWidth", r.vPulseWidth},
+                 {"vBackPorch", r.vBackPorch}};
     for (const auto& b : bytes)
         if (b.v > 255)
             Warning(out, b.field, Num(b.v) + " does not fit the board's byte: it is sent as " + Num(b.v & 0xFF));
@@ -131,13 +134,11 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
     if (sumH > r.hMinTotal)
         Warning(out, "hMinTotal",
                 "horizontal total period " + Num(r.hMinTotal) + " is shorter than display period " + Num(dispH) +
-                    " + pulse width " + Num(r.hPulseWidth) + " + back-porch " + Num(r.hBackPorch) + " = " +
-                    Num(sumH));
+                    " + pulse width " + Num(r.hPulseWidth) + " + back-porch " + Num(r.hBackPorch) + " = " + Num(sumH));
     if (sumV > r.vMinTotal)
         Warning(out, "vMinTotal",
                 "vertical total period " + Num(r.vMinTotal) + " is shorter than display period " + Num(dispV) +
-                    " + pulse width " + Num(r.vPulseWidth) + " + back-porch " + Num(r.vBackPorch) + " = " +
-                    Num(sumV));
+                    " + pulse width " + Num(r.vPulseWidth) + " + back-porch " + Num(r.vBackPorch) + " = " + Num(sumV));
     // The display clock the timing needs at the highest vertical frequency.
     const uint64_t neededHz = uint64_t{r.hMinTotal} * r.vMinTotal * r.vFreqMax;
     if (r.maxDisplayClock != 0 && neededHz > uint64_t{r.maxDisplayClock} * 1000)
@@ -147,9 +148,13 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& r) {
                     Mhz(r.maxDisplayClock));
 
     // Gamma/Power.
-    const struct { const char* field; unsigned v; } delays[] = {
-        {"powerOnT1", r.powerOnT1}, {"powerOnT2", r.powerOnT2}, {"powerOffT3", r.powerOffT3},
-        {"powerOffT4", r.powerOffT4}};
+    const struct {
+        const char* field;
+        unsigned v;
+    } delays[] = {{"powerOnT1", r.powerOnT1},
+                  {"powerOnT2", r.powerOnT2},
+                  {"powerOffT3", r.powerOffT3},
+                  {"powerOffT4", r.powerOffT4}};
     for (const auto& d : delays)
         if (d.v * 10 > 2500) Error(out, d.field, "ERROR: Use timing values between 10 to 2500 ms !");
     return out;
@@ -205,13 +210,13 @@ std::vector<CheckFinding> CheckModeTable(const ModeTable& t) {
             const bool interlaced = ScanType(e) == 3;
             const int64_t line = int64_t{e.hFreq} * 10000;
             const int64_t frame = int64_t{e.vFreq} * 10 * e.vTotal / (interlaced ? 2 : 1);
-            const int64_t allowed = int64_t{e.hFreqTol} * 10000 +
-                                    int64_t{e.vFreqTol} * 10 * e.vTotal / (interlaced ? 2 : 1);
+            const int64_t allowed =
+                int64_t{e.hFreqTol} * 10000 + int64_t{e.vFreqTol} * 10 * e.vTotal / (interlaced ? 2 : 1);
             if (std::llabs(line - frame) > allowed)
                 Error(out, prefix + "hFreq",
-                      "line rate " + Tenths(e.hFreq) + " kHz does not match frame rate " + Tenths(e.vFreq) +
-                          " Hz x " + Num(e.vTotal) + (interlaced ? " / 2" : "") + " lines = " +
-                          Num(static_cast<uint64_t>(frame / 100)) + " Hz");
+                      "line rate " + Tenths(e.hFreq) + " kHz does not match frame rate " + Tenths(e.vFreq) + " Hz x " +
+                          Num(e.vTotal) + (interlaced ? " / 2" : "") +
+                          " lines = " + Num(static_cast<uint64_t>(frame / 100)) + " Hz");
         }
     }
     // Pairs that the board cannot tell apart: the same inputs, and frequency
@@ -228,14 +233,15 @@ std::vector<CheckFinding> CheckModeTable(const ModeTable& t) {
             bool same = true;
             for (std::size_t k = 0; k < 20; ++k)
                 same = same && reinterpret_cast<const uint8_t*>(&a)[k] == reinterpret_cast<const uint8_t*>(&b)[k];
-            if (same)
-                Error(out, field, EntryName(j, b) + " duplicates " + EntryName(i, a));
+            if (same) Error(out, field, EntryName(j, b) + " duplicates " + EntryName(i, a));
             else if (ScanType(a) != ScanType(b))
-                Warning(out, field, EntryName(j, b) + " overlaps " + EntryName(i, a) +
-                                        " for the same inputs; only the scan type tells them apart");
+                Warning(out, field,
+                        EntryName(j, b) + " overlaps " + EntryName(i, a) +
+                            " for the same inputs; only the scan type tells them apart");
             else
-                Error(out, field, EntryName(j, b) + " overlaps " + EntryName(i, a) +
-                                      " for the same inputs (frequency and total windows with tolerances)");
+                Error(out, field,
+                      EntryName(j, b) + " overlaps " + EntryName(i, a) +
+                          " for the same inputs (frequency and total windows with tolerances)");
         }
     }
     for (unsigned i = n; i < kMaxModes; ++i) {

@@ -10,8 +10,7 @@ namespace pictures {
 // One face: a raised (up) or pressed (down) plate with an icon and a label.
 // `shift` is how far the content moves while pressed; it matches the pressed
 // offset of the focus rectangle of the windows that use the face.
-QImage Face(QSize size, bool down, int shift, const Icon &icon, const QString &label, const Icon &badge)
-{
+QImage Face(QSize size, bool down, int shift, const Icon& icon, const QString& label, const Icon& badge) {
     QImage img(size, QImage::Format_ARGB32_Premultiplied);
     img.fill(QColor(0xc0, 0xc0, 0xc0));
     QPainter p(&img);
@@ -41,24 +40,21 @@ QImage Face(QSize size, bool down, int shift, const Icon &icon, const QString &l
         const qreal s = 26;
         QRectF ir((size.width() - s) / 2 + dx, 8 + dy, s, s);
         icon(p, ir);
-        if (badge)
-            badge(p, ir);
+        if (badge) badge(p, ir);
         p.setPen(kInk);
         p.drawText(QRectF(dx, 36 + dy, size.width(), 16), Qt::AlignHCenter | Qt::AlignVCenter, label);
     } else {
         const qreal s = 20;
         QRectF ir(7 + dx, (size.height() - s) / 2 + dy, s, s);
         icon(p, ir);
-        if (badge)
-            badge(p, ir);
+        if (badge) badge(p, ir);
         p.setPen(kInk);
         p.drawText(QRectF(29 + dx, dy, size.width() - 31, size.height()), Qt::AlignHCenter | Qt::AlignVCenter, label);
     }
     return img;
 }
 
-QImage Strip(QSize size, const QString &word, const Icon &icon, const QColor &accent)
-{
+QImage Strip(QSize size, const QString& word, const Icon& icon, const QColor& accent) {
     QImage img(size, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);

@@ -8,8 +8,7 @@
 
 namespace pictures {
 
-QFont LabelFont(int pixelSize, bool bold)
-{
+QFont LabelFont(int pixelSize, bool bold) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(pixelSize);
     f.setBold(bold);
@@ -17,8 +16,7 @@ QFont LabelFont(int pixelSize, bool bold)
     return f;
 }
 
-void PanelIcon(QPainter &p, const QRectF &r)
-{
+void PanelIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     QRectF screen(r.left() + 1 * u, r.top() + 2 * u, 22 * u, 15 * u);
     p.setPen(QPen(kInk, 1.2 * u));
@@ -38,8 +36,7 @@ void PanelIcon(QPainter &p, const QRectF &r)
     p.drawRoundedRect(QRectF(r.left() + 6 * u, r.top() + 20 * u, 12 * u, 2 * u), u, u);
 }
 
-void PencilOverlay(QPainter &p, const QRectF &r)
-{
+void PencilOverlay(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     p.save();
     p.translate(r.left() + 17 * u, r.top() + 13 * u);
@@ -52,14 +49,12 @@ void PencilOverlay(QPainter &p, const QRectF &r)
     p.restore();
 }
 
-void EditIcon(QPainter &p, const QRectF &r)
-{
+void EditIcon(QPainter& p, const QRectF& r) {
     PanelIcon(p, r);
     PencilOverlay(p, r);
 }
 
-void TableIcon(QPainter &p, const QRectF &r)
-{
+void TableIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     QRectF t(r.left() + 2 * u, r.top() + 3 * u, 20 * u, 18 * u);
     p.setPen(Qt::NoPen);
@@ -78,10 +73,9 @@ void TableIcon(QPainter &p, const QRectF &r)
     p.drawRect(t);
 }
 
-void TransferIcon(QPainter &p, const QRectF &r)
-{
+void TransferIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
-    auto arrow = [&](qreal y, bool right, const QColor &c) {
+    auto arrow = [&](qreal y, bool right, const QColor& c) {
         QPainterPath path;
         const qreal x0 = r.left() + 2 * u, x1 = r.left() + 22 * u;
         const qreal tip = right ? x1 : x0, tail = right ? x0 : x1;
@@ -102,8 +96,7 @@ void TransferIcon(QPainter &p, const QRectF &r)
     arrow(r.top() + 17 * u, false, kGreen);
 }
 
-void GearIcon(QPainter &p, const QRectF &r)
-{
+void GearIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     const QPointF c = r.center();
     QPainterPath gear;
@@ -113,10 +106,8 @@ void GearIcon(QPainter &p, const QRectF &r)
         const qreal rad = (i % 2 == 0) ? 10.5 * u : 8 * u;
         const QPointF p0 = c + QPointF(std::cos(a0) * rad, std::sin(a0) * rad);
         const QPointF p1 = c + QPointF(std::cos(a1) * rad, std::sin(a1) * rad);
-        if (i == 0)
-            gear.moveTo(p0);
-        else
-            gear.lineTo(p0);
+        if (i == 0) gear.moveTo(p0);
+        else gear.lineTo(p0);
         gear.lineTo(p1);
     }
     gear.closeSubpath();
@@ -130,8 +121,7 @@ void GearIcon(QPainter &p, const QRectF &r)
     p.drawPath(gear.subtracted(hole));
 }
 
-void SheetShape(QPainter &p, const QRectF &r, const QColor &fill)
-{
+void SheetShape(QPainter& p, const QRectF& r, const QColor& fill) {
     const qreal u = r.width() / 24.0;
     QPainterPath s;
     s.moveTo(r.left() + 4 * u, r.top() + 1 * u);
@@ -144,13 +134,11 @@ void SheetShape(QPainter &p, const QRectF &r, const QColor &fill)
     p.setBrush(fill);
     p.drawPath(s);
     p.setBrush(QColor(0xd5, 0xdd, 0xe6));
-    p.drawPolygon(QPolygonF({QPointF(r.left() + 14 * u, r.top() + 1 * u),
-                             QPointF(r.left() + 14 * u, r.top() + 7 * u),
+    p.drawPolygon(QPolygonF({QPointF(r.left() + 14 * u, r.top() + 1 * u), QPointF(r.left() + 14 * u, r.top() + 7 * u),
                              QPointF(r.left() + 20 * u, r.top() + 7 * u)}));
 }
 
-void NewIcon(QPainter &p, const QRectF &r)
-{
+void NewIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     SheetShape(p, r, Qt::white);
     // a small spark: fresh data
@@ -166,8 +154,7 @@ void NewIcon(QPainter &p, const QRectF &r)
     p.drawPolygon(star);
 }
 
-void FolderIcon(QPainter &p, const QRectF &r)
-{
+void FolderIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     p.setPen(QPen(kYellow.darker(160), 1.0 * u));
     p.setBrush(kYellow.darker(115));
@@ -184,12 +171,12 @@ void FolderIcon(QPainter &p, const QRectF &r)
     g.setColorAt(0, QColor(0xfb, 0xe2, 0x94));
     g.setColorAt(1, kYellow);
     p.setBrush(g);
-    p.drawPolygon(QPolygonF({QPointF(r.left() + 4 * u, r.top() + 10 * u), QPointF(r.left() + 23 * u, r.top() + 10 * u),
-                             QPointF(r.left() + 21 * u, r.top() + 21 * u), QPointF(r.left() + 1 * u, r.top() + 21 * u)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(r.left() + 4 * u, r.top() + 10 * u), QPointF(r.left() + 23 * u, r.top() + 10 * u),
+                   QPointF(r.left() + 21 * u, r.top() + 21 * u), QPointF(r.left() + 1 * u, r.top() + 21 * u)}));
 }
 
-void ArrowGlyph(QPainter &p, const QPointF &tip, qreal angleDeg, qreal len, qreal u, const QColor &c)
-{
+void ArrowGlyph(QPainter& p, const QPointF& tip, qreal angleDeg, qreal len, qreal u, const QColor& c) {
     p.save();
     p.translate(tip);
     p.rotate(angleDeg);
@@ -208,15 +195,13 @@ void ArrowGlyph(QPainter &p, const QPointF &tip, qreal angleDeg, qreal len, qrea
     p.restore();
 }
 
-void LoadIcon(QPainter &p, const QRectF &r)
-{
+void LoadIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     FolderIcon(p, r);
     ArrowGlyph(p, QPointF(r.left() + 12 * u, r.top() + 1 * u), -90, 11 * u, u, kGreen);
 }
 
-void DiskIcon(QPainter &p, const QRectF &r)
-{
+void DiskIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     QRectF d(r.left() + 2 * u, r.top() + 2 * u, 20 * u, 20 * u);
     QPainterPath body;
@@ -242,13 +227,9 @@ void DiskIcon(QPainter &p, const QRectF &r)
                    QPointF(d.left() + 15 * u, d.top() + (12.5 + 2.2 * i) * u));
 }
 
-void SaveIcon(QPainter &p, const QRectF &r)
-{
-    DiskIcon(p, r);
-}
+void SaveIcon(QPainter& p, const QRectF& r) { DiskIcon(p, r); }
 
-void BoardIcon(QPainter &p, const QRectF &r)
-{
+void BoardIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     QRectF b(r.left() + 3 * u, r.top() + 3 * u, 18 * u, 18 * u);
     p.setPen(QPen(kBoard.darker(150), 1.0 * u));
@@ -271,23 +252,20 @@ void BoardIcon(QPainter &p, const QRectF &r)
     p.drawEllipse(QPointF(chip.left() + 2 * u, chip.top() + 2 * u), 0.9 * u, 0.9 * u);
 }
 
-void ReadIcon(QPainter &p, const QRectF &r)
-{
+void ReadIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     BoardIcon(p, QRectF(r.left() + 6 * u, r.top(), r.width(), r.height()).adjusted(0, 0, -6 * u, -6 * u));
     ArrowGlyph(p, QPointF(r.left() + 1 * u, r.top() + 18 * u), 180, 13 * u, u, kGreen);
 }
 
-void WriteIcon(QPainter &p, const QRectF &r)
-{
+void WriteIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     BoardIcon(p, QRectF(r.left() + 6 * u, r.top(), r.width(), r.height()).adjusted(0, 0, -6 * u, -6 * u));
     ArrowGlyph(p, QPointF(r.left() + 14 * u, r.top() + 18 * u), 0, 13 * u, u, kOrange);
 }
 
 // A small table in the lower right corner: the mode table variants.
-void ModeBadge(QPainter &p, const QRectF &r)
-{
+void ModeBadge(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     const QRectF b(r.left() + 12 * u, r.top() + 12 * u, 12 * u, 12 * u);
     p.setPen(Qt::NoPen);
@@ -296,15 +274,13 @@ void ModeBadge(QPainter &p, const QRectF &r)
     TableIcon(p, b);
 }
 
-void PanelFileIcon(QPainter &p, const QRectF &r)
-{
+void PanelFileIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     SheetShape(p, r, Qt::white);
     PanelIcon(p, QRectF(r.left() + 6 * u, r.top() + 9 * u, 12 * u, 12 * u));
 }
 
-void GammaIcon(QPainter &p, const QRectF &r)
-{
+void GammaIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     QRectF a(r.left() + 3 * u, r.top() + 2 * u, 19 * u, 19 * u);
     p.setPen(Qt::NoPen);
@@ -326,8 +302,7 @@ void GammaIcon(QPainter &p, const QRectF &r)
     p.drawLine(a.bottomLeft(), a.topRight());
 }
 
-void MergeIcon(QPainter &p, const QRectF &r)
-{
+void MergeIcon(QPainter& p, const QRectF& r) {
     const qreal u = r.width() / 24.0;
     p.setPen(QPen(kBlue, 2.4 * u, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);

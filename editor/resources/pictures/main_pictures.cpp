@@ -9,8 +9,7 @@
 
 namespace pictures {
 
-QImage MainLogo()
-{
+QImage MainLogo() {
     QImage img(42, 302, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -20,8 +19,7 @@ QImage MainLogo()
     g.setColorAt(1, QColor(0x1f, 0x4f, 0x8a));
     p.fillRect(img.rect(), g);
     p.setPen(QPen(QColor(255, 255, 255, 60), 1));
-    for (int y = 12; y < 302; y += 10)
-        p.drawLine(QPointF(36, y), QPointF(40, y));
+    for (int y = 12; y < 302; y += 10) p.drawLine(QPointF(36, y), QPointF(40, y));
     p.save();
     p.translate(29, 290);
     p.rotate(-90);
@@ -38,8 +36,7 @@ QImage MainLogo()
     return img;
 }
 
-QImage MainImage()
-{
+QImage MainImage() {
     QImage img(110, 256, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -65,8 +62,7 @@ QImage MainImage()
     BoardIcon(p, QRectF(20, 138, 44, 44));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xd9, 0xc0, 0x6a));
-    for (int i = 0; i < 6; ++i)
-        p.drawRect(QRectF(70, 142 + i * 7, 20, 3.5));
+    for (int i = 0; i < 6; ++i) p.drawRect(QRectF(70, 142 + i * 7, 20, 3.5));
     // serial plug at the bottom
     p.setPen(QPen(kInk, 2.2));
     QPainterPath wire;
@@ -85,8 +81,7 @@ QImage MainImage()
     return img;
 }
 
-QImage Author()
-{
+QImage Author() {
     QImage img(270, 244, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -121,8 +116,7 @@ QImage Author()
     return img;
 }
 
-QImage SelectionIcon()
-{
+QImage SelectionIcon() {
     QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);

@@ -22,8 +22,7 @@ namespace {
 int written = 0;
 int failed = 0;
 
-void Save(const QDir &dir, const QString &name, const QImage &img)
-{
+void Save(const QDir& dir, const QString& name, const QImage& img) {
     const QString path = dir.filePath(name + QStringLiteral(".png"));
     if (img.save(path, "PNG")) {
         ++written;
@@ -33,17 +32,15 @@ void Save(const QDir &dir, const QString &name, const QImage &img)
     }
 }
 
-void SaveFaces(const QDir &dir, const QString &stem, QSize size, int shift, const Icon &icon, const QString &label,
-               const Icon &badge = {})
-{
+void SaveFaces(const QDir& dir, const QString& stem, QSize size, int shift, const Icon& icon, const QString& label,
+               const Icon& badge = {}) {
     Save(dir, stem + QStringLiteral("UpBtn"), Face(size, false, shift, icon, label, badge));
     Save(dir, stem + QStringLiteral("DwnBtn"), Face(size, true, shift, icon, label, badge));
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     if (!dir.exists()) {

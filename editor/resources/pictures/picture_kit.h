@@ -23,34 +23,34 @@ inline const QColor kYellow(0xf2, 0xc1, 0x4e);
 inline const QColor kBorder(0x7d, 0x8d, 0xa0);
 inline const QColor kBoard(0x3f, 0x8f, 0x5e);
 
-using Icon = std::function<void(QPainter &, const QRectF &)>;
+using Icon = std::function<void(QPainter&, const QRectF&)>;
 
 QFont LabelFont(int pixelSize, bool bold = true);
 
 // Icons (icons.cpp), each drawn into a square rectangle.
-void PanelIcon(QPainter &p, const QRectF &r);
-void EditIcon(QPainter &p, const QRectF &r);
-void TableIcon(QPainter &p, const QRectF &r);
-void TransferIcon(QPainter &p, const QRectF &r);
-void GearIcon(QPainter &p, const QRectF &r);
-void NewIcon(QPainter &p, const QRectF &r);
-void LoadIcon(QPainter &p, const QRectF &r);
-void SaveIcon(QPainter &p, const QRectF &r);
-void BoardIcon(QPainter &p, const QRectF &r);
-void ReadIcon(QPainter &p, const QRectF &r);
-void WriteIcon(QPainter &p, const QRectF &r);
-void ModeBadge(QPainter &p, const QRectF &r);  // a small table in the lower right corner
-void PanelFileIcon(QPainter &p, const QRectF &r);
-void GammaIcon(QPainter &p, const QRectF &r);
-void MergeIcon(QPainter &p, const QRectF &r);
+void PanelIcon(QPainter& p, const QRectF& r);
+void EditIcon(QPainter& p, const QRectF& r);
+void TableIcon(QPainter& p, const QRectF& r);
+void TransferIcon(QPainter& p, const QRectF& r);
+void GearIcon(QPainter& p, const QRectF& r);
+void NewIcon(QPainter& p, const QRectF& r);
+void LoadIcon(QPainter& p, const QRectF& r);
+void SaveIcon(QPainter& p, const QRectF& r);
+void BoardIcon(QPainter& p, const QRectF& r);
+void ReadIcon(QPainter& p, const QRectF& r);
+void WriteIcon(QPainter& p, const QRectF& r);
+void ModeBadge(QPainter& p, const QRectF& r);  // a small table in the lower right corner
+void PanelFileIcon(QPainter& p, const QRectF& r);
+void GammaIcon(QPainter& p, const QRectF& r);
+void MergeIcon(QPainter& p, const QRectF& r);
 
 // One button face (faces.cpp): a raised (up) or pressed (down) plate with an
 // icon and a label. `shift` is how far the content moves while pressed; it
 // matches the pressed offset of the focus rectangle of the windows that use
 // the face.
-QImage Face(QSize size, bool down, int shift, const Icon &icon, const QString &label, const Icon &badge = {});
+QImage Face(QSize size, bool down, int shift, const Icon& icon, const QString& label, const Icon& badge = {});
 // The tall picture at the left edge of a page or dialog (faces.cpp).
-QImage Strip(QSize size, const QString &word, const Icon &icon, const QColor &accent);
+QImage Strip(QSize size, const QString& word, const Icon& icon, const QColor& accent);
 
 // The main window's pictures and the selection box's icon (main_pictures.cpp).
 QImage MainLogo();

@@ -18,22 +18,19 @@
 
 namespace {
 
-QMap<QString, ShotMaker> &Shots()
-{
+QMap<QString, ShotMaker>& Shots() {
     static QMap<QString, ShotMaker> shots;
     return shots;
 }
 
 }  // namespace
 
-bool RegisterShot(const char *name, ShotMaker make)
-{
+bool RegisterShot(const char* name, ShotMaker make) {
     Shots().insert(QString::fromLatin1(name), std::move(make));
     return true;
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
@@ -55,11 +52,10 @@ int main(int argc, char **argv)
     int saved = 0;
     int failed = 0;
     for (auto it = Shots().cbegin(); it != Shots().cend(); ++it) {
-        if (!wanted.isEmpty() && !wanted.contains(it.key()))
-            continue;
+        if (!wanted.isEmpty() && !wanted.contains(it.key())) continue;
         EditorState state;
         PrepareEditor(state);
-        QWidget *window = it.value()(state);
+        QWidget* window = it.value()(state);
         if (!window) {
             ++failed;
             continue;

@@ -16,9 +16,8 @@
 
 struct EditorState;
 
-using ShotMaker = std::function<QWidget *(EditorState &)>;
+using ShotMaker = std::function<QWidget*(EditorState&)>;
 
-bool RegisterShot(const char *name, ShotMaker make);
+bool RegisterShot(const char* name, ShotMaker make);
 
-#define TOLVANE_SHOT(name, ...) \
-    static const bool tolvane_shot_##name = RegisterShot(#name, __VA_ARGS__)
+#define TOLVANE_SHOT(name, ...) static const bool tolvane_shot_##name = RegisterShot(#name, __VA_ARGS__)

@@ -14,9 +14,9 @@
 #include <cmath>
 #include <cstring>
 
-TOLVANE_SHOT(gamma_power_page, [](EditorState &state) -> QWidget * {
+TOLVANE_SHOT(gamma_power_page, [](EditorState& state) -> QWidget* {
     state.editPanel = state.panel;
-    PanelRecord &record = state.editPanel;
+    PanelRecord& record = state.editPanel;
     std::memcpy(record.displayName, "LM181E1", 7);  // lets the first page be left
     SetPanelFlag(record, kUseGamma, true);
     for (int i = 0; i < 256; ++i)
@@ -30,9 +30,9 @@ TOLVANE_SHOT(gamma_power_page, [](EditorState &state) -> QWidget * {
     record.powerOffT3 = 20;
     record.powerOffT4 = 100;
 
-    auto *sheet = new PanelDataSheet(state, nullptr);
+    auto* sheet = new PanelDataSheet(state, nullptr);
     sheet->turnToPage(kGammaPowerPage);
-    if (auto *list = sheet->findChild<QListWidget *>(QStringLiteral("gammaList"))) {
+    if (auto* list = sheet->findChild<QListWidget*>(QStringLiteral("gammaList"))) {
         list->setCurrentRow(17, QItemSelectionModel::ClearAndSelect);
         list->scrollToItem(list->item(12), QAbstractItemView::PositionAtTop);
         list->setFocus();

@@ -9,8 +9,7 @@
 
 namespace {
 
-PanelDataSheet *SheetWithSamplePanel(EditorState &state)
-{
+PanelDataSheet* SheetWithSamplePanel(EditorState& state) {
     state.editPanel = state.panel;
     std::memset(state.editPanel.displayName, 0, sizeof state.editPanel.displayName);
     std::memcpy(state.editPanel.displayName, "LM181E1", 7);
@@ -25,12 +24,10 @@ PanelDataSheet *SheetWithSamplePanel(EditorState &state)
 
 }  // namespace
 
-TOLVANE_SHOT(interface1_page, [](EditorState &state) -> QWidget * {
-    return SheetWithSamplePanel(state);
-});
+TOLVANE_SHOT(interface1_page, [](EditorState& state) -> QWidget* { return SheetWithSamplePanel(state); });
 
-TOLVANE_SHOT(interface2_page, [](EditorState &state) -> QWidget * {
-    PanelDataSheet *sheet = SheetWithSamplePanel(state);
+TOLVANE_SHOT(interface2_page, [](EditorState& state) -> QWidget* {
+    PanelDataSheet* sheet = SheetWithSamplePanel(state);
     sheet->turnToPage(1);
     return sheet;
 });

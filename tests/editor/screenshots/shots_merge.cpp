@@ -15,27 +15,23 @@
 
 #include <memory>
 
-TOLVANE_SHOT(merge_page, [](EditorState &state) -> QWidget * {
+TOLVANE_SHOT(merge_page, [](EditorState& state) -> QWidget* {
     // A folder of our own with a short name, so the panel file's path stays
     // short enough to be shown whole.
     static const QString root = QStringLiteral("/tmp/tv2-shots");
     const QString gammaFolder = root + QStringLiteral("/gamma/measured/2026");
-    if (!QDir().mkpath(gammaFolder))
-        return nullptr;
+    if (!QDir().mkpath(gammaFolder)) return nullptr;
     const QString panel = root + QStringLiteral("/LM181E1.PNL");
     const QString gamma = gammaFolder + QStringLiteral("/LM181E1_warm.GAM");
     const QString output = root + QStringLiteral("/LM181E1G.PNL");
 
     PanelRecord record{};
     SetPanelDefaults(record);
-    if (!WritePanelFile(panel.toStdString(), record))
-        return nullptr;
+    if (!WritePanelFile(panel.toStdString(), record)) return nullptr;
     QFile gammaFile(gamma);
     QByteArray table(256, '\0');
-    for (int i = 0; i < 256; ++i)
-        table[i] = static_cast<char>(i * i / 255);
-    if (!gammaFile.open(QIODevice::WriteOnly) || gammaFile.write(table) != 256)
-        return nullptr;
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<char>(i * i / 255);
+    if (!gammaFile.open(QIODevice::WriteOnly) || gammaFile.write(table) != 256) return nullptr;
     gammaFile.close();
 
     state.editPanel = state.panel;
@@ -43,10 +39,9 @@ TOLVANE_SHOT(merge_page, [](EditorState &state) -> QWidget * {
     auto sheet = std::make_unique<TransferSheet>(state, nullptr);
     sheet->turnToPage(2);
     QStringList answers{panel, gamma, output};
-    FileChooser old = SetFileChooser([&](const FileDialogRequest &) { return answers.takeFirst(); });
-    for (const char *name : {"panelButton", "gammaButton", "mergeButton"}) {
-        if (auto *button = sheet->findChild<QAbstractButton *>(QLatin1String(name)))
-            button->click();
+    FileChooser old = SetFileChooser([&](const FileDialogRequest&) { return answers.takeFirst(); });
+    for (const char* name : {"panelButton", "gammaButton", "mergeButton"}) {
+        if (auto* button = sheet->findChild<QAbstractButton*>(QLatin1String(name))) button->click();
     }
     SetFileChooser(std::move(old));
     return answers.isEmpty() ? sheet.release() : nullptr;

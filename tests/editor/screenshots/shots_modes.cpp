@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <vector>
 
-TOLVANE_SHOT(mode_table_dialog, [](EditorState &state) -> QWidget * {
+TOLVANE_SHOT(mode_table_dialog, [](EditorState& state) -> QWidget* {
     const std::vector<uint8_t> flash = vantrel_board::FactoryFlash();
     ModeTableImage image{};
     std::copy_n(flash.begin() + vantrel_board::kModeTableAddress, sizeof image.bytes, image.bytes);
     ImageToModeTable(image, state.editModeTable);
-    auto *dialog = new ModeTableDialog(state);
+    auto* dialog = new ModeTableDialog(state);
     for (int row = 0; row < dialog->ui()->modeList->count(); ++row) {
         if (dialog->ui()->modeList->item(row)->text().contains(QStringLiteral("1024 x 768"))) {
             dialog->ui()->modeList->setCurrentRow(row);

@@ -11,10 +11,9 @@ namespace {
 
 // An SVGA panel at 60 Hz whose horizontal total is 56 clocks short of display
 // period, pulse width and back-porch together.
-void SampleTiming(EditorState &state)
-{
+void SampleTiming(EditorState& state) {
     state.editPanel = state.panel;
-    PanelRecord &r = state.editPanel;
+    PanelRecord& r = state.editPanel;
     std::strncpy(r.displayName, "LQ104V1DG", sizeof r.displayName);
     SetResolutionClass(r, kClassSVGA);
     r.hResolution = 800;
@@ -33,16 +32,16 @@ void SampleTiming(EditorState &state)
 
 }  // namespace
 
-TOLVANE_SHOT(timing1_page, [](EditorState &state) -> QWidget * {
+TOLVANE_SHOT(timing1_page, [](EditorState& state) -> QWidget* {
     SampleTiming(state);
-    auto *sheet = new PanelDataSheet(state, nullptr);
+    auto* sheet = new PanelDataSheet(state, nullptr);
     sheet->turnToPage(kTiming1Page);
     return sheet;
 });
 
-TOLVANE_SHOT(timing2_page, [](EditorState &state) -> QWidget * {
+TOLVANE_SHOT(timing2_page, [](EditorState& state) -> QWidget* {
     SampleTiming(state);
-    auto *sheet = new PanelDataSheet(state, nullptr);
+    auto* sheet = new PanelDataSheet(state, nullptr);
     sheet->turnToPage(kTiming1Page);
     sheet->turnToPage(kTiming2Page);
     return sheet;

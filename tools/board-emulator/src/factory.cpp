@@ -63,7 +63,7 @@ void Put32(uint8_t* p, uint32_t v) {
 struct FactoryPanel {
     const char* name;
     uint8_t manufacturer;
-    uint8_t resolutionClass;   // 1 VGA, 2 SVGA, 4 XGA, 8 SXGA
+    uint8_t resolutionClass;  // 1 VGA, 2 SVGA, 4 XGA, 8 SXGA
     uint8_t flagsHigh;
     uint8_t colorDepth;
     uint16_t hResolution, vResolution;
@@ -76,55 +76,123 @@ struct FactoryPanel {
     uint8_t codeA, codeB;
     uint16_t outputDrive;
     uint8_t kesaId;
-    uint8_t t1, t2, t3, t4;   // power sequencing in 10 ms
+    uint8_t t1, t2, t3, t4;  // power sequencing in 10 ms
 };
 
 // Slot 0: 15" XGA 1x18 bit; slot 1: 17" SXGA 2x24 bit with its own gamma curve;
 // slot 2: 10.4" SVGA; slot 3: 6.4" VGA.
 constexpr FactoryPanel kPanels[kPanelSlots] = {
-    {"LQ150X1DG11", 3, 4, kHsyncInvert | kVsyncInvert, 6, 1024, 768, 56, 60, 75, 80000,
-     1184, 136, 160, 790, 6, 29, 221, 17, 0x3313, 6, 5, 20, 20, 10},
-    {"NL128102AC28-01", 2, 8, kDriveSet | kDualPixel | kHsyncInvert | kVsyncInvert | kUseGamma, 8,
-     1280, 1024, 50, 60, 75, 135000, 844, 56, 124, 1066, 3, 38, 204, 9, 0x4423, 1, 10, 25, 25, 10},
-    {"LTM10C209", 4, 2, kHsyncInvert | kVsyncInvert, 6, 800, 600, 56, 60, 72, 40000,
-     1056, 128, 88, 628, 4, 23, 218, 17, 0x2212, 7, 5, 15, 15, 5},
-    {"LQ64D343", 3, 1, 0, 6, 640, 480, 56, 60, 75, 28000,
-     800, 96, 48, 525, 2, 33, 218, 17, 0x1101, 5, 3, 10, 10, 3},
+    {"LQ150X1DG11",
+     3,
+     4,
+     kHsyncInvert | kVsyncInvert,
+     6,
+     1024,
+     768,
+     56,
+     60,
+     75,
+     80000,
+     1184,
+     136,
+     160,
+     790,
+     6,
+     29,
+     221,
+     17,
+     0x3313,
+     6,
+     5,
+     20,
+     20,
+     10},
+    {"NL128102AC28-01",
+     2,
+     8,
+     kDriveSet | kDualPixel | kHsyncInvert | kVsyncInvert | kUseGamma,
+     8,
+     1280,
+     1024,
+     50,
+     60,
+     75,
+     135000,
+     844,
+     56,
+     124,
+     1066,
+     3,
+     38,
+     204,
+     9,
+     0x4423,
+     1,
+     10,
+     25,
+     25,
+     10},
+    {"LTM10C209",
+     4,
+     2,
+     kHsyncInvert | kVsyncInvert,
+     6,
+     800,
+     600,
+     56,
+     60,
+     72,
+     40000,
+     1056,
+     128,
+     88,
+     628,
+     4,
+     23,
+     218,
+     17,
+     0x2212,
+     7,
+     5,
+     15,
+     15,
+     5},
+    {"LQ64D343", 3, 1, 0, 6, 640, 480, 56, 60, 75, 28000, 800, 96, 48, 525, 2, 33, 218, 17, 0x1101, 5, 3, 10, 10, 3},
 };
 
 struct FactoryMode {
-    uint16_t hFreq;      // 0.1 kHz
+    uint16_t hFreq;  // 0.1 kHz
     uint8_t hFreqTol;
-    uint16_t vFreq;      // 0.1 Hz
+    uint16_t vFreq;  // 0.1 Hz
     uint8_t vFreqTol;
     uint16_t vTotal;
     uint8_t vTotalTol;
     uint16_t hTotal, width, height, hStart, vStart;
-    uint8_t flags;       // scan type | 0x10 analog | 0x20 digital | 0x40 video
+    uint8_t flags;  // scan type | 0x10 analog | 0x20 digital | 0x40 video
 };
 
 constexpr FactoryMode kModes[] = {
-    {315, 10, 701, 10, 449, 4, 900, 720, 400, 162, 37, 0x31},    // 720x400 70 Hz text
-    {315, 10, 701, 10, 449, 4, 800, 640, 350, 144, 62, 0x32},    // 640x350 70 Hz
-    {315, 10, 599, 10, 525, 4, 800, 640, 480, 141, 25, 0x30},    // 640x480 60 Hz
-    {379, 10, 728, 10, 520, 4, 832, 640, 480, 168, 31, 0x30},    // 640x480 72 Hz
-    {375, 10, 750, 10, 500, 4, 840, 640, 480, 184, 19, 0x30},    // 640x480 75 Hz
-    {433, 10, 850, 10, 509, 4, 832, 640, 480, 136, 28, 0x30},    // 640x480 85 Hz
-    {351, 10, 562, 10, 625, 4, 1024, 800, 600, 200, 24, 0x30},   // 800x600 56 Hz
-    {379, 10, 603, 10, 628, 4, 1056, 800, 600, 216, 27, 0x30},   // 800x600 60 Hz
-    {481, 10, 722, 10, 666, 4, 1040, 800, 600, 184, 29, 0x30},   // 800x600 72 Hz
-    {469, 10, 750, 10, 625, 4, 1056, 800, 600, 240, 24, 0x30},   // 800x600 75 Hz
-    {537, 10, 851, 10, 631, 4, 1048, 800, 600, 216, 30, 0x30},   // 800x600 85 Hz
-    {484, 10, 600, 10, 806, 4, 1344, 1024, 768, 296, 35, 0x30},  // 1024x768 60 Hz
-    {565, 10, 701, 10, 806, 4, 1328, 1024, 768, 280, 35, 0x30},  // 1024x768 70 Hz
-    {600, 10, 750, 10, 800, 4, 1312, 1024, 768, 272, 31, 0x30},  // 1024x768 75 Hz
-    {687, 10, 850, 10, 808, 4, 1376, 1024, 768, 304, 39, 0x30},  // 1024x768 85 Hz
-    {675, 10, 750, 10, 900, 4, 1600, 1152, 864, 384, 35, 0x30},  // 1152x864 75 Hz
-    {600, 10, 600, 10, 1000, 4, 1800, 1280, 960, 424, 39, 0x30}, // 1280x960 60 Hz
-    {640, 10, 600, 10, 1066, 4, 1688, 1280, 1024, 360, 41, 0x30},// 1280x1024 60 Hz
-    {800, 10, 750, 10, 1066, 4, 1688, 1280, 1024, 392, 41, 0x30},// 1280x1024 75 Hz
-    {911, 10, 850, 10, 1072, 4, 1728, 1280, 1024, 384, 47, 0x30},// 1280x1024 85 Hz
-    {157, 10, 599, 20, 525, 4, 858, 720, 480, 122, 36, 0x43},    // 720x480 interlaced video
+    {315, 10, 701, 10, 449, 4, 900, 720, 400, 162, 37, 0x31},      // 720x400 70 Hz text
+    {315, 10, 701, 10, 449, 4, 800, 640, 350, 144, 62, 0x32},      // 640x350 70 Hz
+    {315, 10, 599, 10, 525, 4, 800, 640, 480, 141, 25, 0x30},      // 640x480 60 Hz
+    {379, 10, 728, 10, 520, 4, 832, 640, 480, 168, 31, 0x30},      // 640x480 72 Hz
+    {375, 10, 750, 10, 500, 4, 840, 640, 480, 184, 19, 0x30},      // 640x480 75 Hz
+    {433, 10, 850, 10, 509, 4, 832, 640, 480, 136, 28, 0x30},      // 640x480 85 Hz
+    {351, 10, 562, 10, 625, 4, 1024, 800, 600, 200, 24, 0x30},     // 800x600 56 Hz
+    {379, 10, 603, 10, 628, 4, 1056, 800, 600, 216, 27, 0x30},     // 800x600 60 Hz
+    {481, 10, 722, 10, 666, 4, 1040, 800, 600, 184, 29, 0x30},     // 800x600 72 Hz
+    {469, 10, 750, 10, 625, 4, 1056, 800, 600, 240, 24, 0x30},     // 800x600 75 Hz
+    {537, 10, 851, 10, 631, 4, 1048, 800, 600, 216, 30, 0x30},     // 800x600 85 Hz
+    {484, 10, 600, 10, 806, 4, 1344, 1024, 768, 296, 35, 0x30},    // 1024x768 60 Hz
+    {565, 10, 701, 10, 806, 4, 1328, 1024, 768, 280, 35, 0x30},    // 1024x768 70 Hz
+    {600, 10, 750, 10, 800, 4, 1312, 1024, 768, 272, 31, 0x30},    // 1024x768 75 Hz
+    {687, 10, 850, 10, 808, 4, 1376, 1024, 768, 304, 39, 0x30},    // 1024x768 85 Hz
+    {675, 10, 750, 10, 900, 4, 1600, 1152, 864, 384, 35, 0x30},    // 1152x864 75 Hz
+    {600, 10, 600, 10, 1000, 4, 1800, 1280, 960, 424, 39, 0x30},   // 1280x960 60 Hz
+    {640, 10, 600, 10, 1066, 4, 1688, 1280, 1024, 360, 41, 0x30},  // 1280x1024 60 Hz
+    {800, 10, 750, 10, 1066, 4, 1688, 1280, 1024, 392, 41, 0x30},  // 1280x1024 75 Hz
+    {911, 10, 850, 10, 1072, 4, 1728, 1280, 1024, 384, 47, 0x30},  // 1280x1024 85 Hz
+    {157, 10, 599, 20, 525, 4, 858, 720, 480, 122, 36, 0x43},      // 720x480 interlaced video
 };
 static_assert(sizeof(kModes) / sizeof(kModes[0]) <= 38, "the board keeps at most 38 modes");
 
@@ -183,8 +251,7 @@ std::vector<uint8_t> FactoryFlash() {
 
     uint8_t* modes = flash.data() + kModeTableAddress;
     std::memset(modes, 0, kModeTableSize);
-    for (std::size_t i = 0; i < sizeof(kModes) / sizeof(kModes[0]); ++i)
-        WriteModeEntry(modes + 20 * i, kModes[i]);
+    for (std::size_t i = 0; i < sizeof(kModes) / sizeof(kModes[0]); ++i) WriteModeEntry(modes + 20 * i, kModes[i]);
 
     for (int slot = 0; slot < kPanelSlots; ++slot) {
         const FactoryPanel& panel = kPanels[slot];
@@ -218,10 +285,11 @@ std::array<uint8_t, 256> FactoryEdid() {
     std::array<uint8_t, 256> d{};
     const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,  // EDID header
                             0x59, 0x4C, 0x02, 0x07, 0x01, 0x00, 0x00, 0x00,  // maker "VLB", product, serial
-                            0x01, 0x22, 0x01, 0x03};                          // week, year, version 1.3
+                            0x01, 0x22, 0x01, 0x03};                         // week, year, version 1.3
     std::memcpy(d.data(), head, sizeof head);
     // Monitor name descriptor.
-    const uint8_t name[] = {0x00, 0x00, 0x00, 0xFC, 0x00, 'V', 'A', 'N', 'T', 'R', 'E', 'L', ' ', 'L', 'C', 'D', 0x0A, 0x20};
+    const uint8_t name[] = {0x00, 0x00, 0x00, 0xFC, 0x00, 'V', 'A', 'N',  'T',
+                            'R',  'E',  'L',  ' ',  'L',  'C', 'D', 0x0A, 0x20};
     std::memcpy(d.data() + 0x5A, name, sizeof name);
     uint8_t sum = 0;
     for (int i = 0; i < 127; ++i) sum = static_cast<uint8_t>(sum + d[static_cast<std::size_t>(i)]);

@@ -72,7 +72,7 @@ void Board::HandleFrame(const Frame& frame, Clock::time_point lineTime) {
         if (!raw->empty()) Enqueue({notBefore, std::move(*raw), true});
         return;
     }
-    if (!answerData) return;   // a command the firmware does not answer
+    if (!answerData) return;  // a command the firmware does not answer
     if (faults.dropAnswerFrame == number) {
         if (options_.verbose) Log("fault: answer to frame " + std::to_string(number) + " dropped");
         return;
@@ -115,8 +115,6 @@ void Board::QueueRawAnswer(std::vector<uint8_t> bytes) {
     if (rawAnswers_.size() < kMaxRawAnswers) rawAnswers_.push_back(std::move(bytes));
 }
 
-void Board::SendRaw(std::vector<uint8_t> bytes) {
-    Enqueue({Clock::now(), std::move(bytes), false});
-}
+void Board::SendRaw(std::vector<uint8_t> bytes) { Enqueue({Clock::now(), std::move(bytes), false}); }
 
 }  // namespace vantrel_board

@@ -28,7 +28,7 @@ std::string DirectoryOf(const std::string& path) {
 bool ResolveTarget(const std::string& path, std::string& target) {
     target = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st{};
+        struct stat st {};
         if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
         char buf[PATH_MAX];
         ssize_t n = readlink(target.c_str(), buf, sizeof buf - 1);
@@ -121,10 +121,11 @@ bool Board::SaveFlash(const std::string& path, std::string* error) const {
         errno = saved;
         return failed(what);
     };
-    struct stat old{};
+    struct stat old {};
     if (stat(target.c_str(), &old) == 0) {
         // Only root may give a file away; otherwise the file is ours anyway.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {}
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        }
         if (fchmod(fd, old.st_mode & 07777) != 0) return discard("set mode");
     } else if (fchmod(fd, NewFileMode()) != 0) {
         return discard("set mode");
@@ -153,11 +154,10 @@ bool Board::SaveFlash(const std::string& path, std::string* error) const {
 bool Board::LoadFlash(const std::string& path, std::string* error) {
     // Only a regular file, opened without blocking (a FIFO would wait for a writer).
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)
-            *error = "cannot open flash file " + path + ": " +
-                     (fd < 0 ? std::strerror(errno) : "not a regular file");
+            *error = "cannot open flash file " + path + ": " + (fd < 0 ? std::strerror(errno) : "not a regular file");
         if (fd >= 0) close(fd);
         return false;
     }

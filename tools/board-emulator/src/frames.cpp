@@ -9,32 +9,58 @@ namespace vantrel_board {
 
 const char* CommandName(uint8_t command) {
     switch (command) {
-    case kCmdReset: return "reset";
-    case kCmdReadRegister: return "read register";
-    case kCmdWriteRegister: return "write register";
-    case kCmdReadI2c: return "read i2c";
-    case kCmdWriteI2c: return "write i2c";
-    case kCmdReadPort: return "read port";
-    case kCmdWritePort: return "write port";
-    case kCmdWriteFlash: return "write flash";
-    case kCmdReadFlash: return "read flash";
-    case kCmdReadAdjuster: return "read adjuster";
-    case kCmdSetAdjuster: return "set adjuster";
-    case kCmdGetAdjColor: return "get adjustment colour";
-    case kCmdSetAdjColor: return "set adjustment colour";
-    case kCmdReadSwitch: return "read switch";
-    case kCmdSetSwitch: return "set switch";
-    case kCmdCurrentPanel: return "current panel";
-    case kCmdPanelInfo: return "panel info";
-    case kCmdModeInfo: return "mode info";
-    case kCmdVersion: return "version";
-    case kCmdShowString: return "show string";
-    case kCmdHideString: return "hide string";
-    case kCmdCallAction: return "call action";
-    case kCmdReadNvRam: return "read nvram";
-    case kCmdWriteNvRam: return "write nvram";
-    case kCmdDebugFlags: return "debug flags";
-    default: return "unknown command";
+        case kCmdReset:
+            return "reset";
+        case kCmdReadRegister:
+            return "read register";
+        case kCmdWriteRegister:
+            return "write register";
+        case kCmdReadI2c:
+            return "read i2c";
+        case kCmdWriteI2c:
+            return "write i2c";
+        case kCmdReadPort:
+            return "read port";
+        case kCmdWritePort:
+            return "write port";
+        case kCmdWriteFlash:
+            return "write flash";
+        case kCmdReadFlash:
+            return "read flash";
+        case kCmdReadAdjuster:
+            return "read adjuster";
+        case kCmdSetAdjuster:
+            return "set adjuster";
+        case kCmdGetAdjColor:
+            return "get adjustment colour";
+        case kCmdSetAdjColor:
+            return "set adjustment colour";
+        case kCmdReadSwitch:
+            return "read switch";
+        case kCmdSetSwitch:
+            return "set switch";
+        case kCmdCurrentPanel:
+            return "current panel";
+        case kCmdPanelInfo:
+            return "panel info";
+        case kCmdModeInfo:
+            return "mode info";
+        case kCmdVersion:
+            return "version";
+        case kCmdShowString:
+            return "show string";
+        case kCmdHideString:
+            return "hide string";
+        case kCmdCallAction:
+            return "call action";
+        case kCmdReadNvRam:
+            return "read nvram";
+        case kCmdWriteNvRam:
+            return "write nvram";
+        case kCmdDebugFlags:
+            return "debug flags";
+        default:
+            return "unknown command";
     }
 }
 
@@ -78,42 +104,42 @@ void Board::RecordBytes(const uint8_t* bytes, std::size_t count) {
 
 void Board::ParseByte(uint8_t byte, Clock::time_point lineTime) {
     switch (parseState_) {
-    case ParseState::Idle:
-        // Bytes outside a frame are line noise to the board.
-        if (byte == kFrameStart) {
-            current_ = Frame{};
-            parseState_ = ParseState::Address;
-        }
-        break;
-    case ParseState::Address:
-        current_.address = byte;
-        parseState_ = ParseState::Command;
-        break;
-    case ParseState::Command:
-        current_.command = byte;
-        parseState_ = ParseState::Length;
-        break;
-    case ParseState::Length:
-        expected_ = byte;
-        current_.data.reserve(byte);
-        parseState_ = byte ? ParseState::Data : ParseState::Checksum;
-        break;
-    case ParseState::Data:
-        current_.data.push_back(byte);
-        if (current_.data.size() == expected_) parseState_ = ParseState::Checksum;
-        break;
-    case ParseState::Checksum:
-        current_.checksum = byte;
-        current_.checksumOk = byte == FrameChecksum(current_.address, current_.command, current_.data);
-        parseState_ = ParseState::Idle;
-        if (options_.record) {
-            std::lock_guard lock(mutex_);
-            frames_.push_back(current_);
-            if (frames_.size() > std::max<std::size_t>(options_.recordLimit, 1)) frames_.pop_front();
-        }
-        changed_.notify_all();
-        HandleFrame(current_, lineTime);
-        break;
+        case ParseState::Idle:
+            // Bytes outside a frame are line noise to the board.
+            if (byte == kFrameStart) {
+                current_ = Frame{};
+                parseState_ = ParseState::Address;
+            }
+            break;
+        case ParseState::Address:
+            current_.address = byte;
+            parseState_ = ParseState::Command;
+            break;
+        case ParseState::Command:
+            current_.command = byte;
+            parseState_ = ParseState::Length;
+            break;
+        case ParseState::Length:
+            expected_ = byte;
+            current_.data.reserve(byte);
+            parseState_ = byte ? ParseState::Data : ParseState::Checksum;
+            break;
+        case ParseState::Data:
+            current_.data.push_back(byte);
+            if (current_.data.size() == expected_) parseState_ = ParseState::Checksum;
+            break;
+        case ParseState::Checksum:
+            current_.checksum = byte;
+            current_.checksumOk = byte == FrameChecksum(current_.address, current_.command, current_.data);
+            parseState_ = ParseState::Idle;
+            if (options_.record) {
+                std::lock_guard lock(mutex_);
+                frames_.push_back(current_);
+                if (frames_.size() > std::max<std::size_t>(options_.recordLimit, 1)) frames_.pop_front();
+            }
+            changed_.notify_all();
+            HandleFrame(current_, lineTime);
+            break;
     }
 }
 

@@ -209,7 +209,8 @@ void Board::ReaderLoop() {
         }
         if (fds[0].revents & POLLIN) {
             char drain[64];
-            while (read(wakePipe_[0], drain, sizeof drain) > 0) {}
+            while (read(wakePipe_[0], drain, sizeof drain) > 0) {
+            }
             continue;
         }
         if (holding) continue;
@@ -303,8 +304,7 @@ void Board::WriterLoop() {
             if (stopping_) return;
         }
         txLineFree = start + byteTime * total;
-        if (options_.verbose)
-            Log(std::string(item.isAnswer ? "tx " : "tx raw ") + HexBytes(item.bytes));
+        if (options_.verbose) Log(std::string(item.isAnswer ? "tx " : "tx raw ") + HexBytes(item.bytes));
         {
             std::lock_guard lock(mutex_);
             sentBytes_ += sent;

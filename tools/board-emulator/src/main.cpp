@@ -102,7 +102,7 @@ int Usage(const std::string& message) {
 
 // Points linkPath at target; only a symbolic link may be replaced.
 bool MakeLink(const std::string& linkPath, const std::string& target, std::string& error) {
-    struct stat st{};
+    struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         error = linkPath + " exists and is not a symbolic link; not replacing it";
         return false;
@@ -134,7 +134,7 @@ void RemoveLink(const std::string& linkPath, const std::string& target) {
 
 int main(int argc, char** argv) {
     vantrel_board::Options options;
-    options.record = false;   // runs for days: keeps no record of the traffic
+    options.record = false;  // runs for days: keeps no record of the traffic
     std::string linkPath;
 
     for (int i = 1; i < argc; ++i) {
@@ -218,7 +218,8 @@ int main(int argc, char** argv) {
             if (!number(UINT64_MAX, n) || !n) return Usage("--delay-frame needs a frame number from 1");
             f.delayFrame = n;
         } else if (arg == "--noise") {
-            if (!takesValue() || !ParseHex(value, f.noise)) return Usage("--noise needs hexadecimal bytes, e.g. 01,7F,55");
+            if (!takesValue() || !ParseHex(value, f.noise))
+                return Usage("--noise needs hexadecimal bytes, e.g. 01,7F,55");
         } else if (arg == "--noise-frame") {
             if (!number(UINT64_MAX, n) || !n) return Usage("--noise-frame needs a frame number from 1");
             f.noiseFrame = n;

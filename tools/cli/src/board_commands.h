@@ -8,25 +8,25 @@
 namespace cli {
 
 struct BoardTarget {
-    int port = 1;            // COM1..COM4 of the library
-    std::string device;      // --device: put into VANTREL_COM1 for this process, port 1
-    int address = 0;         // device address 0..255
+    int port = 1;        // COM1..COM4 of the library
+    std::string device;  // --device: put into VANTREL_COM1 for this process, port 1
+    int address = 0;     // device address 0..255
 };
 
 struct Output {
-    std::ostream& out;       // data
-    std::ostream& err;       // messages
+    std::ostream& out;  // data
+    std::ostream& err;  // messages
     bool json = false;
     bool quiet = false;
-    bool progress = false;   // draw a progress bar on err (err is a terminal and not quiet)
+    bool progress = false;  // draw a progress bar on err (err is a terminal and not quiet)
 };
 
 struct WriteOptions {
     bool verify = false;
-    std::string backup;      // empty: no backup
+    std::string backup;  // empty: no backup
     bool noReset = false;
-    int retries = 1;         // whole tries more after a try without a valid answer
-    bool force = false;      // write a file that the checks find errors in
+    int retries = 1;     // whole tries more after a try without a valid answer
+    bool force = false;  // write a file that the checks find errors in
 };
 
 int CmdInfo(const BoardTarget& target, Output& o);

@@ -59,9 +59,10 @@ std::optional<std::string> UnknownCommand(CLI::App& app, const std::vector<std::
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    CLI::App app{"tolvane2-cli: panel files, mode tables and gamma tables of the Vantrel-2 board, on disk and on "
-                 "the board",
-                 "tolvane2-cli"};
+    CLI::App app{
+        "tolvane2-cli: panel files, mode tables and gamma tables of the Vantrel-2 board, on disk and on "
+        "the board",
+        "tolvane2-cli"};
     app.set_version_flag("--version", "tolvane2-cli 1.05");
     app.require_subcommand(1);
 
@@ -69,8 +70,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     BoardTarget target;
     app.add_flag("--json", json, "Print data as JSON");
     app.add_flag("-q,--quiet", quiet, "No messages on success and no progress bar");
-    auto* portOpt = app.add_option("--port", target.port, "Serial port COM1..COM4 of the link library (1..4); "
-                                                          "port n is the device in VANTREL_COMn")
+    auto* portOpt = app.add_option("--port", target.port,
+                                   "Serial port COM1..COM4 of the link library (1..4); "
+                                   "port n is the device in VANTREL_COMn")
                         ->check(CLI::Range(1, 4));
     auto* deviceOpt =
         app.add_option("--device", target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
@@ -80,8 +82,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     auto fall = [](CLI::App* sub) {
         sub->fallthrough();
-        sub->footer("Global options (--json, --quiet, --port, --device, --address) may come before or after the "
-                    "command; see tolvane2-cli --help.");
+        sub->footer(
+            "Global options (--json, --quiet, --port, --device, --address) may come before or after the "
+            "command; see tolvane2-cli --help.");
         return sub;
     };
     std::string file, file2, outFile, kind;
@@ -113,8 +116,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     auto* merge = fall(app.add_subcommand("merge", "Merge a panel file and a gamma table file into a new panel file"));
     merge->add_option("PANEL", file, "Panel file (.PNL or its JSON form)")->required();
     merge->add_option("GAMMA", file2, "Gamma table file (.GAM, 256 bytes, or its JSON form)")->required();
-    merge->add_option("-o,--output", outFile, "Merged panel file to write (-: stdout, not a terminal)")
-        ->required();
+    merge->add_option("-o,--output", outFile, "Merged panel file to write (-: stdout, not a terminal)")->required();
 
     auto* gamma = fall(app.add_subcommand("gamma", "Gamma tables as CSV"));
     gamma->require_subcommand(1);
@@ -123,11 +125,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     toCsv->add_option("-o,--output", outFile, "Write the CSV here instead of stdout (-: stdout)");
     auto* fromCsv = fall(gamma->add_subcommand("from-csv", "Gamma table file from CSV lines \"input,output\""));
     fromCsv->add_option("CSV", file, "CSV with 256 lines input,output")->required();
-    fromCsv->add_option("-o,--output", outFile, "Gamma table file to write (-: stdout, not a terminal)")
-        ->required();
+    fromCsv->add_option("-o,--output", outFile, "Gamma table file to write (-: stdout, not a terminal)")->required();
 
-    auto* plot = fall(app.add_subcommand("plot", "Draw a file as SVG: gamma curve and sync timing of a panel file, "
-                                                 "the curve of a gamma table, the frequency map of a mode table"));
+    auto* plot = fall(app.add_subcommand("plot",
+                                         "Draw a file as SVG: gamma curve and sync timing of a panel file, "
+                                         "the curve of a gamma table, the frequency map of a mode table"));
     plot->add_option("FILE", file, "File (.PNL, .GAM, .MOD or a JSON form)")->required();
     plot->add_option("-o,--output", outFile, "SVG file to write (without it: stdout)");
     AddKind(plot, kind);
@@ -163,8 +165,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     int probeMs = 40;
     auto* scan = fall(app.add_subcommand(
-        "scan", "List the device addresses 0..254 that answer on an RS-485 line, with version and current panel "
-                "(exit 1 when none answers)"));
+        "scan",
+        "List the device addresses 0..254 that answer on an RS-485 line, with version and current panel "
+        "(exit 1 when none answers)"));
     scan->add_option("--timeout-ms", probeMs, "How long to wait for each address, 10..500 ms (default 40)")
         ->check(CLI::Range(10, 500));
 
@@ -182,8 +185,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
         if (const auto unknown = UnknownCommand(app, args))
             err << "tolvane2-cli: unknown command '" << *unknown << "'; see tolvane2-cli --help\n";
-        else
-            err << "tolvane2-cli: " << e.what() << "; see tolvane2-cli --help\n";
+        else err << "tolvane2-cli: " << e.what() << "; see tolvane2-cli --help\n";
         return 2;
     }
     if (deviceOpt->count() > 0 && target.device.empty()) {

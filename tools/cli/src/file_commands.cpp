@@ -44,7 +44,9 @@ int EmitBinary(const RecordFile& file, const std::string& outFile, const std::st
     std::string error;
     if (!WriteOutput(outFile, RecordFileBytes(file), true, WriteFailureText(file.kind), o, error))
         return Fail(o, error);
-    if (!o.quiet) o.err << "tolvane2-cli: " << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile)) << "\n";
+    if (!o.quiet)
+        o.err << "tolvane2-cli: " << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile))
+              << "\n";
     return 0;
 }
 
@@ -100,8 +102,8 @@ int CmdDiff(const std::string& a, const std::string& b, std::optional<FileKindId
     RecordFile fa, fb;
     if (!LoadWithWarnings(a, kind, fa, o) || !LoadWithWarnings(b, kind, fb, o)) return 1;
     if (fa.kind != fb.kind)
-        return Fail(o, ShownPath(a) + " is a " + KindName(fa.kind) + ", " + ShownPath(b) + " a " +
-                           KindName(fb.kind) + "; only files of one kind compare");
+        return Fail(o, ShownPath(a) + " is a " + KindName(fa.kind) + ", " + ShownPath(b) + " a " + KindName(fb.kind) +
+                           "; only files of one kind compare");
     const auto diffs = DiffRecords(fa, fb);
     if (o.json) {
         Json list = Json::array();

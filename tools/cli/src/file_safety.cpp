@@ -41,7 +41,7 @@ bool FileIdentity(const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
 }  // namespace
 
 bool SameFile(const fs::path& a, const fs::path& b) {
-    BY_HANDLE_FILE_INFORMATION ia {}, ib {};
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
     if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
     return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
            ia.nFileIndexLow == ib.nFileIndexLow;
@@ -50,15 +50,15 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 #else
 
 bool SameFile(const fs::path& a, const fs::path& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 #endif
 
-bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs,
-                     std::string& error) {
+bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs, std::string& error) {
     if (output.empty() || output == "-") return true;
     for (std::string_view input : inputs) {
         if (!SameFile(PathFromUtf8(output), PathFromUtf8(input))) continue;
@@ -151,8 +151,7 @@ bool ReadSmallFile(const fs::path& path, std::size_t limit, std::string& content
     }
     if (static_cast<std::uintmax_t>(st.st_size) > limit) {
         ::close(fd);
-        error = shown + ": is " + std::to_string(st.st_size) + " bytes; at most " + std::to_string(limit) +
-                " are read";
+        error = shown + ": is " + std::to_string(st.st_size) + " bytes; at most " + std::to_string(limit) + " are read";
         return false;
     }
     content.assign(static_cast<std::size_t>(st.st_size) + 1, '\0');
@@ -183,8 +182,8 @@ std::string WriteFailure(const fs::path& path, const std::string& what, int erro
     return ShownPath(path) + ": " + what + ": " + reason;
 }
 
-bool WriteOutput(const std::string& output, std::string_view bytes, bool binary, const std::string& what,
-                 Output& o, std::string& error) {
+bool WriteOutput(const std::string& output, std::string_view bytes, bool binary, const std::string& what, Output& o,
+                 std::string& error) {
     if (output.empty() || output == "-") {
         if (binary && platform::StdoutIsTerminal()) {
             error = "a binary file is not written to a terminal; redirect standard output or name a file with -o";

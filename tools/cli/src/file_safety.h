@@ -19,8 +19,7 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // Refuses an output path that names one of the inputs; false with a message
 // in `error`. Empty and "-" outputs (standard output) pass.
-bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs,
-                     std::string& error);
+bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs, std::string& error);
 
 // True when `path` is an existing regular file; otherwise false with
 // "PATH: no such file" or "PATH: not a regular file" in `error`.
@@ -38,7 +37,7 @@ std::string WriteFailure(const std::filesystem::path& path, const std::string& w
 // Writes `bytes` to the file `output` (replaced atomically) or, for "-", to
 // standard output; binary bytes are not written to a terminal. `what` is the
 // text of the failure ("cannot write the file"). False with a message in `error`.
-bool WriteOutput(const std::string& output, std::string_view bytes, bool binary, const std::string& what,
-                 Output& o, std::string& error);
+bool WriteOutput(const std::string& output, std::string_view bytes, bool binary, const std::string& what, Output& o,
+                 std::string& error);
 
 }  // namespace cli

@@ -289,8 +289,7 @@ PanelRecord PanelFromJson(const Json& json) {
     if (name.find('\0') != std::string::npos) throw JsonFormError("displayName", "must not hold a NUL character");
     std::memcpy(r.displayName, name.data(), name.size());
     if (f.Has("displayNameTail") && !json["displayNameTail"].is_null()) {
-        if (name.size() >= 15)
-            throw JsonFormError("displayNameTail", "has no room: the name fills the 16 bytes");
+        if (name.size() >= 15) throw JsonFormError("displayNameTail", "has no room: the name fills the 16 bytes");
         const std::size_t tail = 15 - name.size();
         f.HexOr("displayNameTail", reinterpret_cast<uint8_t*>(r.displayName) + name.size() + 1, tail);
     }
@@ -331,7 +330,8 @@ PanelRecord PanelFromJson(const Json& json) {
     {
         Fields d(f.Sub("outputDrive"), "outputDrive");
         uint16_t drive = 0;
-        drive = WithOutputDriveField(drive, kDataLinesDriveMask, 0, static_cast<unsigned>(d.Uint("dataLinesDrive", 15)));
+        drive =
+            WithOutputDriveField(drive, kDataLinesDriveMask, 0, static_cast<unsigned>(d.Uint("dataLinesDrive", 15)));
         drive = WithOutputDriveField(drive, kClockDriveMask, kClockDriveShift,
                                      static_cast<unsigned>(d.Uint("clockDrive", 15)));
         drive = WithOutputDriveField(drive, kControlLinesDriveMask, kControlLinesDriveShift,

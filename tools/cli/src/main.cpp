@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
     }
     out.flush();
     if (outBuffer.error() != 0) {
-        std::cerr << "tolvane2-cli: cannot write to standard output: " << cli::SystemReason(outBuffer.error())
-                  << "\n";
+        std::cerr << "tolvane2-cli: cannot write to standard output: " << cli::SystemReason(outBuffer.error()) << "\n";
         return 1;
     }
     return code;

@@ -90,22 +90,32 @@ void GammaCurve(Svg& svg, const GammaTable& table, double x, double y, double si
 
 const char* SpanColour(picture::SpanKind kind) {
     switch (kind) {
-    case picture::SpanKind::Pulse: return "#28288c";
-    case picture::SpanKind::BackPorch: return "#7896d2";
-    case picture::SpanKind::Display: return "#6ebe6e";
-    case picture::SpanKind::Rest: return "#c8c8c8";
-    case picture::SpanKind::Overrun: break;
+        case picture::SpanKind::Pulse:
+            return "#28288c";
+        case picture::SpanKind::BackPorch:
+            return "#7896d2";
+        case picture::SpanKind::Display:
+            return "#6ebe6e";
+        case picture::SpanKind::Rest:
+            return "#c8c8c8";
+        case picture::SpanKind::Overrun:
+            break;
     }
     return kWarning;
 }
 
 const char* SpanName(picture::SpanKind kind) {
     switch (kind) {
-    case picture::SpanKind::Pulse: return "Pulse";
-    case picture::SpanKind::BackPorch: return "Back-porch";
-    case picture::SpanKind::Display: return "Display";
-    case picture::SpanKind::Rest: return "Rest";
-    case picture::SpanKind::Overrun: break;
+        case picture::SpanKind::Pulse:
+            return "Pulse";
+        case picture::SpanKind::BackPorch:
+            return "Back-porch";
+        case picture::SpanKind::Display:
+            return "Display";
+        case picture::SpanKind::Rest:
+            return "Rest";
+        case picture::SpanKind::Overrun:
+            break;
     }
     return "Over total";
 }
@@ -168,17 +178,18 @@ void ModeMap(Svg& svg, const ModeTable& table, double x, double y, double width,
 
 std::string PlotSvg(const RecordFile& file) {
     switch (file.kind) {
-    case FileKindId::Gamma: {
-        Svg svg(300, 300);
-        GammaCurve(svg, file.gamma, 0, 0, 300, true);
-        return svg.str();
-    }
-    case FileKindId::Modes: {
-        Svg svg(420, 420);
-        ModeMap(svg, file.modes, 0, 0, 420, 420);
-        return svg.str();
-    }
-    case FileKindId::Panel: break;
+        case FileKindId::Gamma: {
+            Svg svg(300, 300);
+            GammaCurve(svg, file.gamma, 0, 0, 300, true);
+            return svg.str();
+        }
+        case FileKindId::Modes: {
+            Svg svg(420, 420);
+            ModeMap(svg, file.modes, 0, 0, 420, 420);
+            return svg.str();
+        }
+        case FileKindId::Panel:
+            break;
     }
     const PanelRecord& r = file.panel;
     const Resolution display = DisplayPeriods(r);

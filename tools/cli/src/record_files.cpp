@@ -91,19 +91,22 @@ std::string Printable(const uint8_t* bytes, std::size_t n) {
 
 std::size_t BinarySize(FileKindId kind) {
     switch (kind) {
-        case FileKindId::Modes: return kModeFileSize;
-        case FileKindId::Gamma: return kGammaFileSize;
+        case FileKindId::Modes:
+            return kModeFileSize;
+        case FileKindId::Gamma:
+            return kGammaFileSize;
         case FileKindId::Panel:
-        default: return kPanelFileSize;
+        default:
+            return kPanelFileSize;
     }
 }
 
 // Why the editor's reader refused a binary file, from its first bytes and size.
 std::string RefusalDetail(FileKindId kind, const uint8_t* head, long got, std::uint64_t size) {
     const std::size_t need = BinarySize(kind);
-    const std::string what = kind == FileKindId::Modes ? "a mode file" : kind == FileKindId::Gamma
-                                                                             ? "a gamma table file"
-                                                                             : "a panel file";
+    const std::string what = kind == FileKindId::Modes   ? "a mode file"
+                             : kind == FileKindId::Gamma ? "a gamma table file"
+                                                         : "a panel file";
     if (kind == FileKindId::Gamma || size < need)
         return what + " is " + std::to_string(need) + " bytes, this one is " + std::to_string(size);
     if (got >= 8 && !HasRecordMagic(reinterpret_cast<const char*>(head)))
@@ -148,9 +151,8 @@ bool LoadBinary(const fs::path& path, FileKindId kind, RecordFile& out, std::str
     const std::size_t need = BinarySize(kind);
     if (size > need) {
         const std::uint64_t extra = size - need;
-        out.warnings.push_back(shown + ": warning: the " + std::to_string(extra) +
-                               (extra == 1 ? " byte" : " bytes") + " after the first " + std::to_string(need) +
-                               " (" + KindName(kind) + ") are ignored");
+        out.warnings.push_back(shown + ": warning: the " + std::to_string(extra) + (extra == 1 ? " byte" : " bytes") +
+                               " after the first " + std::to_string(need) + " (" + KindName(kind) + ") are ignored");
     }
     return true;
 }
@@ -159,10 +161,13 @@ bool LoadBinary(const fs::path& path, FileKindId kind, RecordFile& out, std::str
 
 const char* KindName(FileKindId kind) {
     switch (kind) {
-        case FileKindId::Modes: return "mode table";
-        case FileKindId::Gamma: return "gamma table";
+        case FileKindId::Modes:
+            return "mode table";
+        case FileKindId::Gamma:
+            return "gamma table";
         case FileKindId::Panel:
-        default: return "panel";
+        default:
+            return "panel";
     }
 }
 
@@ -190,9 +195,15 @@ bool LoadJsonText(std::string_view text, std::optional<FileKindId> forced, Recor
         loaded.kind = kind;
         loaded.fromJson = true;
         switch (kind) {
-            case FileKindId::Panel: loaded.panel = PanelFromJson(json); break;
-            case FileKindId::Modes: loaded.modes = ModesFromJson(json); break;
-            case FileKindId::Gamma: loaded.gamma = GammaFromJson(json); break;
+            case FileKindId::Panel:
+                loaded.panel = PanelFromJson(json);
+                break;
+            case FileKindId::Modes:
+                loaded.modes = ModesFromJson(json);
+                break;
+            case FileKindId::Gamma:
+                loaded.gamma = GammaFromJson(json);
+                break;
         }
     } catch (const JsonFormError& e) {
         error = ShownPath(std::string_view(e.what()));
@@ -258,9 +269,10 @@ bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> force
         else if (hasMagic && size > kModeFileSize) kind = FileKindId::Modes;
         else if (hasMagic && size > kPanelFileSize) kind = FileKindId::Panel;
         else {
-            error = shown + ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
-                            "(256 bytes), nor a JSON form; it is " + std::to_string(size) +
-                    " bytes; name its kind with --kind";
+            error = shown +
+                    ": not a panel file (512 bytes), mode file (2116 bytes) or gamma table file "
+                    "(256 bytes), nor a JSON form; it is " +
+                    std::to_string(size) + " bytes; name its kind with --kind";
             return false;
         }
     }
@@ -287,10 +299,13 @@ std::string RecordFileBytes(const RecordFile& file) {
 
 std::string WriteFailureText(FileKindId kind) {
     switch (kind) {
-        case FileKindId::Modes: return "ERROR: Can't write mode table !";
-        case FileKindId::Gamma: return "cannot write the gamma table file";
+        case FileKindId::Modes:
+            return "ERROR: Can't write mode table !";
+        case FileKindId::Gamma:
+            return "cannot write the gamma table file";
         case FileKindId::Panel:
-        default: return "ERROR: Can't write panel data !";
+        default:
+            return "ERROR: Can't write panel data !";
     }
 }
 
@@ -315,10 +330,13 @@ bool SaveRecordFile(const std::string& utf8Path, const RecordFile& file, std::st
 
 Json RecordToJson(const RecordFile& file) {
     switch (file.kind) {
-        case FileKindId::Modes: return ModesToJson(file.modes);
-        case FileKindId::Gamma: return GammaToJson(file.gamma);
+        case FileKindId::Modes:
+            return ModesToJson(file.modes);
+        case FileKindId::Gamma:
+            return GammaToJson(file.gamma);
         case FileKindId::Panel:
-        default: return PanelToJson(file.panel);
+        default:
+            return PanelToJson(file.panel);
     }
 }
 

@@ -38,8 +38,7 @@ struct RecordFile {
 // its kind is read as the editor reads it, with a warning in out.warnings.
 // On failure returns false with a message for the user in `error`.
 // Paths are UTF-8 (what the command line gives, also on Windows).
-bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out,
-                    std::string& error);
+bool LoadRecordFile(const std::string& utf8Path, std::optional<FileKindId> forced, RecordFile& out, std::string& error);
 
 // The JSON form in `text` to a record; on failure false with a message in
 // `error` (the field's path, or the line and column of broken JSON).

@@ -21,7 +21,9 @@ std::string InQuotes(const std::string& text) {
     return out;
 }
 
-std::string Quoted(const Json& text) { return text.is_string() ? InQuotes(text.get<std::string>()) : "(no list entry)"; }
+std::string Quoted(const Json& text) {
+    return text.is_string() ? InQuotes(text.get<std::string>()) : "(no list entry)";
+}
 
 std::string Line(const char* label, const std::string& value) {
     char head[32];
@@ -101,8 +103,8 @@ void ShowModes(std::ostream& out, const ModeTable& t) {
     out << "Mode table, " << t.modeCount << (t.modeCount == 1 ? " mode" : " modes") << "\n";
     char line[200];
     std::snprintf(line, sizeof line, "  %4s  %-11s  %8s %5s  %8s %5s  %7s %7s %4s  %7s %7s  %-18s  %s\n", "Mode",
-                  "Resolution", "H [kHz]", "Tol.", "V [Hz]", "Tol.", "H-Total", "V-Total", "Tol.", "H-Start",
-                  "V-Start", "Mode type", "Enable for");
+                  "Resolution", "H [kHz]", "Tol.", "V [Hz]", "Tol.", "H-Total", "V-Total", "Tol.", "H-Start", "V-Start",
+                  "Mode type", "Enable for");
     out << line;
     const unsigned n = t.modeCount < kMaxModes ? t.modeCount : kMaxModes;
     for (unsigned i = 0; i < n; ++i) {
@@ -140,9 +142,15 @@ void ShowGamma(std::ostream& out, const GammaTable& g) {
 
 void ShowRecordFile(std::ostream& out, const RecordFile& file) {
     switch (file.kind) {
-        case FileKindId::Panel: ShowPanel(out, file.panel); break;
-        case FileKindId::Modes: ShowModes(out, file.modes); break;
-        case FileKindId::Gamma: ShowGamma(out, file.gamma); break;
+        case FileKindId::Panel:
+            ShowPanel(out, file.panel);
+            break;
+        case FileKindId::Modes:
+            ShowModes(out, file.modes);
+            break;
+        case FileKindId::Gamma:
+            ShowGamma(out, file.gamma);
+            break;
     }
 }
 
@@ -170,10 +178,13 @@ std::vector<FieldDifference> DiffRecords(const RecordFile& a, const RecordFile& 
     // order, reserved bytes and empty slots included.
     auto complete = [](const RecordFile& f) {
         switch (f.kind) {
-            case FileKindId::Panel: return PanelToJson(f.panel, true);
-            case FileKindId::Modes: return ModesToJson(f.modes, true);
+            case FileKindId::Panel:
+                return PanelToJson(f.panel, true);
+            case FileKindId::Modes:
+                return ModesToJson(f.modes, true);
             case FileKindId::Gamma:
-            default: return GammaToJson(f.gamma);
+            default:
+                return GammaToJson(f.gamma);
         }
     };
     std::vector<std::pair<std::string, Json>> fa, fb;

@@ -8,23 +8,26 @@
 
 #include "tolvane/records.h"
 
-struct EditorConfig { uint16_t serialPort = 1; uint16_t writeHotkey = 1; };
+struct EditorConfig {
+    uint16_t serialPort = 1;
+    uint16_t writeHotkey = 1;
+};
 struct EditorState {
-    PanelRecord panel{};          // committed copy
-    PanelRecord editPanel{};      // edit copy handed to the pages
-    ModeTable modeTable{};        // committed copy
-    ModeTable editModeTable{};    // edit copy
+    PanelRecord panel{};        // committed copy
+    PanelRecord editPanel{};    // edit copy handed to the pages
+    ModeTable modeTable{};      // committed copy
+    ModeTable editModeTable{};  // edit copy
     bool panelDataAvailable = false;
     bool modeTableAvailable = false;
     EditorConfig config;
-    int deviceAddress = 0;        // transfer settings, not persisted
-    int panelNumber = 1;          // 1..4, 0 = none chosen
+    int deviceAddress = 0;  // transfer settings, not persisted
+    int panelNumber = 1;    // 1..4, 0 = none chosen
     bool resetAfterWrite = true;
     bool hideSelectionBox = false;
     bool selectionBoxFromMerge = false;
     bool resolutionChanged = false;
     bool storeOk = false;
-    PanelImage readImage{};       // transfer buffers
+    PanelImage readImage{};  // transfer buffers
     PanelImage writeImage{};
     GammaTable gammaBuffer{};
     ModeTableImage modeTableImage{};

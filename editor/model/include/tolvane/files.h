@@ -92,9 +92,9 @@ std::size_t FileNameOffset(std::string_view path);
 // Dialog texts of each file kind.
 enum class FileKind { Panel, Mode, Gamma };
 struct FileKindTexts {
-    const char* filter;            // stored filter text, ends with its separator
+    const char* filter;  // stored filter text, ends with its separator
     const char* defaultExtension;
     const char* openTitle;
-    const char* saveTitle;         // nullptr: the kind is never saved
+    const char* saveTitle;  // nullptr: the kind is never saved
 };
 const FileKindTexts& TextsForFileKind(FileKind kind);

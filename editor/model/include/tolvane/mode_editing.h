@@ -14,10 +14,10 @@
 // One entry as read from the editor's fields, before any check: frequencies
 // and their tolerances in tenths, everything else as typed.
 struct TypedModeEntry {
-    int64_t hFreq = 0;         // 0.1 kHz
-    int64_t vFreq = 0;         // 0.1 Hz
-    int64_t hFreqTol = 0;      // 0.1 kHz
-    int64_t vFreqTol = 0;      // 0.1 Hz
+    int64_t hFreq = 0;     // 0.1 kHz
+    int64_t vFreq = 0;     // 0.1 Hz
+    int64_t hFreqTol = 0;  // 0.1 kHz
+    int64_t vFreqTol = 0;  // 0.1 Hz
     int64_t hTotal = 0;
     int64_t vTotal = 0;
     int64_t vTotalTol = 0;
@@ -25,28 +25,28 @@ struct TypedModeEntry {
     int64_t activeHeight = 0;
     int64_t hStart = 0;
     int64_t vStart = 0;
-    unsigned scanType = 0;     // 0..3
-    uint8_t enables = 0;       // kEnableAnalog | kEnableDigital | kEnableVideo
+    unsigned scanType = 0;  // 0..3
+    uint8_t enables = 0;    // kEnableAnalog | kEnableDigital | kEnableVideo
 };
 
 // The checks of an entry, in the order they are made. Passing every check
 // means every value fits its field.
 enum class ModeEntryFault {
     None,
-    HFreq,            // hFreq not within 100..2000
-    VFreq,            // vFreq not within 450..2000
-    HFreqTol,         // hFreqTol not within 0..100
-    VFreqTol,         // vFreqTol not within 0..200
-    HTotal,           // hTotal not within 160..4096
-    VTotal,           // vTotal not within 120..2048
-    VTotalTol,        // vTotalTol not within 0..100
-    Width,            // activeWidth not within 160..4096
-    Height,           // activeHeight not within 120..2048
-    HStart,           // hStart not within 10..800
-    VStart,           // vStart not within 1..200
-    NoInput,          // none of the three inputs enabled
-    HorizontalSum,    // hStart + activeWidth greater than hTotal
-    VerticalSum,      // vStart + activeHeight greater than vTotal
+    HFreq,          // hFreq not within 100..2000
+    VFreq,          // vFreq not within 450..2000
+    HFreqTol,       // hFreqTol not within 0..100
+    VFreqTol,       // vFreqTol not within 0..200
+    HTotal,         // hTotal not within 160..4096
+    VTotal,         // vTotal not within 120..2048
+    VTotalTol,      // vTotalTol not within 0..100
+    Width,          // activeWidth not within 160..4096
+    Height,         // activeHeight not within 120..2048
+    HStart,         // hStart not within 10..800
+    VStart,         // vStart not within 1..200
+    NoInput,        // none of the three inputs enabled
+    HorizontalSum,  // hStart + activeWidth greater than hTotal
+    VerticalSum,    // vStart + activeHeight greater than vTotal
 };
 
 // The first failing check, or None.

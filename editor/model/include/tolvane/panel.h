@@ -7,10 +7,10 @@
 #include "tolvane/records.h"
 
 // Byte-order helpers (pure functions).
-uint8_t LowByte(uint32_t value);       // low 8 bits
-uint16_t WidenByte(uint8_t value);     // zero-extended to 16 bits
-uint16_t Swap16(uint16_t value);       // 0x1234 -> 0x3412
-uint32_t Swap32(uint32_t value);       // b0 b1 b2 b3 -> b3 b2 b1 b0
+uint8_t LowByte(uint32_t value);    // low 8 bits
+uint16_t WidenByte(uint8_t value);  // zero-extended to 16 bits
+uint16_t Swap16(uint16_t value);    // 0x1234 -> 0x3412
+uint32_t Swap32(uint32_t value);    // b0 b1 b2 b3 -> b3 b2 b1 b0
 
 // Fills the defaults of a 1x18-bit XGA panel. Bytes 11..25 of displayName,
 // powerOnT1..powerOffT4 and resolutionFlags keep what the record held.

@@ -27,11 +27,11 @@ struct Box {
 // --- Gamma curve: input level on x, output level on y (0 at the bottom). ---
 
 // Where entry `index` holding `level` lies in `plot`.
-Point GammaPoint(const Box &plot, int index, int level);
+Point GammaPoint(const Box& plot, int index, int level);
 
 // The entries whose level is below that of the entry before them: the steps
 // where the table stops rising.
-std::vector<int> FallingSteps(const GammaTable &table);
+std::vector<int> FallingSteps(const GammaTable& table);
 
 // --- Timing diagram of one line (clocks) or one frame (lines). ---
 
@@ -55,7 +55,7 @@ struct TimingLayout {
 TimingLayout LayOutTiming(uint16_t displayPeriod, uint16_t pulseWidth, uint16_t backPorch, uint16_t minTotal);
 
 // A span of `layout` drawn to scale across `bar`.
-Box SpanBox(const TimingLayout &layout, const Span &span, const Box &bar);
+Box SpanBox(const TimingLayout& layout, const Span& span, const Box& bar);
 
 // --- Mode map: horizontal frequency on x, vertical frequency on y (up). ---
 
@@ -64,26 +64,26 @@ struct FreqWindow {
     int hMin, hMax, vMin, vMax;
 };
 
-FreqWindow ModeWindow(const ModeEntry &entry);
+FreqWindow ModeWindow(const ModeEntry& entry);
 
 // Two modes the board could mistake for each other: they share an enabled
 // input and their frequency windows meet (bounds included).
-bool ModesConfusable(const ModeEntry &a, const ModeEntry &b);
+bool ModesConfusable(const ModeEntry& a, const ModeEntry& b);
 
 // For each entry in use (0..modeCount-1): whether it is confusable with another one.
-std::vector<bool> ConfusableModes(const ModeTable &table);
+std::vector<bool> ConfusableModes(const ModeTable& table);
 
 // The frequency range the map shows: every window of the table with a margin.
-FreqWindow MapRange(const ModeTable &table);
+FreqWindow MapRange(const ModeTable& table);
 
 // The box of entry `slot` on a map of `range` drawn into `plot`; at least
 // `minSide` pixels wide and high so that a mode without tolerance can be seen
 // and clicked.
 inline constexpr double kMinModeBoxSide = 7;
-Box ModeBox(const ModeTable &table, int slot, const FreqWindow &range, const Box &plot);
+Box ModeBox(const ModeTable& table, int slot, const FreqWindow& range, const Box& plot);
 
 // The entry whose box holds `p`: of several, the smallest box (the lowest
 // slot among equals); -1 when none.
-int ModeAt(const ModeTable &table, const FreqWindow &range, const Box &plot, Point p);
+int ModeAt(const ModeTable& table, const FreqWindow& range, const Box& plot, Point p);
 
 }  // namespace picture

@@ -83,39 +83,39 @@ inline constexpr std::size_t kModeFlags = 19;
 inline constexpr char kRecordMagic[8] = {'V', 'A', 'N', 'T', 'R', 'L', '2', '\0'};
 
 struct PanelRecord {
-    char magic[8];              //   0 "VANTRL2" + NUL
-    uint16_t blockSize;         //   8 always 256
-    char displayName[16];       //  10 NUL-padded, no terminator when 16 long
-    uint16_t imageHeader;       //  26
-    uint16_t manufacturer;      //  28 index into kManufacturers
-    uint16_t reserved30;        //  30
-    uint16_t panelFlags;        //  32 see kPanelFlag* masks
-    uint16_t colorDepth;        //  34 6 or 8
-    uint16_t hResolution;       //  36
-    uint16_t vResolution;       //  38
-    uint16_t vFreqTyp;          //  40 Hz
-    uint16_t vFreqMax;          //  42 Hz
-    uint32_t maxDisplayClock;   //  44 kHz
-    uint16_t hMinTotal;         //  48
-    uint16_t hPulseWidth;       //  50
-    uint16_t hBackPorch;        //  52
-    uint16_t reserved54;        //  54
-    uint16_t vMinTotal;         //  56
-    uint16_t vPulseWidth;       //  58
-    uint16_t vBackPorch;        //  60
-    uint16_t resolutionCodeA;   //  62
-    uint16_t resolutionCodeB;   //  64
-    uint16_t outputDrive;       //  66 see OutputDrive accessors
-    uint16_t kesaId;            //  68 0 = automatic
-    uint8_t powerOnT1;          //  70 units of 10 ms
-    uint8_t powerOnT2;          //  71
-    uint8_t powerOffT3;         //  72
-    uint8_t powerOffT4;         //  73
-    uint16_t resolutionFlags;   //  74 bit 0: customResolution
-    uint16_t vFreqMin;          //  76 Hz
-    uint8_t reserved78[176];    //  78 always 0
-    uint16_t reserved254;       // 254 always 0
-    GammaTable gammaTable;      // 256
+    char magic[8];             //   0 "VANTRL2" + NUL
+    uint16_t blockSize;        //   8 always 256
+    char displayName[16];      //  10 NUL-padded, no terminator when 16 long
+    uint16_t imageHeader;      //  26
+    uint16_t manufacturer;     //  28 index into kManufacturers
+    uint16_t reserved30;       //  30
+    uint16_t panelFlags;       //  32 see kPanelFlag* masks
+    uint16_t colorDepth;       //  34 6 or 8
+    uint16_t hResolution;      //  36
+    uint16_t vResolution;      //  38
+    uint16_t vFreqTyp;         //  40 Hz
+    uint16_t vFreqMax;         //  42 Hz
+    uint32_t maxDisplayClock;  //  44 kHz
+    uint16_t hMinTotal;        //  48
+    uint16_t hPulseWidth;      //  50
+    uint16_t hBackPorch;       //  52
+    uint16_t reserved54;       //  54
+    uint16_t vMinTotal;        //  56
+    uint16_t vPulseWidth;      //  58
+    uint16_t vBackPorch;       //  60
+    uint16_t resolutionCodeA;  //  62
+    uint16_t resolutionCodeB;  //  64
+    uint16_t outputDrive;      //  66 see OutputDrive accessors
+    uint16_t kesaId;           //  68 0 = automatic
+    uint8_t powerOnT1;         //  70 units of 10 ms
+    uint8_t powerOnT2;         //  71
+    uint8_t powerOffT3;        //  72
+    uint8_t powerOffT4;        //  73
+    uint16_t resolutionFlags;  //  74 bit 0: customResolution
+    uint16_t vFreqMin;         //  76 Hz
+    uint8_t reserved78[176];   //  78 always 0
+    uint16_t reserved254;      // 254 always 0
+    GammaTable gammaTable;     // 256
 };
 
 static_assert(sizeof(GammaTable) == 256);
@@ -177,10 +177,10 @@ inline constexpr uint16_t kClassUXGA = 16;  // 1600 x 1200
 inline constexpr uint16_t kCustomResolution = 0x0001;
 
 // outputDrive fields.
-inline constexpr uint16_t kDataLinesDriveMask = 0x000F;     // step 1..7
-inline constexpr uint16_t kDclkAdjustMask = 0x0030;         // 0..3
+inline constexpr uint16_t kDataLinesDriveMask = 0x000F;  // step 1..7
+inline constexpr uint16_t kDclkAdjustMask = 0x0030;      // 0..3
 inline constexpr unsigned kDclkAdjustShift = 4;
-inline constexpr uint16_t kClockDriveMask = 0x0F00;         // step 1..7
+inline constexpr uint16_t kClockDriveMask = 0x0F00;  // step 1..7
 inline constexpr unsigned kClockDriveShift = 8;
 inline constexpr uint16_t kControlLinesDriveMask = 0xF000;  // step 1..7
 inline constexpr unsigned kControlLinesDriveShift = 12;
@@ -203,12 +203,13 @@ inline uint16_t ResolutionClassForWidth(unsigned width) {
 }
 inline unsigned Correction(const PanelRecord& r) { return (r.panelFlags & kCorrectionMask) >> kCorrectionShift; }
 inline void SetCorrection(PanelRecord& r, unsigned index) {
-    r.panelFlags = static_cast<uint16_t>((r.panelFlags & ~kCorrectionMask) | ((index << kCorrectionShift) & kCorrectionMask));
+    r.panelFlags =
+        static_cast<uint16_t>((r.panelFlags & ~kCorrectionMask) | ((index << kCorrectionShift) & kCorrectionMask));
 }
 inline bool IsCustomResolution(const PanelRecord& r) { return (r.resolutionFlags & kCustomResolution) != 0; }
 inline void SetCustomResolution(PanelRecord& r, bool on) {
-    r.resolutionFlags = static_cast<uint16_t>(on ? (r.resolutionFlags | kCustomResolution)
-                                                 : (r.resolutionFlags & ~kCustomResolution));
+    r.resolutionFlags =
+        static_cast<uint16_t>(on ? (r.resolutionFlags | kCustomResolution) : (r.resolutionFlags & ~kCustomResolution));
 }
 
 inline unsigned OutputDriveField(uint16_t drive, uint16_t mask, unsigned shift) { return (drive & mask) >> shift; }
@@ -216,8 +217,12 @@ inline uint16_t WithOutputDriveField(uint16_t drive, uint16_t mask, unsigned shi
     return static_cast<uint16_t>((drive & ~mask) | ((value << shift) & mask));
 }
 inline unsigned DataLinesDrive(const PanelRecord& r) { return OutputDriveField(r.outputDrive, kDataLinesDriveMask, 0); }
-inline unsigned DclkAdjust(const PanelRecord& r) { return OutputDriveField(r.outputDrive, kDclkAdjustMask, kDclkAdjustShift); }
-inline unsigned ClockDrive(const PanelRecord& r) { return OutputDriveField(r.outputDrive, kClockDriveMask, kClockDriveShift); }
+inline unsigned DclkAdjust(const PanelRecord& r) {
+    return OutputDriveField(r.outputDrive, kDclkAdjustMask, kDclkAdjustShift);
+}
+inline unsigned ClockDrive(const PanelRecord& r) {
+    return OutputDriveField(r.outputDrive, kClockDriveMask, kClockDriveShift);
+}
 inline unsigned ControlLinesDrive(const PanelRecord& r) {
     return OutputDriveField(r.outputDrive, kControlLinesDriveMask, kControlLinesDriveShift);
 }
@@ -262,11 +267,11 @@ struct ModeEntry {
 };
 
 struct ModeTable {
-    char magic[8];               //    0 "VANTRL2" + NUL
-    uint16_t headerWord;         //    8 always 256
-    uint16_t modeCount;          //   10 0..38
-    ModeEntry entries[38];       //   12
-    uint8_t reserved[128];       // 1988 always 0
+    char magic[8];          //    0 "VANTRL2" + NUL
+    uint16_t headerWord;    //    8 always 256
+    uint16_t modeCount;     //   10 0..38
+    ModeEntry entries[38];  //   12
+    uint8_t reserved[128];  // 1988 always 0
 };
 #pragma pack(pop)
 

@@ -13,7 +13,7 @@
 struct Resolution {
     uint16_t width;
     uint16_t height;
-    friend bool operator==(const Resolution &, const Resolution &) = default;
+    friend bool operator==(const Resolution&, const Resolution&) = default;
 };
 
 // Class of a typed width: up to 640 gives VGA (1), up to 800 SVGA (2), up to
@@ -30,7 +30,7 @@ std::optional<Resolution> StandardResolutionOfClass(uint16_t resolutionClass);
 // The display periods that Timing II shows for a record: its resolution when
 // that is not a standard pair, otherwise the standard pair of its class (the
 // resolution itself when no single class bit is set).
-Resolution DisplayPeriods(const PanelRecord &record);
+Resolution DisplayPeriods(const PanelRecord& record);
 
 // A typed integer field as the pages hold it: ReadTypedInteger taken modulo
 // 2^16, so "-1" is 65535 and fails every upper bound.
@@ -69,7 +69,7 @@ enum class Timing1Check {
     TypNotBelowMax,        // typ >= max
     DisplayClock,          // clock outside 15000..150000 kHz
 };
-Timing1Check FirstFailingTiming1Check(const Timing1Values &values);
+Timing1Check FirstFailingTiming1Check(const Timing1Values& values);
 
 // What the Timing II page read from its six fields.
 struct Timing2Values {
@@ -94,7 +94,7 @@ enum class Timing2Check {
     VBackPorch,   // > 255
     VMinTotal,    // outside 120..2048
 };
-Timing2Check FirstFailingTiming2Check(const Timing2Values &values);
+Timing2Check FirstFailingTiming2Check(const Timing2Values& values);
 
 // True when displayPeriod + pulseWidth + backPorch exceeds minTotal, summed
 // without 16-bit overflow. Equality is not short.

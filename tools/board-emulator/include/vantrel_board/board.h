@@ -77,8 +77,8 @@ enum Command : uint8_t {
 struct Frame {
     uint8_t address = 0;
     uint8_t command = 0;
-    std::vector<uint8_t> data;   // the data bytes (the length byte is data.size())
-    uint8_t checksum = 0;        // as received
+    std::vector<uint8_t> data;  // the data bytes (the length byte is data.size())
+    uint8_t checksum = 0;       // as received
     bool checksumOk = false;
 };
 
@@ -93,37 +93,37 @@ std::string HexBytes(const std::vector<uint8_t>& bytes);
 // executes (its own address and broadcasts, checksum right), starting at 1;
 // 0 switches a fault off.
 struct Faults {
-    uint64_t dropAnswerFrame = 0;      // that frame gets no answer
-    uint64_t badChecksumFrame = 0;     // its answer carries checksum + 1
-    uint64_t alterEchoFrame = 0;       // a flash/NVRAM write echo with one data byte inverted:
-    uint8_t alterEchoIndex = 0;        //   this one of the chunk's data bytes (past the last: the last)
-    uint64_t delayFrame = 0;           // 0 with delayMs > 0: every answer is delayed
-    uint32_t delayMs = 0;              // extra wait before the answer starts
-    std::vector<uint8_t> noise;        // bytes sent between frames, before an answer
-    uint64_t noiseFrame = 0;           // 0 with noise set: before every answer
-    uint64_t oversizeFrame = 0;        // answer with oversizeLength data bytes instead
+    uint64_t dropAnswerFrame = 0;   // that frame gets no answer
+    uint64_t badChecksumFrame = 0;  // its answer carries checksum + 1
+    uint64_t alterEchoFrame = 0;    // a flash/NVRAM write echo with one data byte inverted:
+    uint8_t alterEchoIndex = 0;     //   this one of the chunk's data bytes (past the last: the last)
+    uint64_t delayFrame = 0;        // 0 with delayMs > 0: every answer is delayed
+    uint32_t delayMs = 0;           // extra wait before the answer starts
+    std::vector<uint8_t> noise;     // bytes sent between frames, before an answer
+    uint64_t noiseFrame = 0;        // 0 with noise set: before every answer
+    uint64_t oversizeFrame = 0;     // answer with oversizeLength data bytes instead
     uint8_t oversizeLength = 40;
-    uint64_t garbleFrame = 0;          // one byte of the whole answer frame altered on the line:
-    uint8_t garbleOffset = 0;          //   the byte at this offset, modulo the frame's size,
-    uint8_t garbleMask = 0x5A;         //   exclusive-or this mask (0 counts as 0x5A)
+    uint64_t garbleFrame = 0;   // one byte of the whole answer frame altered on the line:
+    uint8_t garbleOffset = 0;   //   the byte at this offset, modulo the frame's size,
+    uint8_t garbleMask = 0x5A;  //   exclusive-or this mask (0 counts as 0x5A)
     // Flash writes to this address store the byte inverted while the echo
     // carries the byte as sent (a weak cell only a read-back finds); -1: off.
     int32_t corruptStoreAddress = -1;
 };
 
 struct Options {
-    uint8_t address = 0;               // the device address the board answers to
+    uint8_t address = 0;  // the device address the board answers to
     // Further boards on the same line, one for each of these addresses, each
     // with its own memories (255 and repeats are ignored). With a flash file
     // F, the board at address A keeps its flash in "F.A".
     std::vector<uint8_t> moreAddresses;
-    uint32_t baud = 57600;             // line pacing, 10 bits per byte; 0 = no pacing
-    bool answerBroadcast = false;      // answer frames sent to address 255 too
-    std::string flashFile;             // load at Start when present, save after writes
-    bool record = true;                // keep the bytes and frames received, for tests
-    std::size_t recordLimit = 16384;   //   at most this many frames and 64 times as many bytes
-    bool verbose = false;              // log every frame
-    std::function<void(const std::string&)> log;   // log sink, one line a call; null = stderr
+    uint32_t baud = 57600;                        // line pacing, 10 bits per byte; 0 = no pacing
+    bool answerBroadcast = false;                 // answer frames sent to address 255 too
+    std::string flashFile;                        // load at Start when present, save after writes
+    bool record = true;                           // keep the bytes and frames received, for tests
+    std::size_t recordLimit = 16384;              //   at most this many frames and 64 times as many bytes
+    bool verbose = false;                         // log every frame
+    std::function<void(const std::string&)> log;  // log sink, one line a call; null = stderr
     Faults faults;
 };
 
@@ -137,9 +137,9 @@ struct Adjuster {
 // What the on-screen display shows.
 struct OsdText {
     bool visible = false;
-    uint8_t value1 = 0;   // column
-    uint8_t value2 = 0;   // row
-    uint8_t value3 = 0;   // attribute
+    uint8_t value1 = 0;  // column
+    uint8_t value2 = 0;  // row
+    uint8_t value3 = 0;  // attribute
     std::string text;
 };
 
@@ -242,7 +242,7 @@ public:
     std::array<uint8_t, 2> Version() const;
     void SetVersion(uint8_t first, uint8_t second);
     OsdText Osd() const;
-    std::vector<uint8_t> Actions() const;    // the latest 256 action codes in the order they were called
+    std::vector<uint8_t> Actions() const;  // the latest 256 action codes in the order they were called
     uint8_t DebugFlags() const;
     uint64_t ResetCount() const;
 

@@ -90,10 +90,10 @@ int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, 
             }
         }
         if (failed == nullptr) return 0;
-        TransferFailed(t, o,
-                       run.blocks.size() == 1 ? "writing " + run.subject
-                                              : "writing the " + failed->name + " of " + run.subject,
-                       run.result);
+        TransferFailed(
+            t, o,
+            run.blocks.size() == 1 ? "writing " + run.subject : "writing the " + failed->name + " of " + run.subject,
+            run.result);
         // A differing echo is an answer: the board took other bytes, and a
         // second try would not change that.
         if (run.result != -1 || run.tries >= tries) return run.result;

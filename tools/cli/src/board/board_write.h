@@ -35,28 +35,28 @@ bool AcceptFindings(const std::string& path, const std::vector<CheckFinding>& fi
 
 // One block of a write, sent by one block export of the library.
 struct WriteBlock {
-    std::string name;                 // "panel image", "gamma table", "mode table"
+    std::string name;  // "panel image", "gamma table", "mode table"
     uint32_t flashAddress = 0;
     unsigned size = 0;
-    std::function<int()> send;        // the library call: 0, -1 or -2
-    unsigned written = 0;             // bytes the board confirmed in the latest try
+    std::function<int()> send;  // the library call: 0, -1 or -2
+    unsigned written = 0;       // bytes the board confirmed in the latest try
 };
 
 // A write to the board from the first try to its result.
 struct WriteRun {
-    std::string command;              // "panel write", "modes write"
-    std::string subject;              // "Panel 4", "the mode table"
-    std::string file;                 // the file written
-    int panel = 0;                    // 1..4 for a panel write
-    bool fileHasErrors = false;       // written with --force
-    std::string backupFile;           // the backup taken, when one was
+    std::string command;         // "panel write", "modes write"
+    std::string subject;         // "Panel 4", "the mode table"
+    std::string file;            // the file written
+    int panel = 0;               // 1..4 for a panel write
+    bool fileHasErrors = false;  // written with --force
+    std::string backupFile;      // the backup taken, when one was
     bool backupHasErrors = false;
     std::vector<WriteBlock> blocks;
     int tries = 0;
-    int result = 0;                   // the library's result of the latest try
+    int result = 0;  // the library's result of the latest try
     std::optional<std::vector<ByteDifference>> verify;
     bool reset = false;
-    std::string repairCommand;        // set when the board was left differing from the file
+    std::string repairCommand;  // set when the board was left differing from the file
 };
 
 // Sends the blocks in order. A try that ends without a valid answer (-1) is

@@ -114,8 +114,7 @@ int CmdInfo(const BoardTarget& t, Output& o) {
               << FormatScaled(p["maxDisplayClock"].get<int64_t>() / 10, 2) << " MHz, colour depth "
               << p["colorDepth"].get<int>() << ", flags " << Hex2(flagBytes[slot]) << "\n";
     }
-    if (uint8_t{mode.byte1} == 0xFF)
-        o.out << "  Current mode          none\n";
+    if (uint8_t{mode.byte1} == 0xFF) o.out << "  Current mode          none\n";
     else
         o.out << "  Current mode          entry " << unsigned{uint8_t{mode.byte1}} << ": " << int32_t{mode.word3}
               << " x " << int32_t{mode.word4} << ", " << FormatScaled(int32_t{mode.word1}, 1) << " kHz, "
@@ -126,7 +125,7 @@ int CmdInfo(const BoardTarget& t, Output& o) {
 int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
-    constexpr int kLastAddress = 254;   // 255 is the broadcast
+    constexpr int kLastAddress = 254;  // 255 is the broadcast
     if (o.progress) {
         g_progress.err = &o.err;
         g_progress.label = "Scanning";
@@ -140,10 +139,8 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
         d["address"] = address;
         d["version"] = {v1, v2};
         const int current = Vantrel_CurrentPanel(address);
-        if (current >= 0)
-            d["currentPanel"] = current + 1;
-        else
-            d["currentPanel"] = nullptr;
+        if (current >= 0) d["currentPanel"] = current + 1;
+        else d["currentPanel"] = nullptr;
         found.push_back(d);
     }
     if (g_progress.err != nullptr) {
@@ -162,10 +159,8 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
         for (const Json& d : found) {
             o.out << "Device address " << d["address"].get<int>() << ": version " << d["version"][0].get<int>() << "."
                   << d["version"][1].get<int>() << ", current panel ";
-            if (d["currentPanel"].is_null())
-                o.out << "unknown (no answer)\n";
-            else
-                o.out << "Panel " << d["currentPanel"].get<int>() << "\n";
+            if (d["currentPanel"].is_null()) o.out << "unknown (no answer)\n";
+            else o.out << "Panel " << d["currentPanel"].get<int>() << "\n";
         }
     }
     if (found.empty()) {

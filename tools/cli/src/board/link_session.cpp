@@ -95,7 +95,9 @@ int TransferFailed(const BoardTarget& t, Output& o, const std::string& what, int
     return 1;
 }
 
-bool ImageUsesGamma(const PanelImage& image) { return (image.bytes[panel_image::kPanelFlagsHigh] & kImageUseGamma) != 0; }
+bool ImageUsesGamma(const PanelImage& image) {
+    return (image.bytes[panel_image::kPanelFlagsHigh] & kImageUseGamma) != 0;
+}
 
 std::vector<ByteDifference> CompareBlock(const char* block, uint32_t flashBase, const uint8_t* wrote,
                                          const uint8_t* read, std::size_t n) {

@@ -80,7 +80,7 @@ PanelRecord RecordFromBoard(const PanelImage& image, const GammaTable& gamma, bo
 
 // One byte that the read-back found different from what was written.
 struct ByteDifference {
-    std::string block;   // "panel image", "gamma table", "mode table"
+    std::string block;  // "panel image", "gamma table", "mode table"
     unsigned offset = 0;
     uint32_t flashAddress = 0;
     uint8_t wrote = 0;

@@ -61,7 +61,8 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
     run.subject = "the mode table";
     run.file = path;
     run.fileHasErrors = HasCheckError(findings);
-    run.blocks.push_back({"mode table", kModeTableBase, 768, [&] { return Vantrel_WriteModeTable(t.address, image.bytes); }});
+    run.blocks.push_back(
+        {"mode table", kModeTableBase, 768, [&] { return Vantrel_WriteModeTable(t.address, image.bytes); }});
 
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);

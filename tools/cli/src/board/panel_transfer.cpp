@@ -99,7 +99,8 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     run.file = path;
     run.panel = panel;
     run.fileHasErrors = HasCheckError(findings);
-    run.blocks.push_back({"panel image", imageAt, 64, [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
+    run.blocks.push_back(
+        {"panel image", imageAt, 64, [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
     if (withGamma)
         run.blocks.push_back(
             {"gamma table", gammaAt, 256, [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});

@@ -27,7 +27,9 @@ std::string PermissionAdvice(const std::string& path, const std::string& group) 
     if (group.empty() || group == "root")
         return "The device belongs to no group that serial users join; it needs a group such as 'dialout' "
                "(see which group your system uses for serial ports with ls -l /dev/ttyS0, and this device's with "
-               "ls -l " + path + "), set by a udev rule, for example a line SUBSYSTEM==\"tty\", GROUP=\"dialout\", "
+               "ls -l " +
+               path +
+               "), set by a udev rule, for example a line SUBSYSTEM==\"tty\", GROUP=\"dialout\", "
                "MODE=\"0660\" with the adapter's ATTRS{idVendor} and ATTRS{idProduct} in /etc/udev/rules.d/; then "
                "join that group and log in again";
     return "Add yourself to the group '" + group + "' that owns it (sudo usermod -aG " + group +
@@ -42,9 +44,10 @@ std::string DescribePortFailure(const BoardTarget& target) {
 #else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        return "cannot open " + name + ": the device does not exist. Plug in the adapter or start the emulated "
-               "board, then name the device with --device PATH (or VANTREL_COM" + std::to_string(target.port) +
-               "=PATH, or a line COM" + std::to_string(target.port) + "=PATH in " +
+        return "cannot open " + name +
+               ": the device does not exist. Plug in the adapter or start the emulated "
+               "board, then name the device with --device PATH (or VANTREL_COM" +
+               std::to_string(target.port) + "=PATH, or a line COM" + std::to_string(target.port) + "=PATH in " +
                (vantrel::PortsFilePath().empty() ? std::string("the ports file") : vantrel::PortsFilePath()) +
                "); stable names of USB adapters are under /dev/serial/by-id/ (tolvane2-cli ports lists them)";
     }
@@ -57,19 +60,19 @@ std::string DescribePortFailure(const BoardTarget& target) {
             return "cannot open " + name + ": permission denied. " + PermissionAdvice(path, groupName);
         }
         if (e == EBUSY)
-            return "cannot open " + name + ": the port is busy; another program (the editor, another "
+            return "cannot open " + name +
+                   ": the port is busy; another program (the editor, another "
                    "tolvane2-cli) holds it. Close that program and try again";
         return "cannot open " + name + ": " + std::strerror(e);
     }
     std::string reason;
     termios tio{};
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        reason = "the port is busy; another program (the editor, another tolvane2-cli) holds it. Close that "
-                 "program and try again";
-    else if (::tcgetattr(fd, &tio) != 0)
-        reason = "it is not a serial device";
-    else
-        reason = "the line settings (57600 baud, 8N1) were refused";
+        reason =
+            "the port is busy; another program (the editor, another tolvane2-cli) holds it. Close that "
+            "program and try again";
+    else if (::tcgetattr(fd, &tio) != 0) reason = "it is not a serial device";
+    else reason = "the line settings (57600 baud, 8N1) were refused";
     ::flock(fd, LOCK_UN);
     ::close(fd);
     return "cannot open " + name + ": " + reason;

@@ -17,9 +17,12 @@ namespace fs = std::filesystem;
 
 const char* SourceName(vantrel::PortSource s) {
     switch (s) {
-    case vantrel::PortSource::Variable: return "variable";
-    case vantrel::PortSource::File: return "file";
-    case vantrel::PortSource::Default: return "default";
+        case vantrel::PortSource::Variable:
+            return "variable";
+        case vantrel::PortSource::File:
+            return "file";
+        case vantrel::PortSource::Default:
+            return "default";
     }
     return "default";
 }
@@ -31,7 +34,8 @@ int CmdPorts(const BoardTarget& target, Output& o) {
     std::error_code ec;
     const bool fileExists = !filePath.empty() && fs::exists(filePath, ec);
     const vantrel::PortsFile file = vantrel::ReadPortsFile(fileExists ? filePath : std::string());
-    for (const auto& problem : file.problems) o.err << "tolvane2-cli: " << filePath << ", " << problem << " (skipped)\n";
+    for (const auto& problem : file.problems)
+        o.err << "tolvane2-cli: " << filePath << ", " << problem << " (skipped)\n";
 
     Json ports = Json::array();
     std::vector<std::string> paths;  // as they are, for the text form
@@ -71,21 +75,15 @@ int CmdPorts(const BoardTarget& target, Output& o) {
 #else
     const std::string noFile = "(none: neither XDG_CONFIG_HOME nor HOME is set)";
 #endif
-    o.out << "Ports file: " << (filePath.empty() ? noFile
-                                                 : filePath + (fileExists ? "" : " (not present)"))
-          << "\n";
+    o.out << "Ports file: " << (filePath.empty() ? noFile : filePath + (fileExists ? "" : " (not present)")) << "\n";
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const Json& p = ports[i];
         const std::string source = p["source"].get<std::string>();
         o.out << "COM" << p["port"].get<int>() << "  " << paths[i] << "  ";
-        if (source == "option")
-            o.out << "(from --device, for this run)";
-        else if (source == "variable")
-            o.out << "(from VANTREL_COM" << p["port"].get<int>() << ")";
-        else if (source == "file")
-            o.out << "(from the ports file, line " << p["line"].get<int>() << ")";
-        else
-            o.out << "(default)";
+        if (source == "option") o.out << "(from --device, for this run)";
+        else if (source == "variable") o.out << "(from VANTREL_COM" << p["port"].get<int>() << ")";
+        else if (source == "file") o.out << "(from the ports file, line " << p["line"].get<int>() << ")";
+        else o.out << "(default)";
         if (!p["exists"].get<bool>()) o.out << ", missing";
         o.out << "\n";
     }

@@ -43,11 +43,11 @@ int CmdReset(const BoardTarget& t, Output& o) {
     if (Vantrel_Reset(t.address) != 1) return TransferFailed(t, o, "sending the reset", -1);
     if (o.json) o.out << Json{{"reset", t.address}, {"sent", true}}.dump(2) << "\n";
     else if (!o.quiet)
-        o.err << "tolvane2-cli: reset sent to " << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
+        o.err << "tolvane2-cli: reset sent to "
+              << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
               << "; no answer is awaited\n";
     return 0;
 }
-
 
 // ---------------------------------------------------------------------------
 // raw: bytes outside the command protocol, and what comes back outside frames
@@ -99,8 +99,8 @@ int CmdRaw(const BoardTarget& t, const std::vector<std::string>& byteTexts, cons
     if (o.json) o.out << Json{{"sent", bytes}, {"received", received}}.dump(2) << "\n";
     else if (!received.empty()) o.out << hex << "\n";
     if (!o.json && !o.quiet)
-        o.err << "tolvane2-cli: " << bytes.size() << " bytes sent; " << received.size() << " bytes received outside frames in " << listenMs
-              << " ms\n";
+        o.err << "tolvane2-cli: " << bytes.size() << " bytes sent; " << received.size()
+              << " bytes received outside frames in " << listenMs << " ms\n";
     return 0;
 }
 

@@ -31,16 +31,15 @@ int CmdAdjustGet(const BoardTarget& t, const std::string& indexText, Output& o) 
     AdjusterValues v{};
     const int32_t rc = Vantrel_ReadAdjuster(t.address, static_cast<int32_t>(index), &v);
     if (rc < 0) return TransferFailed(t, o, "reading adjuster " + std::to_string(index), rc);
-    if (o.json)
-        o.out << Json{{"adjuster", index}, {"values", {v.value1, v.value2, v.value3}}}.dump(2) << "\n";
-    else
-        o.out << "adjuster " << index << ": " << v.value1 << " " << v.value2 << " " << v.value3 << "\n";
+    if (o.json) o.out << Json{{"adjuster", index}, {"values", {v.value1, v.value2, v.value3}}}.dump(2) << "\n";
+    else o.out << "adjuster " << index << ": " << v.value1 << " " << v.value2 << " " << v.value3 << "\n";
     return 0;
 }
 
 int CmdAdjustSet(const BoardTarget& t, const std::string& indexText, const std::string& valueText, Output& o) {
     uint32_t index = 0, value = 0;
-    if (!ReadNumber(indexText, "adjuster", 0xFF, index, o) || !ReadNumber(valueText, "adjuster value", 0xFFFF, value, o))
+    if (!ReadNumber(indexText, "adjuster", 0xFF, index, o) ||
+        !ReadNumber(valueText, "adjuster value", 0xFFFF, value, o))
         return 2;
     std::optional<Link> link;
     if (int rc = Open(t, o, "adjust set", link)) return rc;
@@ -56,8 +55,8 @@ int CmdAdjustSet(const BoardTarget& t, const std::string& indexText, const std::
                      .dump(2)
               << "\n";
     } else if (!same) {
-        o.err << "tolvane2-cli: adjuster " << index << ": set to " << value << ", the board holds " << v.value1 << " (values "
-              << v.value1 << " " << v.value2 << " " << v.value3 << ")\n";
+        o.err << "tolvane2-cli: adjuster " << index << ": set to " << value << ", the board holds " << v.value1
+              << " (values " << v.value1 << " " << v.value2 << " " << v.value3 << ")\n";
     } else if (!o.quiet) {
         o.err << "tolvane2-cli: adjuster " << index << " := " << value << "\n";
     }
@@ -100,7 +99,9 @@ int CmdSwitchGet(const BoardTarget& t, const std::string& indexText, Output& o) 
     const int32_t state = Vantrel_ReadSwitch(t.address, static_cast<int32_t>(index));
     if (state < 0) return TransferFailed(t, o, "reading switch " + std::to_string(index), state);
     if (o.json) o.out << Json{{"switch", index}, {"state", state}, {"on", state != 0}}.dump(2) << "\n";
-    else o.out << "switch " << index << ": " << (state ? "on" : "off") << (state > 1 ? " (" + std::to_string(state) + ")" : "") << "\n";
+    else
+        o.out << "switch " << index << ": " << (state ? "on" : "off")
+              << (state > 1 ? " (" + std::to_string(state) + ")" : "") << "\n";
     return 0;
 }
 

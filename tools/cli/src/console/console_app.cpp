@@ -69,8 +69,9 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
 
     // I2C.
     auto* i2c = group("i2c", "Read, write or dump a device on the board's I2C buses (SEL1 SEL2 choose the device)");
-    s = add(i2c, "read", "i2c read SEL1 SEL2 SUB [COUNT]: COUNT bytes (default 1, up to 256) from subaddress SUB on, "
-                         "wrapping at 256",
+    s = add(i2c, "read",
+            "i2c read SEL1 SEL2 SUB [COUNT]: COUNT bytes (default 1, up to 256) from subaddress SUB on, "
+            "wrapping at 256",
             [&x](const BoardTarget& t, Output& o) { return CmdI2cRead(t, x.list, o); });
     s->add_option("ARGS", x.list, "SEL1 SEL2 SUB [COUNT]")->required();
     s = add(i2c, "write", "i2c write SEL1 SEL2 SUB BYTE...: one byte (echo checked) or a block of up to 255 bytes",
@@ -88,7 +89,9 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
         c->add_option("--backup", x.write.backup,
                       "Save the whole memory to this file first; nothing is written if that fails");
         c->add_flag("--verify", x.write.verify, "Read the whole range back afterwards and compare");
-        if (force) c->add_flag("--force", x.write.force, "Allow writing over the panel, gamma and mode areas (0xF400..0xFBFF)");
+        if (force)
+            c->add_flag("--force", x.write.force,
+                        "Allow writing over the panel, gamma and mode areas (0xF400..0xFBFF)");
     };
     for (Memory m : {Memory::Flash, Memory::NvRam}) {
         const bool flash = m == Memory::Flash;
@@ -118,8 +121,7 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
         s->add_option("FILE", x.c, "Dump to restore")->required();
         addSafety(s, flash);
         if (flash) {
-            s = add(g, "erase",
-                    "The board has no erase command: shows what would be erased, sends nothing, exits 1",
+            s = add(g, "erase", "The board has no erase command: shows what would be erased, sends nothing, exits 1",
                     [&x](const BoardTarget& t, Output& o) { return CmdFlashErase(t, x.a, x.write, o); });
             s->add_option("VALUE", x.a, "Fill value 0..0xFF")->required();
             addSafety(s, false);
@@ -128,8 +130,9 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
 
     // Adjusters, colour, switches, on-screen text.
     auto* adjust = group("adjust", "Read or set the board's adjusters");
-    s = add(adjust, "get", "The three values the board gives for adjuster INDEX, each 0..65535 (the emulated board: "
-                           "value, minimum, maximum)",
+    s = add(adjust, "get",
+            "The three values the board gives for adjuster INDEX, each 0..65535 (the emulated board: "
+            "value, minimum, maximum)",
             [&x](const BoardTarget& t, Output& o) { return CmdAdjustGet(t, x.a, o); });
     s->add_option("INDEX", x.a, "Adjuster 0..255")->required();
     s = add(adjust, "set", "Set adjuster INDEX to VALUE 0..65535 and read back what the board holds",
@@ -146,9 +149,11 @@ ConsoleDispatch AddConsoleCommands(CLI::App& app, const std::function<CLI::App*(
     s->add_option("COLOUR", x.a, "Colour 0..3")->required();
 
     auto* sw = group("switch", "Read or set the board's switches");
-    s = add(sw, "get", "The state of switch INDEX", [&x](const BoardTarget& t, Output& o) { return CmdSwitchGet(t, x.a, o); });
+    s = add(sw, "get", "The state of switch INDEX",
+            [&x](const BoardTarget& t, Output& o) { return CmdSwitchGet(t, x.a, o); });
     s->add_option("INDEX", x.a, "Switch 0..255")->required();
-    s = add(sw, "set", "Switch INDEX on or off", [&x](const BoardTarget& t, Output& o) { return CmdSwitchSet(t, x.a, x.b, o); });
+    s = add(sw, "set", "Switch INDEX on or off",
+            [&x](const BoardTarget& t, Output& o) { return CmdSwitchSet(t, x.a, x.b, o); });
     s->add_option("INDEX", x.a, "Switch 0..255")->required();
     s->add_option("STATE", x.b, "on or off")->required();
 

@@ -42,14 +42,14 @@ int CmdRaw(const BoardTarget& t, const std::vector<std::string>& bytes, const st
 enum class Memory { Flash, NvRam };
 struct MemoryWrite {
     bool verify = false;
-    bool force = false;        // allow writes over the panel, gamma and mode areas of flash
-    std::string backup;        // dump the whole memory here first; nothing is written if that fails
+    bool force = false;  // allow writes over the panel, gamma and mode areas of flash
+    std::string backup;  // dump the whole memory here first; nothing is written if that fails
     Consent consent;
 };
 int CmdMemRead(const BoardTarget& t, Memory m, const std::string& addr, const std::string& count,
                const std::string& outFile, Output& o);
-int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addr, const std::string& file,
-                const MemoryWrite& w, Output& o);
+int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addr, const std::string& file, const MemoryWrite& w,
+                Output& o);
 int CmdMemDump(const BoardTarget& t, Memory m, const std::string& size, const std::string& outFile, Output& o);
 int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const MemoryWrite& w, Output& o);
 int CmdFlashErase(const BoardTarget& t, const std::string& value, const MemoryWrite& w, Output& o);

@@ -5,7 +5,6 @@
 #include <iostream>
 #include <iterator>
 
-
 #include "tolvane/files.h"
 
 namespace cli::console {
@@ -35,8 +34,8 @@ bool ReadNumber(const std::string& text, const char* what, uint32_t max, uint32_
         value = *v;
         return true;
     }
-    o.err << "tolvane2-cli: " << what << " \"" << text << "\" is not a number 0.." << max << " (" << Hex(max, max > 0xFF ? 4 : 2)
-          << "); give it in decimal or as 0x followed by hex digits\n";
+    o.err << "tolvane2-cli: " << what << " \"" << text << "\" is not a number 0.." << max << " ("
+          << Hex(max, max > 0xFF ? 4 : 2) << "); give it in decimal or as 0x followed by hex digits\n";
     return false;
 }
 

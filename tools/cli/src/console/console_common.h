@@ -42,12 +42,11 @@ struct Consent {
 // on, on a terminal it asks once, otherwise it refuses and says to add --yes.
 bool Confirm(const std::string& plan, const Consent& c, Output& o);
 
-
 bool ReadWholeFile(const std::string& path, Bytes& bytes, Output& o);
 // Replaces path atomically; a message on err when that fails.
 bool SaveFile(const std::string& path, const Bytes& bytes, Output& o);
 
-std::string HexByte(unsigned v);   // "1A"
+std::string HexByte(unsigned v);          // "1A"
 std::string Hex(unsigned v, int digits);  // "0x01A2"
 
 // i2cdump-like rows of 16 bytes: "00: 00 11 22 ... ff    ..\"3DUfw........"

@@ -18,8 +18,8 @@ std::string Cmd(Memory m, const char* verb) { return std::string(m == Memory::Fl
 bool InRange(Memory m, uint32_t addr, uint64_t n, uint32_t size, Output& o) {
     const uint64_t limit = size ? size : kFlashSize;
     if (n == 0 || addr + n > limit) {
-        o.err << "tolvane2-cli: " << n << " bytes at " << Hex(addr, 4) << " do not fit in the " << MemoryName(m) << " of "
-              << limit << " bytes" << (n == 0 ? " (nothing to move)" : "") << "\n";
+        o.err << "tolvane2-cli: " << n << " bytes at " << Hex(addr, 4) << " do not fit in the " << MemoryName(m)
+              << " of " << limit << " bytes" << (n == 0 ? " (nothing to move)" : "") << "\n";
         return false;
     }
     return true;
@@ -31,7 +31,9 @@ void PrintSha(Output& o, const std::string& what, const Bytes& bytes, const std:
 }
 
 Json Report(Memory m, uint32_t addr, const Bytes& bytes, const std::string& file) {
-    Json j{{"memory", MemoryName(m)}, {"address", addr}, {"count", bytes.size()},
+    Json j{{"memory", MemoryName(m)},
+           {"address", addr},
+           {"count", bytes.size()},
            {"sha256", Sha256Hex(bytes.data(), bytes.size())}};
     if (!file.empty()) j["file"] = file;
     return j;
@@ -45,14 +47,16 @@ int Prepare(const BoardTarget& t, Memory m, const std::vector<std::string>& area
     std::string text = plan;
     for (const auto& a : areas) text += "  includes the " + a + "\n";
     if (!areas.empty() && !w.force) {
-        o.err << "tolvane2-cli: " << text << "tolvane2-cli: nothing was changed: the write covers the panel, gamma or mode areas; use "
+        o.err << "tolvane2-cli: " << text
+              << "tolvane2-cli: nothing was changed: the write covers the panel, gamma or mode areas; use "
               << "panel write or modes write for those, or add --force\n";
         return 2;
     }
     if (!Confirm(text, w.consent, o)) return 2;
     if (w.backup.empty()) return 0;
     if (size == 0) {
-        o.err << "tolvane2-cli: the board does not give its NVRAM size; add --size for the backup; nothing was written\n";
+        o.err
+            << "tolvane2-cli: the board does not give its NVRAM size; add --size for the backup; nothing was written\n";
         return 2;
     }
     Bytes old;
@@ -60,7 +64,9 @@ int Prepare(const BoardTarget& t, Memory m, const std::vector<std::string>& area
         o.err << "tolvane2-cli: backup failed; nothing was written\n";
         return 1;
     }
-    if (!o.quiet) o.err << "tolvane2-cli: " << MemoryName(m) << " saved to " << w.backup << " (sha256 " << Sha256Hex(old.data(), old.size()) << ")\n";
+    if (!o.quiet)
+        o.err << "tolvane2-cli: " << MemoryName(m) << " saved to " << w.backup << " (sha256 "
+              << Sha256Hex(old.data(), old.size()) << ")\n";
     return 0;
 }
 
@@ -118,7 +124,8 @@ int CmdMemDump(const BoardTarget& t, Memory m, const std::string& sizeText, cons
     if (!ReadRange(t, m, 0, size, bytes, o) || !SaveFile(outFile, bytes, o)) return 1;
     if (o.json) o.out << Report(m, 0, bytes, outFile).dump(2) << "\n";
     else PrintSha(o, "", bytes, outFile);
-    if (!o.quiet && !o.json) o.err << "tolvane2-cli: " << size << " bytes of " << MemoryName(m) << " saved to " << outFile << "\n";
+    if (!o.quiet && !o.json)
+        o.err << "tolvane2-cli: " << size << " bytes of " << MemoryName(m) << " saved to " << outFile << "\n";
     return 0;
 }
 
@@ -147,7 +154,9 @@ int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addrText, con
         o.out << j.dump(2) << "\n";
     } else {
         PrintSha(o, "", data, file);
-        if (!o.quiet) o.err << "tolvane2-cli: " << n << " bytes written to " << MemoryName(m) << " at " << Hex(addr, 4) << (w.verify ? ", verified" : "") << "\n";
+        if (!o.quiet)
+            o.err << "tolvane2-cli: " << n << " bytes written to " << MemoryName(m) << " at " << Hex(addr, 4)
+                  << (w.verify ? ", verified" : "") << "\n";
     }
     return 0;
 }
@@ -213,7 +222,8 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
     } else {
         PrintSha(o, "", image, file);
         if (!o.quiet)
-            o.err << "tolvane2-cli: " << (differ.empty() ? std::string("the board already holds ") + file + "; nothing was written"
+            o.err << "tolvane2-cli: "
+                  << (differ.empty() ? std::string("the board already holds ") + file + "; nothing was written"
                                      : std::to_string(differ.size()) + " chunks written and read back")
                   << (w.verify ? ", verified" : "") << "\n";
     }

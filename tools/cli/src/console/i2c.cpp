@@ -40,14 +40,13 @@ int ReadBlock(const BoardTarget& t, const Device& d, unsigned n, Bytes& bytes, O
     Vantrel_SetProgressCallback(nullptr);  // the bar follows the whole read, drawn below
     for (unsigned done = 0; done < n;) {
         const unsigned part = std::min(128u, n - done);
-        const int32_t rc = (part == 1)
-                               ? Vantrel_ReadI2cByte(t.address, static_cast<int32_t>(d.select1),
-                                                     static_cast<int32_t>(d.select2),
-                                                     static_cast<int32_t>((d.sub + done) & 0xFF))
-                               : Vantrel_ReadI2c(t.address, static_cast<int32_t>(d.select1),
-                                                 static_cast<int32_t>(d.select2),
-                                                 static_cast<int32_t>((d.sub + done) & 0xFF),
-                                                 static_cast<int32_t>(part), bytes.data() + done);
+        const int32_t rc =
+            (part == 1)
+                ? Vantrel_ReadI2cByte(t.address, static_cast<int32_t>(d.select1), static_cast<int32_t>(d.select2),
+                                      static_cast<int32_t>((d.sub + done) & 0xFF))
+                : Vantrel_ReadI2c(t.address, static_cast<int32_t>(d.select1), static_cast<int32_t>(d.select2),
+                                  static_cast<int32_t>((d.sub + done) & 0xFF), static_cast<int32_t>(part),
+                                  bytes.data() + done);
         if (rc < 0) return TransferFailed(t, o, "reading " + Where(d) + " at " + Hex((d.sub + done) & 0xFF, 2), rc);
         if (part == 1) bytes[done] = static_cast<uint8_t>(rc);
         done += part;
@@ -109,8 +108,9 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
     int rc = 0;
     if (data.size() == 1) {
         // One byte: the board echoes it.
-        const int32_t echo = Vantrel_WriteI2cByte(t.address, static_cast<int32_t>(d.select1),
-                                                  static_cast<int32_t>(d.select2), static_cast<int32_t>(d.sub), data[0]);
+        const int32_t echo =
+            Vantrel_WriteI2cByte(t.address, static_cast<int32_t>(d.select1), static_cast<int32_t>(d.select2),
+                                 static_cast<int32_t>(d.sub), data[0]);
         if (echo < 0) return TransferFailed(t, o, "writing " + Where(d) + " at " + Hex(d.sub, 2), echo);
         j["echo"] = echo;
         if (echo != data[0]) {
@@ -121,16 +121,16 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
     } else {
         // A block: no echo, 16 bytes a frame, the subaddress wraps at 256.
         Bar bar(o, "write " + Where(d), static_cast<unsigned>(data.size()));
-        const int32_t r = bar.Done(Vantrel_WriteI2c(t.address, static_cast<int32_t>(d.select1),
-                                                    static_cast<int32_t>(d.select2), static_cast<int32_t>(d.sub),
-                                                    static_cast<int32_t>(data.size()), data.data()));
+        const int32_t r =
+            bar.Done(Vantrel_WriteI2c(t.address, static_cast<int32_t>(d.select1), static_cast<int32_t>(d.select2),
+                                      static_cast<int32_t>(d.sub), static_cast<int32_t>(data.size()), data.data()));
         if (r < 0) return TransferFailed(t, o, "writing " + Where(d) + " from " + Hex(d.sub, 2), r);
     }
     j["ok"] = rc == 0;
     if (o.json) o.out << j.dump(2) << "\n";
     else if (!o.quiet && rc == 0)
-        o.err << "tolvane2-cli: " << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to " << Where(d)
-              << " from subaddress " << Hex(d.sub, 2) << "\n";
+        o.err << "tolvane2-cli: " << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to "
+              << Where(d) << " from subaddress " << Hex(d.sub, 2) << "\n";
     return rc;
 }
 

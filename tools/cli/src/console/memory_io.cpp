@@ -67,7 +67,8 @@ bool WriteChunks(const BoardTarget& t, Memory m, uint32_t base, const Bytes& ima
             // The echo differs: name the bytes from what the board now holds.
             uint8_t back[kChunk] = {};
             std::vector<std::string> diffs;
-            if (Read(m, t.address, base + off, n, back) == 0) diffs = DiffLines(m, base + off, image.data() + off, back, n);
+            if (Read(m, t.address, base + off, n, back) == 0)
+                diffs = DiffLines(m, base + off, image.data() + off, back, n);
             o.err << "tolvane2-cli: writing " << MemoryName(m) << " at " << Hex(base + off, 4)
                   << ": the board echoed different bytes than were written; the transfer stopped there\n";
             if (diffs.empty()) o.err << "  (reading that chunk back failed or shows no difference now)\n";
@@ -117,7 +118,8 @@ std::vector<std::string> ProtectedAreas(Memory m, uint32_t addr, uint32_t n) {
     if (touches(kModeTableBase, 768)) areas.push_back("mode table (" + Hex(kModeTableBase, 4) + "..0xF6FF)");
     for (uint32_t s = 0; s < 4; ++s)
         if (touches(kGammaBase + 256 * s, 256))
-            areas.push_back("gamma table of Panel " + std::to_string(s + 1) + " (" + Hex(kGammaBase + 256 * s, 4) + "..)");
+            areas.push_back("gamma table of Panel " + std::to_string(s + 1) + " (" + Hex(kGammaBase + 256 * s, 4) +
+                            "..)");
     for (uint32_t s = 0; s < 4; ++s)
         if (touches(kPanelImageBase + 64 * s, 64))
             areas.push_back("Panel " + std::to_string(s + 1) + " image (" + Hex(kPanelImageBase + 64 * s, 4) + "..)");

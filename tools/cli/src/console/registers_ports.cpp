@@ -41,7 +41,8 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
     for (std::size_t i = 0; i < values.size(); ++i)
         if (!ReadNumber(values[i], "register value", 0xFFFF, v[i], o)) return 2;
     if (v.empty() || reg + v.size() > 0x10000) {
-        o.err << "tolvane2-cli: give one value for each register from " << Hex(reg, 4) << " on, up to register 0xFFFF\n";
+        o.err << "tolvane2-cli: give one value for each register from " << Hex(reg, 4)
+              << " on, up to register 0xFFFF\n";
         return 2;
     }
     if (RefuseBroadcast(t, o, "reg write")) return 2;
@@ -60,7 +61,8 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
             rc = 1;
         }
         list.push_back({{"register", r}, {"wrote", v[i]}, {"echo", echo}, {"ok", same}});
-        if (!o.json && !o.quiet && same) o.err << "tolvane2-cli: register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
+        if (!o.json && !o.quiet && same)
+            o.err << "tolvane2-cli: register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
     }
     if (o.json) o.out << Json{{"registers", list}}.dump(2) << "\n";
     return rc;

@@ -9,8 +9,8 @@
 namespace cli::platform {
 
 struct SerialDeviceName {
-    std::string path;     // what --device and the ports file take
-    std::string target;   // what it leads to (a by-id link's device, a COM port's driver name); may be empty
+    std::string path;    // what --device and the ports file take
+    std::string target;  // what it leads to (a by-id link's device, a COM port's driver name); may be empty
 };
 
 // The serial devices present, in the order a user looks for them (Linux:

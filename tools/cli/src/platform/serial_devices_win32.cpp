@@ -43,8 +43,8 @@ void FromSerialComm(std::map<int, std::wstring>& ports) {
         wchar_t data[64] = {};
         DWORD dataSize = sizeof data - sizeof(wchar_t);
         DWORD type = 0;
-        const LONG rc = RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                                      &dataSize);
+        const LONG rc =
+            RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
         if (const int n = ComNumber(data)) ports[n] = valueName;
@@ -99,7 +99,8 @@ std::string PortOpenProblem(const std::string& path, int port) {
             const std::string portsFile = vantrel::PortsFilePath();
             return "the device does not exist. Plug in the adapter (Device Manager, Ports (COM & LPT) shows its COM "
                    "number) or start the emulated board, then name the device with --device \\\\.\\COMn (or "
-                   "VANTREL_" + com + "=\\\\.\\COMn, or a line " + com + "=\\\\.\\COMn in " +
+                   "VANTREL_" +
+                   com + "=\\\\.\\COMn, or a line " + com + "=\\\\.\\COMn in " +
                    (portsFile.empty() ? std::string("%APPDATA%\\vantrel\\ports.conf") : portsFile) +
                    "); tolvane2-cli ports lists the COM ports present";
         }

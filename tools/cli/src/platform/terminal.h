@@ -46,7 +46,7 @@ public:
 private:
     bool available_ = false;
     bool changed_ = false;
-    unsigned long previous_ = 0;   // the console's output mode before
+    unsigned long previous_ = 0;  // the console's output mode before
 };
 
 // `arg` as one argument of a command line that the user pastes into the

@@ -22,9 +22,8 @@ CursorControl::CursorControl() : available_(true) {}
 CursorControl::~CursorControl() = default;
 
 std::string ShellQuote(const std::string& s) {
-    if (!s.empty() &&
-        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
-            std::string::npos)
+    if (!s.empty() && s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
+                          std::string::npos)
         return s;
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -68,9 +68,8 @@ CursorControl::~CursorControl() {
 }
 
 std::string ShellQuote(const std::string& s) {
-    if (!s.empty() &&
-        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\\/._-+=:,") ==
-            std::string::npos)
+    if (!s.empty() && s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\\/._-+=:,") ==
+                          std::string::npos)
         return s;
     return "\"" + s + "\"";
 }

@@ -35,17 +35,17 @@ inline bool TakeStopLine(std::string& buffer) {
 
 struct WorkerEvent {
     enum class Kind { None, Line, Exit };
-    Kind kind = Kind::None;   // None: the time passed, or no worker is left
-    std::size_t worker = 0;   // the number Start gave
-    std::string line;         // Line: one line of its output, without the line end
-    int exitCode = 0;         // Exit: the exit code (-1 when it did not exit by itself)
-    std::string why;          // Exit: how it ended, when it did not exit by itself
+    Kind kind = Kind::None;  // None: the time passed, or no worker is left
+    std::size_t worker = 0;  // the number Start gave
+    std::string line;        // Line: one line of its output, without the line end
+    int exitCode = 0;        // Exit: the exit code (-1 when it did not exit by itself)
+    std::string why;         // Exit: how it ended, when it did not exit by itself
 };
 
 class WorkerProcesses {
 public:
     WorkerProcesses();
-    ~WorkerProcesses();   // asks the workers still running to stop and waits for them
+    ~WorkerProcesses();  // asks the workers still running to stop and waits for them
     WorkerProcesses(const WorkerProcesses&) = delete;
     WorkerProcesses& operator=(const WorkerProcesses&) = delete;
 

@@ -20,7 +20,8 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
-struct sigaction g_oldInt{}, g_oldTerm{};
+struct sigaction g_oldInt {
+}, g_oldTerm{};
 
 std::atomic<bool> g_workerStop{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
@@ -35,8 +36,8 @@ std::string g_stopInput;
 struct WorkerProcesses::Impl {
     struct Worker {
         pid_t pid = -1;
-        int out = -1;      // its standard output, read here
-        int in = -1;       // its standard input, written here
+        int out = -1;  // its standard output, read here
+        int in = -1;   // its standard input, written here
         std::string buffer;
         bool ended = false;
     };
@@ -162,7 +163,8 @@ bool WorkerProcesses::Running() const {
 
 void WorkerProcesses::RequestStop() {
     // A worker that has just ended closed its end: no SIGPIPE for that.
-    struct sigaction ignore{}, old{};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &old);
@@ -179,7 +181,7 @@ void WorkerProcesses::RequestStop() {
 
 InterruptWatch::InterruptWatch() {
     g_interrupted = 0;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &g_oldInt);
@@ -194,7 +196,7 @@ InterruptWatch::~InterruptWatch() {
 bool InterruptWatch::Interrupted() const { return g_interrupted != 0; }
 
 void WatchForWorkerStop() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnWorkerStop;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -209,7 +211,7 @@ void WatchForWorkerStop() {
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     // Only a pipe (the parent's) is read: a terminal's non-blocking mode
     // would reach the shell that shares it.
-    struct stat st{};
+    struct stat st {};
     if (::fstat(STDIN_FILENO, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
     const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
     if (flags >= 0 && ::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK) == 0) g_stopFd = STDIN_FILENO;
@@ -221,7 +223,7 @@ bool WorkerStopRequested() {
         char buf[256];
         const ssize_t n = ::read(g_stopFd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || (n < 0 && errno != EAGAIN)) g_stopFd = -1;   // the parent is gone: no stop
+        if (n == 0 || (n < 0 && errno != EAGAIN)) g_stopFd = -1;  // the parent is gone: no stop
         if (n <= 0) break;
         g_stopInput.append(buf, static_cast<std::size_t>(n));
         if (TakeStopLine(g_stopInput)) g_workerStop = true;

@@ -80,14 +80,14 @@ std::wstring QuoteArgument(const std::wstring& arg) {
 struct WorkerProcesses::Impl {
     struct Worker {
         HANDLE process = nullptr;
-        HANDLE in = nullptr;   // its standard input, written here
+        HANDLE in = nullptr;  // its standard input, written here
         std::thread reader;
         bool ended = false;
     };
     std::mutex mutex;
     std::condition_variable arrived;
     std::deque<WorkerEvent> events;
-    std::deque<Worker> workers;   // a deque: a new worker moves no running one's thread
+    std::deque<Worker> workers;  // a deque: a new worker moves no running one's thread
 
     void Push(WorkerEvent ev) {
         {
@@ -194,9 +194,8 @@ bool WorkerProcesses::Start(const std::vector<std::string>& args, std::size_t& w
     Impl::Worker& w = impl_->workers.emplace_back();
     w.process = pi.hProcess;
     w.in = inWrite;
-    w.reader = std::thread([impl = impl_.get(), worker, outRead, process = pi.hProcess] {
-        impl->Read(worker, outRead, process);
-    });
+    w.reader = std::thread(
+        [impl = impl_.get(), worker, outRead, process = pi.hProcess] { impl->Read(worker, outRead, process); });
     return true;
 }
 
@@ -222,7 +221,7 @@ void WorkerProcesses::RequestStop() {
     for (Impl::Worker& w : impl_->workers) {
         if (w.in == nullptr) continue;
         DWORD put = 0;
-        WriteFile(w.in, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);   // fails once it ended
+        WriteFile(w.in, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);  // fails once it ended
         CloseHandle(w.in);
         w.in = nullptr;
     }
@@ -249,7 +248,7 @@ bool WorkerStopRequested() {
     while (g_stopPipe != nullptr) {
         DWORD available = 0;
         if (!PeekNamedPipe(g_stopPipe, nullptr, 0, nullptr, &available, nullptr)) {
-            g_stopPipe = nullptr;   // the parent is gone: no stop
+            g_stopPipe = nullptr;  // the parent is gone: no stop
             break;
         }
         if (available == 0) break;

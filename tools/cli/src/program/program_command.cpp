@@ -10,8 +10,9 @@ namespace cli {
 void AddProgramCommand(CLI::App& app, ProgramCommand& p) {
     p.app = &app;
     auto* sub = app.add_subcommand(
-        "program", "Write a panel slot and/or the mode table to many boards at once: one worker per serial line, "
-                   "a report, exit 1 unless every board is ok");
+        "program",
+        "Write a panel slot and/or the mode table to many boards at once: one worker per serial line, "
+        "a report, exit 1 unless every board is ok");
     sub->fallthrough();
     ProgramArgs& a = p.args;
     sub->add_option("--panel", a.panelFile, "Panel file (.PNL or its JSON form) to write");

@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint8_t kUseGammaBit = 0x10;   // image byte 0x3A, bit 4
+constexpr uint8_t kUseGammaBit = 0x10;  // image byte 0x3A, bit 4
 
 std::string Resolve(const fs::path& base, const std::string& path) {
     if (path.empty() || PathFromUtf8(path).is_absolute()) return path;
@@ -43,10 +43,11 @@ bool AddressesFromJson(const Json& j, std::vector<int>& out, std::string& error)
     }
     for (const Json& a : j) {
         if (!a.is_number_integer() || a.get<int64_t>() < 0 || a.get<int64_t>() > 254) {
-            error = "\"addresses\" holds " + a.dump() + (a.is_number_integer() && a.get<int64_t>() == 255
-                                                            ? ": 255 is the broadcast, which cannot be programmed "
-                                                              "board by board"
-                                                            : "; device addresses are 0..254");
+            error = "\"addresses\" holds " + a.dump() +
+                    (a.is_number_integer() && a.get<int64_t>() == 255
+                         ? ": 255 is the broadcast, which cannot be programmed "
+                           "board by board"
+                         : "; device addresses are 0..254");
             return false;
         }
         out.push_back(static_cast<int>(a.get<int64_t>()));
@@ -162,8 +163,9 @@ bool ParseAddressList(const std::string& text, std::vector<int>& out, std::strin
             return false;
         }
         if (v == 255) {
-            error = "--addresses: 255 is the broadcast; every board would take the write and none could be "
-                    "verified. Name the boards' own addresses";
+            error =
+                "--addresses: 255 is the broadcast; every board would take the write and none could be "
+                "verified. Name the boards' own addresses";
             return false;
         }
         out.push_back(v);
@@ -235,7 +237,8 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
     std::set<std::string> seen;
     for (const ProgramLine& line : job.lines) {
         if (!IsValidUtf8(line.device)) {
-            error = "the device " + ShownPath(line.device) + " is not named in UTF-8; name it through a link "
+            error = "the device " + ShownPath(line.device) +
+                    " is not named in UTF-8; name it through a link "
                     "whose name is (e.g. one of /dev/serial/by-id/)";
             return false;
         }

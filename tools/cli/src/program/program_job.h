@@ -15,17 +15,17 @@ namespace cli {
 
 struct ProgramLine {
     std::string device;
-    std::vector<int> addresses;   // 0..254, written one after the other
-    bool scan = false;            // every address that answers instead
+    std::vector<int> addresses;  // 0..254, written one after the other
+    bool scan = false;           // every address that answers instead
 };
 
 struct ProgramJob {
     std::string panelFile;
-    int slot = 0;                 // 1..4 with a panel file
+    int slot = 0;  // 1..4 with a panel file
     std::string modesFile;
     bool verify = false;
-    std::string backupDir;        // empty: no backup
-    std::string report;           // empty: no report file
+    std::string backupDir;  // empty: no backup
+    std::string report;     // empty: no report file
     std::vector<ProgramLine> lines;
 };
 
@@ -34,16 +34,16 @@ struct ProgramArgs {
     std::string panelFile, modesFile, backupDir, report, jobFile, addresses;
     int slot = 0;
     bool verify = false, scan = false, addressGiven = false;
-    int address = 0;              // the global --address: one board per line
+    int address = 0;  // the global --address: one board per line
     std::vector<std::string> devices;
 };
 
 // The job's content as the board holds it, ready to be written.
 struct ProgramImages {
     bool hasPanel = false;
-    int slot = 0;                 // 1..4
+    int slot = 0;  // 1..4
     PanelImage panel{};
-    bool withGamma = false;       // the image uses its gamma table: written too
+    bool withGamma = false;  // the image uses its gamma table: written too
     GammaTable gamma{};
     bool hasModes = false;
     ModeTableImage modes{};

@@ -26,21 +26,21 @@ using Clock = std::chrono::steady_clock;
 // One board (or, before its scan ends, a scanned line) as the parent knows it.
 struct Row {
     std::size_t line = 0;
-    Json address;            // null: the line's scan
+    Json address;  // null: the line's scan
     std::string step = "waiting";
     unsigned done = 0, total = 0;
-    Json result;             // the worker's result event, null until it came
+    Json result;  // the worker's result event, null until it came
     Row(std::size_t l, Json a) : line(l), address(std::move(a)) {}
 };
 
 struct Line {
     ProgramLine spec;
     std::size_t worker = 0;
-    bool running = false;    // started, and its end not yet seen
-    bool ended = false;      // the worker's "end" came
+    bool running = false;  // started, and its end not yet seen
+    bool ended = false;    // the worker's "end" came
     std::string fatal;
     int exitCode = 0;
-    std::string why;         // how the worker ended, when it did not exit by itself
+    std::string why;  // how the worker ended, when it did not exit by itself
     explicit Line(ProgramLine s) : spec(std::move(s)) {}
 };
 
@@ -117,7 +117,7 @@ private:
         } else if (kind == "scan") {
             for (const Json& a : ev["found"])
                 if (!Find(i, a)) rows_.emplace_back(i, a);
-            if (!ev["found"].empty())   // the scan row stays only when nothing answered
+            if (!ev["found"].empty())  // the scan row stays only when nothing answered
                 for (auto it = rows_.begin(); it != rows_.end(); ++it)
                     if (it->line == i && it->address.is_null()) {
                         rows_.erase(it);
@@ -150,15 +150,17 @@ private:
             if (r.line != i || !r.result.is_null()) continue;
             const bool wrote = r.step == "write" && r.done > 0;
             const bool past = r.step == "verify" || r.step == "reset";
-            r.result = {{"address", r.address}, {"version", nullptr}, {"result", "failed"},
-                        {"state", wrote ? "half-written" : past ? "written" : "untouched"}, {"step", r.step},
-                        {"error", why}, {"verify", "not reached"}, {"backups", Json::object()}, {"durationMs", 0}};
+            r.result = {{"address", r.address},    {"version", nullptr},
+                        {"result", "failed"},      {"state", wrote ? "half-written" : past ? "written" : "untouched"},
+                        {"step", r.step},          {"error", why},
+                        {"verify", "not reached"}, {"backups", Json::object()},
+                        {"durationMs", 0}};
         }
     }
 
     std::string Name(const Row& r) const {
-        return lines_[r.line].spec.device + (r.address.is_null() ? std::string(" (scan)")
-                                                                 : " address " + r.address.dump());
+        return lines_[r.line].spec.device +
+               (r.address.is_null() ? std::string(" (scan)") : " address " + r.address.dump());
     }
 
     std::string Describe(const Row& r) const {
@@ -168,8 +170,8 @@ private:
         std::snprintf(secs, sizeof secs, "%.2f s", x.value("durationMs", 0) / 1000.0);
         if (result == "ok") return Name(r) + ": ok (" + secs + ")";
         return Name(r) + ": " + (result == "interrupted" ? "stopped" : "FAILED") + " at " +
-               x.value("step", std::string("?")) + " (" + x.value("state", std::string()) + "): " +
-               x.value("error", std::string());
+               x.value("step", std::string("?")) + " (" + x.value("state", std::string()) +
+               "): " + x.value("error", std::string());
     }
 
     void Message(const std::string& text) {
@@ -202,8 +204,7 @@ private:
             }
             std::string text = lines_[i].spec.device + "  ";
             if (current != nullptr) {
-                const unsigned pct =
-                    current->total ? std::min(100u, current->done * 100 / current->total) : 0;
+                const unsigned pct = current->total ? std::min(100u, current->done * 100 / current->total) : 0;
                 std::string bar(pct / 5, '#');
                 bar.append(20 - pct / 5, '.');
                 text += current->address.is_null() ? std::string("scan") : "address " + current->address.dump();
@@ -220,13 +221,15 @@ private:
 
     std::string Restore(const Row& r) const {
         const Json& b = r.result["backups"];
-        const std::string base = "tolvane2-cli --device " + platform::ShellQuote(lines_[r.line].spec.device) + " --address " +
-                                 r.address.dump();
+        const std::string base = "tolvane2-cli --device " + platform::ShellQuote(lines_[r.line].spec.device) +
+                                 " --address " + r.address.dump();
         std::string cmd;
         if (b.contains("panel"))
-            cmd = base + " panel write " + platform::ShellQuote(b["panel"].get<std::string>()) + " " + std::to_string(job_.slot);
+            cmd = base + " panel write " + platform::ShellQuote(b["panel"].get<std::string>()) + " " +
+                  std::to_string(job_.slot);
         if (b.contains("modes"))
-            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " + platform::ShellQuote(b["modes"].get<std::string>());
+            cmd += (cmd.empty() ? "" : " && ") + base + " modes write " +
+                   platform::ShellQuote(b["modes"].get<std::string>());
         return cmd;
     }
 
@@ -340,7 +343,8 @@ int RunProgram(const ProgramArgs& args, Output& o) {
         // The report's folder must be there before any board is touched.
         const fs::path dir = PathFromUtf8(job.report).parent_path();
         if (!dir.empty() && !fs::is_directory(dir, ec)) {
-            o.err << "tolvane2-cli: the folder of the report " << job.report << " does not exist; nothing was written\n";
+            o.err << "tolvane2-cli: the folder of the report " << job.report
+                  << " does not exist; nothing was written\n";
             return 2;
         }
     }

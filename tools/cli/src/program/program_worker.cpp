@@ -48,7 +48,7 @@ struct BoardRun {
     int address = 0;
     std::string step;
     unsigned done = 0, total = 0;
-    bool touched = false;   // a write transaction went out
+    bool touched = false;  // a write transaction went out
 
     void Progress() const {
         Emit({{"ev", "step"}, {"address", address}, {"step", step}, {"done", done}, {"total", total}});
@@ -110,10 +110,11 @@ std::string SafeName(const std::string& device) {
 std::string BackupPath(const std::string& dir, const std::string& device, int address, const std::string& what) {
     const std::time_t now = std::time(nullptr);
     char stamp[32] = "";
-    if (const std::tm* tm = std::gmtime(&now))   // the worker's one thread uses it
+    if (const std::tm* tm = std::gmtime(&now))  // the worker's one thread uses it
         std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", tm);
-    const std::string stem = Utf8FromPath(PathFromUtf8(dir) / PathFromUtf8(SafeName(device) + "_addr" +
-                                                                   std::to_string(address) + "_" + stamp + "_" + what));
+    const std::string stem =
+        Utf8FromPath(PathFromUtf8(dir) /
+                     PathFromUtf8(SafeName(device) + "_addr" + std::to_string(address) + "_" + stamp + "_" + what));
     const std::string ext = what == "modes" ? ".MOD" : ".PNL";
     std::string path = stem + ext;
     std::error_code ec;
@@ -134,7 +135,8 @@ public:
         BoardRun run;
         run.address = address;
         const auto start = Clock::now();
-        Json r = {{"ev", "result"}, {"address", address}, {"version", nullptr}, {"verify", verify_ ? "not reached" : "off"}};
+        Json r = {
+            {"ev", "result"}, {"address", address}, {"version", nullptr}, {"verify", verify_ ? "not reached" : "off"}};
         Json backups = Json::object();
         std::string error;
         const bool ok = Steps(run, r, backups, error);
@@ -202,7 +204,7 @@ private:
             const auto back = Blocks(image2, gamma2, modes2, images_.withGamma);
             run.Begin("verify", Total(back));
             if (!MoveAll(run, false, back, error)) {
-                if (error.empty()) return false;   // stopped
+                if (error.empty()) return false;  // stopped
                 error = "could not read back: " + error;
                 r["verify"] = "failed";
                 return false;
@@ -219,7 +221,8 @@ private:
                     }
             r["verify"] = differ ? "failed" : "ok";
             if (differ) {
-                error = std::to_string(differ) + (differ == 1 ? " byte differs" : " bytes differ") + "; first: " + first;
+                error =
+                    std::to_string(differ) + (differ == 1 ? " byte differs" : " bytes differ") + "; first: " + first;
                 return false;
             }
         }
@@ -255,7 +258,8 @@ private:
             RecordFile file;
             file.kind = FileKindId::Panel;
             file.panel = RecordFromBoard(image, gamma, gotGamma);
-            const std::string path = BackupPath(backupDir_, device_, run.address, "panel" + std::to_string(images_.slot));
+            const std::string path =
+                BackupPath(backupDir_, device_, run.address, "panel" + std::to_string(images_.slot));
             if (!SaveRecordFile(path, file, error)) return false;
             backups["panel"] = path;
         }
@@ -288,9 +292,16 @@ std::vector<int> Scan() {
 }
 
 Json LineFailure(const Json& address, const std::string& step, const std::string& error) {
-    return {{"ev", "result"}, {"address", address}, {"version", nullptr}, {"result", Stopped() ? "interrupted" : "failed"},
-            {"state", "untouched"}, {"step", step}, {"error", error}, {"verify", "not reached"},
-            {"backups", Json::object()}, {"durationMs", 0}};
+    return {{"ev", "result"},
+            {"address", address},
+            {"version", nullptr},
+            {"result", Stopped() ? "interrupted" : "failed"},
+            {"state", "untouched"},
+            {"step", step},
+            {"error", error},
+            {"verify", "not reached"},
+            {"backups", Json::object()},
+            {"durationMs", 0}};
 }
 
 }  // namespace
