@@ -77,6 +77,21 @@
 #define VANTREL_CALL
 #endif
 
+/* The board's flash map: 64 KiB, written 16 bytes a transaction. The panel
+   slots 0..3 each have a 64-byte image and a 256-byte gamma table; the mode
+   table holds 768 bytes. Everything below the mode table is the firmware's. */
+#define VANTREL_FLASH_SIZE 0x10000u
+#define VANTREL_FLASH_CHUNK 16u
+#define VANTREL_PANEL_SLOTS 4u
+#define VANTREL_MODE_TABLE_BASE 0xF400u
+#define VANTREL_MODE_TABLE_SIZE 768u
+#define VANTREL_GAMMA_BASE 0xF700u /* + 256 x slot */
+#define VANTREL_GAMMA_SIZE 256u
+#define VANTREL_PANEL_IMAGE_BASE 0xFB00u /* + 64 x slot */
+#define VANTREL_PANEL_IMAGE_SIZE 64u
+/* The end of the panel, gamma and mode areas: 0xF400..0xFBFF. */
+#define VANTREL_RECORD_AREAS_END (VANTREL_PANEL_IMAGE_BASE + VANTREL_PANEL_SLOTS * VANTREL_PANEL_IMAGE_SIZE)
+
 #ifdef __cplusplus
 extern "C" {
 #endif

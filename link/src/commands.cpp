@@ -48,12 +48,12 @@ constexpr std::int32_t kProbeMaxTimeout = 500;
 constexpr std::uint8_t kBroadcast = 255;
 constexpr std::size_t kMaxShownText = 25;
 
-constexpr std::uint32_t kModeTableAddress = 0xF400;
-constexpr std::uint32_t kGammaBase = 0xF700;
-constexpr std::uint32_t kPanelImageBase = 0xFB00;
-constexpr std::uint32_t kPanelImageSize = 64;
-constexpr std::uint32_t kGammaSize = 256;
-constexpr std::uint32_t kModeTableSize = 768;
+constexpr std::uint32_t kModeTableAddress = VANTREL_MODE_TABLE_BASE;
+constexpr std::uint32_t kGammaBase = VANTREL_GAMMA_BASE;
+constexpr std::uint32_t kPanelImageBase = VANTREL_PANEL_IMAGE_BASE;
+constexpr std::uint32_t kPanelImageSize = VANTREL_PANEL_IMAGE_SIZE;
+constexpr std::uint32_t kGammaSize = VANTREL_GAMMA_SIZE;
+constexpr std::uint32_t kModeTableSize = VANTREL_MODE_TABLE_SIZE;
 
 std::uint8_t Byte(std::int32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 

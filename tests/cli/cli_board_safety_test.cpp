@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <wordexp.h>
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"

@@ -149,8 +149,10 @@ TEST_F(CliBoard, AFailedBackupWritesNothing) {
     ASSERT_TRUE(WritePanelFile(P("a.PNL"), r));
     const Bytes before = board_->Flash(0xFB00, 64);
     Result res = OnBoard({"panel", "write", P("a.PNL"), "1", "--backup", P("no/such/folder/old.PNL")});
-    EXPECT_EQ(res.code, 1);
-    EXPECT_NE(res.err.find("backup failed, nothing was written"), std::string::npos) << res.err;
+    // Refused before the port is opened: the backup could not be made.
+    EXPECT_EQ(res.code, 2);
+    EXPECT_NE(res.err.find("cannot write the backup file: no such folder"), std::string::npos) << res.err;
+    EXPECT_NE(res.err.find("nothing was sent or written"), std::string::npos) << res.err;
     EXPECT_EQ(WriteFrames(), 0u);
     EXPECT_EQ(board_->Flash(0xFB00, 64), before);
 

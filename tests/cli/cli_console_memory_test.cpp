@@ -82,8 +82,8 @@ TEST_F(ConsoleMemory, WritesNeedConsentAndABackupThatWorks) {
 
     // A backup that cannot be saved stops the write.
     Result badBackup = OnBoard({"flash", "write", "0x100", P("d.bin"), "--yes", "--backup", P("no/such/dir/b.bin")});
-    EXPECT_EQ(badBackup.code, 1);
-    EXPECT_NE(badBackup.err.find("nothing was written"), std::string::npos) << badBackup.err;
+    EXPECT_EQ(badBackup.code, 2);
+    EXPECT_NE(badBackup.err.find("nothing was sent or written"), std::string::npos) << badBackup.err;
     EXPECT_EQ(FramesOf(vb::kCmdWriteFlash), 0u);
 
     // The erase asks like the others but the board has no such command: nothing is sent.

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "record_files.h"
+#include "files/record_files.h"
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"

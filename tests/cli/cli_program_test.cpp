@@ -18,7 +18,7 @@
 
 #include "program/program_job.h"
 #include "sha256.h"
-#include "record_files.h"
+#include "files/record_files.h"
 
 using cli::RecordFile;
 #include "tolvane/modes.h"
@@ -388,7 +388,7 @@ TEST_F(ProgramTest, BadJobsAreRefusedWithAMessage) {
         {{"program", "--modes", P("m.MOD")}, "no serial line"},
         {{"program", "--job", P("bad.json")}, "broadcast"},
         {{"program", "--job", P("typo.json")}, "unknown key \"slott\""},
-        {{"program", "--modes", P("m.MOD"), "--report", P("no/such/r.jsonl"), "/dev/x"}, "does not exist"},
+        {{"program", "--modes", P("m.MOD"), "--report", P("no/such/r.jsonl"), "/dev/x"}, "no such folder"},
         // Device and folder names go to the workers as JSON text.
         {{"program", "--modes", P("m.MOD"), "/dev/x", "/dev/no-such-\xff"}, "/dev/no-such-\\xFF is not named in UTF-8"},
         {{"program", "--modes", P("m.MOD"), "--backup-dir", P("b\xfe"), "/dev/x"}, "is not named in UTF-8"},

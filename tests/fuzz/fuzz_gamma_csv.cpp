@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "gamma_csv.h"
+#include "files/gamma_csv.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "record_files.h"
+#include "files/record_files.h"
 #include "text_out.h"
 
 namespace {

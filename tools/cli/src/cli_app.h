@@ -9,6 +9,9 @@
 
 namespace cli {
 
+// The broadcast refusal of a command that waits for an answer (exit 2).
+void RefuseBroadcastMessage(const std::string& command, class Output& o);
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal);
 
 }  // namespace cli

@@ -1,46 +1,16 @@
 #include "board/board_write.h"
 
-#include "file_safety.h"
+#include <filesystem>
+
+#include "file_policy.h"
+#include "platform/terminal.h"
+#include "tolvane/file_io.h"
 #include "text_out.h"
 
 namespace cli {
-namespace {
-
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-}  // namespace
-
-std::string DumpJson(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace); }
-
-std::string ShellQuote(const std::string& text) {
-    bool plain = !text.empty();
-    for (const char c : text) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        std::string("_-./:=@%+,").find(c) != std::string::npos;
-        plain = plain && ok;
-    }
-    if (plain) return text;
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // ---------------------------------------------------------------------------
 // Refusals before anything is sent
 // ---------------------------------------------------------------------------
-
-int RefuseBroadcast(const BoardTarget& t, const std::string& command, Output& o) {
-    if (t.address != 255) return 0;
-    o.err << "tolvane2-cli: device address 255 is the broadcast address: every board on the line carries out a "
-             "broadcast frame but no board answers a broadcast frame, so "
-          << command
-          << " cannot get the answers it waits for (a write would stop after its first chunk and leave every board "
-             "half-written). Find the boards with 'tolvane2-cli scan', then give each board's own address with "
-             "--address A, one write per address; nothing was sent\n";
-    return 2;
-}
 
 int RefuseBackupOverInput(const std::string& backup, const std::string& input, Output& o) {
     if (backup.empty() || !SameFile(backup, input)) return 0;
@@ -104,8 +74,29 @@ int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, 
     }
 }
 
-int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& run, Output& o) {
+std::string RepairCommand(const BoardTarget& t, const std::vector<std::string>& words) {
     const BoardTarget e = Effective(t);
+    std::string cmd = "tolvane2-cli";
+    if (!t.device.empty()) {
+        // A relative path that names a file here is made absolute, so that
+        // the line works from any folder; a name like COM3 stays as it is.
+        const std::filesystem::path device = PathFromUtf8(t.device);
+        std::error_code ec;
+        std::string shown = t.device;
+        if (device.is_relative() && std::filesystem::exists(device, ec)) {
+            const auto absolute = std::filesystem::absolute(device, ec);
+            if (!ec) shown = Utf8FromPath(absolute.lexically_normal());
+        }
+        cmd += " --device " + platform::ShellQuote(shown);
+    } else if (e.port != 1) {
+        cmd += " --port " + std::to_string(e.port);
+    }
+    if (t.address != 0) cmd += " --address " + std::to_string(t.address);
+    for (const std::string& w : words) cmd += " " + platform::ShellQuote(w);
+    return cmd;
+}
+
+int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& run, Output& o) {
     std::string what = run.subject + " on the board ";
     if (run.verify && !run.verify->empty()) {
         what += "does not hold what was written";
@@ -125,16 +116,15 @@ int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& 
     }
     const bool fromBackup = !run.backupFile.empty();
     const std::string& file = fromBackup ? run.backupFile : run.file;
-    std::string cmd = "tolvane2-cli";
-    if (!t.device.empty()) cmd += " --device " + ShellQuote(t.device);
-    else if (e.port != 1) cmd += " --port " + std::to_string(e.port);
-    if (t.address != 0) cmd += " --address " + std::to_string(t.address);
     // A relative path that begins with '-' would be read as an option.
-    cmd += " " + run.command + " " + ShellQuote(!file.empty() && file[0] == '-' ? "./" + file : file);
-    if (run.panel != 0) cmd += " " + std::to_string(run.panel);
-    cmd += " --verify";
-    if (w.noReset) cmd += " --no-reset";
-    if (fromBackup ? run.backupHasErrors : run.fileHasErrors) cmd += " --force";
+    std::vector<std::string> words = {run.command.substr(0, run.command.find(' ')),
+                                      run.command.substr(run.command.find(' ') + 1),
+                                      !file.empty() && file[0] == '-' ? "./" + file : file};
+    if (run.panel != 0) words.push_back(std::to_string(run.panel));
+    words.push_back("--verify");
+    if (w.noReset) words.push_back("--no-reset");
+    if (fromBackup ? run.backupHasErrors : run.fileHasErrors) words.push_back("--force");
+    const std::string cmd = RepairCommand(t, words);
     run.repairCommand = cmd;
     o.err << "tolvane2-cli: " << what << "\n"
           << "tolvane2-cli: " << (fromBackup ? "to put back what it held, run: " : "to write the file again, run: ")
@@ -179,7 +169,7 @@ int FinishWrite(const BoardTarget& t, const WriteOptions& w, const WriteRun& run
     j["ok"] = code == 0;
     j["incomplete"] = run.result < 0;
     j["repairCommand"] = run.repairCommand.empty() ? Json(nullptr) : Json(ShownPath(run.repairCommand));
-    o.out << DumpJson(j) << "\n";
+    o.WriteJson(j);
     return code;
 }
 

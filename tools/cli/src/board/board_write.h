@@ -12,19 +12,16 @@
 #include <vector>
 
 #include "board/link_session.h"
-#include "json_form.h"
+#include "files/json_form.h"
 #include "tolvane/panel_checks.h"
 
 namespace cli {
 
-// Indented JSON that never throws, whatever a string holds.
-std::string DumpJson(const Json& json);
-// A word the shell reads back as `text`: single-quoted unless it is plain.
-std::string ShellQuote(const std::string& text);
+// The command line that runs `words` (the command and its arguments) on the
+// board of `t` again: --device (absolute) or --port, --address, each word
+// quoted for the system's shell.
+std::string RepairCommand(const BoardTarget& t, const std::vector<std::string>& words);
 
-// Exit status 2 with the reason when the target is the broadcast address
-// (no board answers a broadcast frame); 0 otherwise.
-int RefuseBroadcast(const BoardTarget& target, const std::string& command, Output& o);
 // True when both paths name one existing file (device and inode, so a hard
 // link, a symbolic link or another spelling count too).
 // Exit status 2 when the backup would replace the file to be written; 0 otherwise.

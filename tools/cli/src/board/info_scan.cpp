@@ -1,10 +1,10 @@
 // info and scan: what a board says about itself, and which addresses answer.
-#include "board_commands.h"
+#include "board/board_commands.h"
 
 #include "board/board_write.h"
 #include "text_out.h"
 #include "board/link_session.h"
-#include "json_form.h"
+#include "files/json_form.h"
 #include "tolvane/data_lists.h"
 #include "tolvane/typed_numbers.h"
 #include "vantrel.h"
@@ -69,7 +69,6 @@ Json ModeInfoJson(const ModeInfoRecord& mode) {
 }  // namespace
 
 int CmdInfo(const BoardTarget& t, Output& o) {
-    if (int rc = RefuseBroadcast(t, "info", o)) return rc;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     uint8_t v1 = 0, v2 = 0;
@@ -99,7 +98,7 @@ int CmdInfo(const BoardTarget& t, Output& o) {
     j["panels"] = panels;
     j["currentMode"] = ModeInfoJson(mode);
     if (o.json) {
-        o.out << DumpJson(j) << "\n";
+        o.WriteJson(j);
         return 0;
     }
     o.out << "Board at device address " << t.address << " on COM" << e.port << " (" << device << ")\n";
@@ -154,7 +153,7 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
         j["port"] = e.port;
         j["device"] = ShownPath(t.device.empty() ? DevicePathOfPort(e.port) : t.device);
         j["devices"] = found;
-        o.out << DumpJson(j) << "\n";
+        o.WriteJson(j);
     } else {
         for (const Json& d : found) {
             o.out << "Device address " << d["address"].get<int>() << ": version " << d["version"][0].get<int>() << "."

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "tolvane/records.h"
+#include "vantrel.h"
 
 namespace cli {
 
 inline constexpr uint32_t kBaud = 57600;
-inline constexpr uint32_t kPanelImageBase = 0xFB00;
-inline constexpr uint32_t kGammaBase = 0xF700;
-inline constexpr uint32_t kModeTableBase = 0xF400;
+inline constexpr uint32_t kPanelImageBase = VANTREL_PANEL_IMAGE_BASE;
+inline constexpr uint32_t kGammaBase = VANTREL_GAMMA_BASE;
+inline constexpr uint32_t kModeTableBase = VANTREL_MODE_TABLE_BASE;
 inline constexpr uint8_t kImageUseGamma = 0x10;  // bit 4 of image byte 0x3A
 
 // The block transfer running now: its bar (err is null when none is drawn) and

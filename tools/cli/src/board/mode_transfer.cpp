@@ -1,12 +1,12 @@
 // modes read and modes write: the mode table of the board, with backup and verify.
-#include "board_commands.h"
+#include "board/board_commands.h"
 
 #include "board/board_write.h"
-#include "file_commands.h"
+#include "files/file_commands.h"
 #include "board/link_session.h"
-#include "json_form.h"
-#include "record_files.h"
-#include "show.h"
+#include "files/json_form.h"
+#include "files/record_files.h"
+#include "files/show.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel_checks.h"
 #include "vantrel.h"
@@ -24,7 +24,6 @@ int ReadModes(const BoardTarget& t, ModeTableImage& image, Output& o) {
 }  // namespace
 
 int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
-    if (int rc = RefuseBroadcast(t, "modes read", o)) return rc;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     ModeTableImage image{};
@@ -40,13 +39,12 @@ int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
         }
         if (!o.quiet) o.err << "tolvane2-cli: mode table read into " << outFile << "\n";
     }
-    if (o.json) o.out << DumpJson(ModesToJson(file.modes)) << "\n";
+    if (o.json) o.WriteJson(ModesToJson(file.modes));
     else if (outFile.empty()) ShowModes(o.out, file.modes);
     return 0;
 }
 
 int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOptions& w, Output& o) {
-    if (int rc = RefuseBroadcast(t, "modes write", o)) return rc;
     if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Modes, file, o)) return 1;

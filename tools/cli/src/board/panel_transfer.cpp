@@ -1,13 +1,13 @@
 // panel read and panel write: a panel slot of the board, its image and its
 // gamma table, with backup and verify.
-#include "board_commands.h"
+#include "board/board_commands.h"
 
 #include "board/board_write.h"
-#include "file_commands.h"
+#include "files/file_commands.h"
 #include "board/link_session.h"
-#include "json_form.h"
-#include "record_files.h"
-#include "show.h"
+#include "files/json_form.h"
+#include "files/record_files.h"
+#include "files/show.h"
 #include "tolvane/files.h"
 #include "tolvane/panel.h"
 #include "tolvane/panel_checks.h"
@@ -50,7 +50,6 @@ int ReadPanelSlot(const BoardTarget& t, int slot, bool alwaysGamma, PanelImage& 
 
 int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
-    if (int rc = RefuseBroadcast(t, "panel read", o)) return rc;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     PanelImage image{};
@@ -68,14 +67,13 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
         }
         if (!o.quiet) o.err << "tolvane2-cli: Panel " << panel << " read into " << outFile << "\n";
     }
-    if (o.json) o.out << DumpJson(PanelToJson(file.panel)) << "\n";
+    if (o.json) o.WriteJson(PanelToJson(file.panel));
     else if (outFile.empty()) ShowPanel(o.out, file.panel);
     return 0;
 }
 
 int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
-    if (int rc = RefuseBroadcast(t, "panel write", o)) return rc;
     if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Panel, file, o)) return 1;

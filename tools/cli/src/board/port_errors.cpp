@@ -1,6 +1,6 @@
 // Telling the user why a serial port does not open: the library only says
 // that it failed, so the device is examined here the way the library opens it.
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "platform/serial_devices.h"
 #include "port_map.h"
 

@@ -1,10 +1,10 @@
 // tolvane2-cli ports: how COM1..COM4 map to devices, where each mapping comes
 // from, and which serial devices the system has.
-#include "board_commands.h"
+#include "board/board_commands.h"
 
 #include <filesystem>
 
-#include "json_form.h"
+#include "files/json_form.h"
 #include "platform/serial_devices.h"
 #include "port_map.h"
 #include "board/board_write.h"
@@ -67,7 +67,7 @@ int CmdPorts(const BoardTarget& target, Output& o) {
         j["portsFileExists"] = fileExists;
         j["ports"] = ports;
         j["devices"] = devices;
-        o.out << DumpJson(j) << "\n";
+        o.WriteJson(j);
         return 0;
     }
 #ifdef _WIN32

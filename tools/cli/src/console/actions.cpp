@@ -13,12 +13,11 @@ namespace cli::console {
 int CmdAction(const BoardTarget& t, const std::string& actionText, Output& o) {
     uint32_t action = 0;
     if (!ReadNumber(actionText, "action", 0xFF, action, o)) return 2;
-    if (RefuseBroadcast(t, o, "action")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     const int32_t rc = Vantrel_CallAction(t.address, static_cast<int32_t>(action));
     if (rc < 0) return TransferFailed(t, o, "running action " + std::to_string(action), rc);
-    if (o.json) o.out << Json{{"action", action}, {"ok", true}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"action", action}, {"ok", true}});
     else if (!o.quiet) o.err << "tolvane2-cli: action " << action << " done\n";
     return 0;
 }
@@ -26,12 +25,11 @@ int CmdAction(const BoardTarget& t, const std::string& actionText, Output& o) {
 int CmdDebug(const BoardTarget& t, const std::string& flagsText, Output& o) {
     uint32_t flags = 0;
     if (!ReadNumber(flagsText, "debug flags", 0xFF, flags, o)) return 2;
-    if (RefuseBroadcast(t, o, "debug")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     const int32_t rc = Vantrel_DebugFlags(t.address, static_cast<int32_t>(flags));
     if (rc < 0) return TransferFailed(t, o, "setting the debug flags", rc);
-    if (o.json) o.out << Json{{"debugFlags", flags}, {"ok", true}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"debugFlags", flags}, {"ok", true}});
     else if (!o.quiet) o.err << "tolvane2-cli: debug flags := " << Hex(flags, 2) << "\n";
     return 0;
 }
@@ -41,7 +39,7 @@ int CmdReset(const BoardTarget& t, Output& o) {
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     if (Vantrel_Reset(t.address) != 1) return TransferFailed(t, o, "sending the reset", -1);
-    if (o.json) o.out << Json{{"reset", t.address}, {"sent", true}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"reset", t.address}, {"sent", true}});
     else if (!o.quiet)
         o.err << "tolvane2-cli: reset sent to "
               << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
@@ -96,7 +94,7 @@ int CmdRaw(const BoardTarget& t, const std::vector<std::string>& byteTexts, cons
     }
     std::string hex;
     for (uint8_t b : received) hex += (hex.empty() ? "" : " ") + HexByte(b);
-    if (o.json) o.out << Json{{"sent", bytes}, {"received", received}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"sent", bytes}, {"received", received}});
     else if (!received.empty()) o.out << hex << "\n";
     if (!o.json && !o.quiet)
         o.err << "tolvane2-cli: " << bytes.size() << " bytes sent; " << received.size()

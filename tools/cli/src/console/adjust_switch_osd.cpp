@@ -9,15 +9,14 @@ namespace {
 
 constexpr std::size_t kOsdMaxText = 25;
 
-int Open(const BoardTarget& t, Output& o, const char* command, std::optional<Link>& link) {
-    if (RefuseBroadcast(t, o, command)) return 2;
+int Open(const BoardTarget& t, Output& o, const char* /*command*/, std::optional<Link>& link) {
     link.emplace(t);
     if (!link->IsOpen()) return PortFailed(t, o);
     return 0;
 }
 
 void Done(Output& o, const std::string& what) {
-    if (o.json) o.out << Json{{"done", what}, {"ok", true}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"done", what}, {"ok", true}});
     else if (!o.quiet) o.err << "tolvane2-cli: " << what << "\n";
 }
 
@@ -31,7 +30,7 @@ int CmdAdjustGet(const BoardTarget& t, const std::string& indexText, Output& o) 
     AdjusterValues v{};
     const int32_t rc = Vantrel_ReadAdjuster(t.address, static_cast<int32_t>(index), &v);
     if (rc < 0) return TransferFailed(t, o, "reading adjuster " + std::to_string(index), rc);
-    if (o.json) o.out << Json{{"adjuster", index}, {"values", {v.value1, v.value2, v.value3}}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"adjuster", index}, {"values", {v.value1, v.value2, v.value3}}});
     else o.out << "adjuster " << index << ": " << v.value1 << " " << v.value2 << " " << v.value3 << "\n";
     return 0;
 }
@@ -51,9 +50,7 @@ int CmdAdjustSet(const BoardTarget& t, const std::string& indexText, const std::
     if (rc < 0) return TransferFailed(t, o, "reading adjuster " + std::to_string(index) + " back", rc);
     const bool same = static_cast<uint32_t>(v.value1) == value;
     if (o.json) {
-        o.out << Json{{"adjuster", index}, {"wrote", value}, {"values", {v.value1, v.value2, v.value3}}, {"ok", same}}
-                     .dump(2)
-              << "\n";
+        o.WriteJson(Json{{"adjuster", index}, {"wrote", value}, {"values", {v.value1, v.value2, v.value3}}, {"ok", same}});
     } else if (!same) {
         o.err << "tolvane2-cli: adjuster " << index << ": set to " << value << ", the board holds " << v.value1
               << " (values " << v.value1 << " " << v.value2 << " " << v.value3 << ")\n";
@@ -70,7 +67,7 @@ int CmdColourGet(const BoardTarget& t, Output& o) {
     const int32_t colour = Vantrel_GetAdjColor(t.address);
     const bool uncertain = colour == 0;
     if (o.json) {
-        o.out << Json{{"colour", colour}, {"uncertain", uncertain}}.dump(2) << "\n";
+        o.WriteJson(Json{{"colour", colour}, {"uncertain", uncertain}});
     } else {
         o.out << colour << "\n";
         if (uncertain)
@@ -98,7 +95,7 @@ int CmdSwitchGet(const BoardTarget& t, const std::string& indexText, Output& o) 
     if (int rc = Open(t, o, "switch get", link)) return rc;
     const int32_t state = Vantrel_ReadSwitch(t.address, static_cast<int32_t>(index));
     if (state < 0) return TransferFailed(t, o, "reading switch " + std::to_string(index), state);
-    if (o.json) o.out << Json{{"switch", index}, {"state", state}, {"on", state != 0}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"switch", index}, {"state", state}, {"on", state != 0}});
     else
         o.out << "switch " << index << ": " << (state ? "on" : "off")
               << (state > 1 ? " (" + std::to_string(state) + ")" : "") << "\n";

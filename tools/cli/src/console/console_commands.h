@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "console/console_common.h"
 
 namespace cli::console {

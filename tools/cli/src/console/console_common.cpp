@@ -39,13 +39,6 @@ bool ReadNumber(const std::string& text, const char* what, uint32_t max, uint32_
     return false;
 }
 
-bool RefuseBroadcast(const BoardTarget& t, Output& o, const char* command) {
-    if (t.address != 255) return false;
-    o.err << "tolvane2-cli: " << command << " waits for the board's answer, and address 255 is a broadcast that "
-          << "no single board answers; give the board's own address (tolvane2-cli scan lists them)\n";
-    return true;
-}
-
 bool Confirm(const std::string& plan, const Consent& c, Output& o) {
     o.err << plan;
     if (c.yes) return true;

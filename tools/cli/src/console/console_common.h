@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "sha256.h"
 #include <nlohmann/json.hpp>
 
@@ -27,11 +27,6 @@ std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t max);
 // ParseNumber with a message on err naming what was typed and the range;
 // false when the text is refused.
 bool ReadNumber(const std::string& text, const char* what, uint32_t max, uint32_t& value, Output& o);
-
-// Address 255 reaches every board on the line and none of them answers as
-// one: a command that waits for an answer is refused (exit 2) before anything
-// is sent.
-bool RefuseBroadcast(const BoardTarget& t, Output& o, const char* command);
 
 // How a destructive change is confirmed.
 struct Consent {

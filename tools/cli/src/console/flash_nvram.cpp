@@ -92,7 +92,6 @@ int CmdMemRead(const BoardTarget& t, Memory m, const std::string& addrText, cons
     if (!ReadNumber(addrText, "address", 0xFFFF, addr, o) || !ReadNumber(countText, "count", kFlashSize, count, o))
         return 2;
     if (!InRange(m, addr, count, m == Memory::Flash ? kFlashSize : 0, o)) return 2;
-    if (RefuseBroadcast(t, o, Cmd(m, "read").c_str())) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     Bytes bytes;
@@ -101,7 +100,7 @@ int CmdMemRead(const BoardTarget& t, Memory m, const std::string& addrText, cons
     if (o.json) {
         Json j = Report(m, addr, bytes, outFile);
         if (outFile.empty()) j["bytes"] = bytes;
-        o.out << j.dump(2) << "\n";
+        o.WriteJson(j);
     } else if (outFile.empty()) {
         o.out << HexTable(addr, bytes, 4);
     } else {
@@ -111,7 +110,6 @@ int CmdMemRead(const BoardTarget& t, Memory m, const std::string& addrText, cons
 }
 
 int CmdMemDump(const BoardTarget& t, Memory m, const std::string& sizeText, const std::string& outFile, Output& o) {
-    if (RefuseBroadcast(t, o, Cmd(m, "dump").c_str())) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     uint32_t size = 0;
@@ -122,7 +120,7 @@ int CmdMemDump(const BoardTarget& t, Memory m, const std::string& sizeText, cons
     }
     Bytes bytes;
     if (!ReadRange(t, m, 0, size, bytes, o) || !SaveFile(outFile, bytes, o)) return 1;
-    if (o.json) o.out << Report(m, 0, bytes, outFile).dump(2) << "\n";
+    if (o.json) o.WriteJson(Report(m, 0, bytes, outFile));
     else PrintSha(o, "", bytes, outFile);
     if (!o.quiet && !o.json)
         o.err << "tolvane2-cli: " << size << " bytes of " << MemoryName(m) << " saved to " << outFile << "\n";
@@ -136,7 +134,6 @@ int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addrText, con
     Bytes data;
     if (!ReadWholeFile(file, data, o)) return 1;
     if (!InRange(m, addr, data.size(), m == Memory::Flash ? kFlashSize : 0, o)) return 2;
-    if (RefuseBroadcast(t, o, Cmd(m, "write").c_str())) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     uint32_t size = 0;
@@ -151,7 +148,7 @@ int CmdMemWrite(const BoardTarget& t, Memory m, const std::string& addrText, con
     if (o.json) {
         Json j = Report(m, addr, data, file);
         j["verified"] = w.verify;
-        o.out << j.dump(2) << "\n";
+        o.WriteJson(j);
     } else {
         PrintSha(o, "", data, file);
         if (!o.quiet)
@@ -169,7 +166,6 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
         return 2;
     }
     if (!InRange(m, 0, image.size(), 0, o)) return 2;
-    if (RefuseBroadcast(t, o, Cmd(m, "restore").c_str())) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     uint32_t size = 0;
@@ -218,7 +214,7 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
         j["chunksWritten"] = differ.size();
         j["ranges"] = differ.empty() ? "" : Ranges(0, differ, n);
         j["verified"] = w.verify;
-        o.out << j.dump(2) << "\n";
+        o.WriteJson(j);
     } else {
         PrintSha(o, "", image, file);
         if (!o.quiet)
@@ -233,7 +229,6 @@ int CmdMemRestore(const BoardTarget& t, Memory m, const std::string& file, const
 int CmdFlashErase(const BoardTarget& t, const std::string& valueText, const MemoryWrite& w, Output& o) {
     uint32_t value = 0;
     if (!ReadNumber(valueText, "value", 0xFF, value, o)) return 2;
-    if (RefuseBroadcast(t, o, "flash erase")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     MemoryWrite ew = w;

@@ -71,7 +71,6 @@ int CmdI2cRead(const BoardTarget& t, const std::vector<std::string>& args, Outpu
         o.err << "tolvane2-cli: count must be 1..256\n";
         return 2;
     }
-    if (RefuseBroadcast(t, o, "i2c read")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     Bytes bytes;
@@ -80,7 +79,7 @@ int CmdI2cRead(const BoardTarget& t, const std::vector<std::string>& args, Outpu
         Json j = DeviceJson(d);
         j["bytes"] = bytes;
         j["hex"] = Spaced(bytes);
-        o.out << j.dump(2) << "\n";
+        o.WriteJson(j);
     } else {
         o.out << Spaced(bytes) << "\n";
     }
@@ -100,7 +99,6 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
         if (!ReadNumber(args[i], "byte", 0xFF, b, o)) return 2;
         data.push_back(static_cast<uint8_t>(b));
     }
-    if (RefuseBroadcast(t, o, "i2c write")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     Json j = DeviceJson(d);
@@ -127,7 +125,7 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
         if (r < 0) return TransferFailed(t, o, "writing " + Where(d) + " from " + Hex(d.sub, 2), r);
     }
     j["ok"] = rc == 0;
-    if (o.json) o.out << j.dump(2) << "\n";
+    if (o.json) o.WriteJson(j);
     else if (!o.quiet && rc == 0)
         o.err << "tolvane2-cli: " << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to "
               << Where(d) << " from subaddress " << Hex(d.sub, 2) << "\n";
@@ -148,7 +146,6 @@ int CmdI2cDump(const BoardTarget& t, const std::vector<std::string>& args, const
         o.err << "tolvane2-cli: --from " << Hex(from, 2) << " lies past --to " << Hex(to, 2) << "\n";
         return 2;
     }
-    if (RefuseBroadcast(t, o, "i2c dump")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     d.sub = from;
@@ -157,7 +154,7 @@ int CmdI2cDump(const BoardTarget& t, const std::vector<std::string>& args, const
     if (o.json) {
         Json j = DeviceJson(d);
         j["bytes"] = bytes;
-        o.out << j.dump(2) << "\n";
+        o.WriteJson(j);
     } else {
         o.out << HexTable(from, bytes, 2);
     }

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "console/console_commands.h"
+#include "vantrel.h"
 
 namespace cli::console {
 
-inline constexpr uint32_t kChunk = 16;
-inline constexpr uint32_t kFlashSize = 0x10000;
+inline constexpr uint32_t kChunk = VANTREL_FLASH_CHUNK;
+inline constexpr uint32_t kFlashSize = VANTREL_FLASH_SIZE;
 // The register in which the board gives the size of its NVRAM in bytes (0: not given).
 inline constexpr uint32_t kNvRamSizeRegister = 0x0002;
 

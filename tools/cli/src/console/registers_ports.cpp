@@ -19,7 +19,6 @@ int CmdRegRead(const BoardTarget& t, const std::string& regText, const std::stri
               << " must be at least 1 and end at register 0xFFFF\n";
         return 2;
     }
-    if (RefuseBroadcast(t, o, "reg read")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     Json list = Json::array();
@@ -30,7 +29,7 @@ int CmdRegRead(const BoardTarget& t, const std::string& regText, const std::stri
         if (o.json) list.push_back({{"register", r}, {"value", value}, {"hex", Hex(value, 4)}});
         else o.out << Hex(r, 4) << ": " << Both(value, 4) << "\n";
     }
-    if (o.json) o.out << Json{{"registers", list}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"registers", list}});
     return 0;
 }
 
@@ -45,7 +44,6 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
               << " on, up to register 0xFFFF\n";
         return 2;
     }
-    if (RefuseBroadcast(t, o, "reg write")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     Json list = Json::array();
@@ -64,20 +62,19 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
         if (!o.json && !o.quiet && same)
             o.err << "tolvane2-cli: register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
     }
-    if (o.json) o.out << Json{{"registers", list}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"registers", list}});
     return rc;
 }
 
 int CmdPortRead(const BoardTarget& t, const std::string& portText, Output& o) {
     uint32_t port = 0;
     if (!ReadNumber(portText, "port", 0xFF, port, o)) return 2;
-    if (RefuseBroadcast(t, o, "port read")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     const int32_t v = Vantrel_ReadPort(t.address, static_cast<int32_t>(port));
     if (v < 0) return TransferFailed(t, o, "reading port " + Hex(port, 2), v);
     const auto value = static_cast<unsigned>(v);
-    if (o.json) o.out << Json{{"port", port}, {"value", value}, {"hex", Hex(value, 2)}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"port", port}, {"value", value}, {"hex", Hex(value, 2)}});
     else o.out << Hex(port, 2) << ": " << Both(value, 2) << "\n";
     return 0;
 }
@@ -85,13 +82,12 @@ int CmdPortRead(const BoardTarget& t, const std::string& portText, Output& o) {
 int CmdPortWrite(const BoardTarget& t, const std::string& portText, const std::string& valueText, Output& o) {
     uint32_t port = 0, value = 0;
     if (!ReadNumber(portText, "port", 0xFF, port, o) || !ReadNumber(valueText, "port value", 0xFF, value, o)) return 2;
-    if (RefuseBroadcast(t, o, "port write")) return 2;
     Link link(t);
     if (!link.IsOpen()) return PortFailed(t, o);
     const int32_t echo = Vantrel_WritePort(t.address, static_cast<int32_t>(port), static_cast<int32_t>(value));
     if (echo < 0) return TransferFailed(t, o, "writing port " + Hex(port, 2), echo);
     const bool same = static_cast<uint32_t>(echo) == value;
-    if (o.json) o.out << Json{{"port", port}, {"wrote", value}, {"echo", echo}, {"ok", same}}.dump(2) << "\n";
+    if (o.json) o.WriteJson(Json{{"port", port}, {"wrote", value}, {"echo", echo}, {"ok", same}});
     if (!same) {
         o.err << "tolvane2-cli: port " << Hex(port, 2) << ": wrote " << Both(value, 2) << ", the board echoed "
               << Both(static_cast<unsigned>(echo), 2) << "\n";

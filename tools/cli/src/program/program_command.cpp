@@ -1,49 +1,57 @@
-// Options of the program command; the global --address and --device count as
-// one address for every line and one more device.
-#include "program/program_command.h"
+// The program command and its hidden worker as the command line offers them;
+// the global --address and --device count as one address for every line and
+// one more device.
+#include <CLI/CLI.hpp>
 
+#include <memory>
+
+#include "command.h"
+#include "program/program_job.h"
 #include "program/program_parent.h"
 #include "program/program_worker.h"
 
 namespace cli {
 
-void AddProgramCommand(CLI::App& app, ProgramCommand& p) {
-    p.app = &app;
-    auto* sub = app.add_subcommand(
-        "program",
-        "Write a panel slot and/or the mode table to many boards at once: one worker per serial line, "
-        "a report, exit 1 unless every board is ok");
-    sub->fallthrough();
-    ProgramArgs& a = p.args;
-    sub->add_option("--panel", a.panelFile, "Panel file (.PNL or its JSON form) to write");
-    sub->add_option("--slot", a.slot, "Panel slot 1..4 the panel file goes to")->check(CLI::Range(1, 4));
-    sub->add_option("--modes", a.modesFile, "Mode file (.MOD or its JSON form) to write");
-    sub->add_flag("--verify", a.verify, "Read back and compare byte for byte");
-    sub->add_option("--backup-dir", a.backupDir, "Save what each board holds first, one file per port and address");
-    sub->add_option("--report", a.report, "Report file: JSON Lines, one object per board");
-    auto* list = sub->add_option("--addresses", a.addresses, "Device addresses on each line, e.g. 1,5,9 (not 255)");
-    sub->add_flag("--scan", a.scan, "Write to every board that answers on each line")->excludes(list);
-    sub->add_option("--job", a.jobFile, "Job file (JSON, see docs/program-job.md)");
-    sub->add_option("DEVICE", a.devices, "Serial devices, one worker each (e.g. /dev/serial/by-id/*)");
-    p.program = sub;
-    p.worker = app.add_subcommand(kWorkerCommand, "")->group("");
-    p.worker->add_option("SPEC", p.spec)->required();
-}
+void RegisterProgramCommands(Registry& r) {
+    struct Args {
+        ProgramArgs program;
+        std::string spec;
+        CLI::App* root = nullptr;
+    };
+    auto a = std::make_shared<Args>();
+    a->root = &r.Root();
+    ProgramArgs& p = a->program;
 
-bool RunProgramCommand(ProgramCommand& p, const BoardTarget& target, Output& o, int& rc) {
-    if (p.worker->parsed()) {
-        rc = RunProgramWorker(p.spec);
-        return true;
-    }
-    if (!p.program->parsed()) return false;
-    ProgramArgs args = p.args;
-    if (p.app->get_option("--address")->count() > 0) {
-        args.addressGiven = true;
-        args.address = target.address;
-    }
-    if (!target.device.empty()) args.devices.insert(args.devices.begin(), target.device);
-    rc = RunProgram(args, o);
-    return true;
+    auto& c = r.Add("program",
+                    "Write a panel slot and/or the mode table to many boards at once: one worker per serial line, a "
+                    "report, exit 1 unless every board is ok",
+                    [a](Context& c) {
+                        ProgramArgs args = a->program;
+                        if (a->root->get_option("--address")->count() > 0) {
+                            args.addressGiven = true;
+                            args.address = c.target.address;
+                        }
+                        if (!c.target.device.empty()) args.devices.insert(args.devices.begin(), c.target.device);
+                        return RunProgram(args, c.o);
+                    });
+    c.Input("--panel", p.panelFile, "Panel file (.PNL or its JSON form) to write", 0, false);
+    c.app->add_option("--slot", p.slot, "Panel slot 1..4 the panel file goes to")->check(CLI::Range(1, 4));
+    c.Input("--modes", p.modesFile, "Mode file (.MOD or its JSON form) to write", 0, false);
+    c.app->add_flag("--verify", p.verify, "Read back and compare byte for byte");
+    c.app->add_flag("--force", p.force, "Write files in which the checks find errors");
+    c.BackupDir("--backup-dir", p.backupDir, "Save what each board holds first, one file per port and address");
+    c.Report("--report", p.report, "Report file: JSON Lines, one object per board");
+    auto* list =
+        c.app->add_option("--addresses", p.addresses, "Device addresses on each line, e.g. 1,5,9 or 0x05 (not 255)");
+    c.app->add_flag("--scan", p.scan, "Write to every board that answers on each line")->excludes(list);
+    c.Job("--job", p.jobFile, "Job file (JSON, see docs/program-job.md)");
+    c.app->add_option("DEVICE", p.devices, "Serial devices, one worker each (e.g. /dev/serial/by-id/*)");
+    c.Devices(p.devices).Board(BoardUse::Answers).ChangesBoard();
+    c.Example("program --panel PANEL --slot 2 --modes MODES --verify --backup-dir BACKUPDIR --report REPORT DEVICE");
+
+    auto& worker = r.Add(kWorkerCommand, "", [a](Context&) { return RunProgramWorker(a->spec); });
+    worker.app->group("");
+    worker.app->add_option("SPEC", a->spec)->required();
 }
 
 }  // namespace cli

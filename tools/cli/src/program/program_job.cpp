@@ -8,7 +8,7 @@
 
 #include "platform/serial_devices.h"
 #include "sha256.h"
-#include "record_files.h"
+#include "files/record_files.h"
 #include "tolvane/file_io.h"
 #include "tolvane/modes.h"
 #include "text_out.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "json_form.h"
+#include "files/json_form.h"
 #include "tolvane/records.h"
 
 namespace cli {
@@ -24,6 +24,7 @@ struct ProgramJob {
     int slot = 0;  // 1..4 with a panel file
     std::string modesFile;
     bool verify = false;
+    bool force = false;     // write files in which the checks find errors
     std::string backupDir;  // empty: no backup
     std::string report;     // empty: no report file
     std::vector<ProgramLine> lines;
@@ -33,7 +34,7 @@ struct ProgramJob {
 struct ProgramArgs {
     std::string panelFile, modesFile, backupDir, report, jobFile, addresses;
     int slot = 0;
-    bool verify = false, scan = false, addressGiven = false;
+    bool verify = false, scan = false, addressGiven = false, force = false;
     int address = 0;  // the global --address: one board per line
     std::vector<std::string> devices;
 };

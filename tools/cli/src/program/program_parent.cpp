@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "file_safety.h"
+#include "file_policy.h"
 #include "platform/terminal.h"
 #include "platform/worker_processes.h"
 #include "program/program_worker.h"

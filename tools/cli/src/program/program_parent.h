@@ -2,7 +2,7 @@
 // JSON Lines report and a summary table.
 #pragma once
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "program/program_job.h"
 
 namespace cli {

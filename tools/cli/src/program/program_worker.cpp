@@ -9,11 +9,11 @@
 #include <filesystem>
 
 #include "board/link_session.h"
-#include "board_commands.h"
+#include "board/board_commands.h"
 #include "platform/terminal.h"
 #include "platform/worker_processes.h"
 #include "program/program_job.h"
-#include "record_files.h"
+#include "files/record_files.h"
 #include "tolvane/file_io.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
@@ -26,10 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kChunk = 16;
-constexpr uint32_t kModeTableBase = 0xF400;
-constexpr uint32_t kGammaBase = 0xF700;
-constexpr uint32_t kPanelImageBase = 0xFB00;
+constexpr uint32_t kChunk = VANTREL_FLASH_CHUNK;
 constexpr uint8_t kUseGammaBit = 0x10;
 
 bool Stopped() { return platform::WorkerStopRequested(); }

@@ -1,4 +1,4 @@
-#include "show.h"
+#include "files/show.h"
 
 #include <cstdio>
 #include <string>

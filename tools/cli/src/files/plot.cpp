@@ -1,4 +1,4 @@
-#include "plot.h"
+#include "files/plot.h"
 
 #include <cstdio>
 #include <sstream>

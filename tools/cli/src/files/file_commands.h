@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "board_commands.h"
-#include "record_files.h"
+#include "board/board_commands.h"
+#include "files/record_files.h"
 
 namespace cli {
 

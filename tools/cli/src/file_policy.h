@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "board_commands.h"
+#include "board/board_commands.h"
 
 namespace cli {
 

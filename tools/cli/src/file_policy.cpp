@@ -1,4 +1,4 @@
-#include "file_safety.h"
+#include "file_policy.h"
 
 #include <cerrno>
 

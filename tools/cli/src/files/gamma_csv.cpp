@@ -1,4 +1,4 @@
-#include "gamma_csv.h"
+#include "files/gamma_csv.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "record_files.h"
+#include "files/record_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "file_safety.h"
+#include "file_policy.h"
 #include "platform/terminal.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"

@@ -5,21 +5,9 @@
 #include <ostream>
 #include <string>
 
+#include "command.h"
+
 namespace cli {
-
-struct BoardTarget {
-    int port = 1;        // COM1..COM4 of the library
-    std::string device;  // --device: put into VANTREL_COM1 for this process, port 1
-    int address = 0;     // device address 0..255
-};
-
-struct Output {
-    std::ostream& out;  // data
-    std::ostream& err;  // messages
-    bool json = false;
-    bool quiet = false;
-    bool progress = false;  // draw a progress bar on err (err is a terminal and not quiet)
-};
 
 struct WriteOptions {
     bool verify = false;

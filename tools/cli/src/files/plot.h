@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "record_files.h"
+#include "files/record_files.h"
 
 namespace cli {
 

@@ -1,12 +1,12 @@
-#include "file_commands.h"
+#include "files/file_commands.h"
 
 #include <cerrno>
 #include <charconv>
 
-#include "file_safety.h"
-#include "gamma_csv.h"
-#include "plot.h"
-#include "show.h"
+#include "file_policy.h"
+#include "files/gamma_csv.h"
+#include "files/plot.h"
+#include "files/show.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
 #include "tolvane/files.h"
@@ -78,7 +78,7 @@ bool LoadWithWarnings(const std::string& path, std::optional<FileKindId> kind, R
 int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) {
     RecordFile file;
     if (!LoadWithWarnings(path, kind, file, o)) return 1;
-    if (o.json) o.out << RecordToJson(file).dump(2) << "\n";
+    if (o.json) o.WriteJson(RecordToJson(file));
     else ShowRecordFile(o.out, file);
     return 0;
 }
@@ -86,7 +86,7 @@ int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) 
 int CmdToJson(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
     if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, kind, file, o)) return 1;
-    return Emit(RecordToJson(file).dump(2) + "\n", outFile, o);
+    return Emit(DumpJson(RecordToJson(file)) + "\n", outFile, o);
 }
 
 int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) {
@@ -108,7 +108,7 @@ int CmdDiff(const std::string& a, const std::string& b, std::optional<FileKindId
     if (o.json) {
         Json list = Json::array();
         for (const auto& d : diffs) list.push_back(Json{{"field", d.field}, {"a", d.a}, {"b", d.b}});
-        o.out << list.dump(2) << "\n";
+        o.WriteJson(list);
         return diffs.empty() ? 0 : 1;
     }
     // A run of neighbouring entries of one array (a gamma curve moved) is one line.
@@ -149,8 +149,7 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
             list.push_back(Json{{"severity", f.severity == CheckSeverity::Error ? "error" : "warning"},
                                 {"field", f.field},
                                 {"message", ShownPath(std::string_view(f.message))}});
-        o.out << Json{{"file", shown}, {"kind", KindName(file.kind)}, {"ok", !failed}, {"findings", list}}.dump(2)
-              << "\n";
+        o.WriteJson(Json{{"file", shown}, {"kind", KindName(file.kind)}, {"ok", !failed}, {"findings", list}});
     } else {
         for (const auto& f : findings)
             o.out << shown << ": " << (f.severity == CheckSeverity::Error ? "error" : "warning") << ": " << f.field
@@ -177,7 +176,7 @@ int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o
     if (file.kind == FileKindId::Gamma) g = &file.gamma;
     else if (file.kind == FileKindId::Panel) g = &file.panel.gammaTable;
     else return Fail(o, ShownPath(path) + ": a mode table has no gamma table");
-    if (o.json) return Emit(GammaToJson(*g).dump(2) + "\n", outFile, o);
+    if (o.json) return Emit(DumpJson(GammaToJson(*g)) + "\n", outFile, o);
     std::string text = "input,output\n";
     for (int i = 0; i < 256; ++i) text += std::to_string(i) + "," + std::to_string(g->level[i]) + "\n";
     return Emit(text, outFile, o);

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "json_form.h"
+#include "files/json_form.h"
 #include "tolvane/records.h"
 
 namespace cli {

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "record_files.h"
+#include "files/record_files.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "json_form.h"
+#include "files/json_form.h"
 
 #include <cstring>
 #include <set>
