@@ -137,7 +137,7 @@ void RegisterMemory(Registry& r, const Args& a) {
                             });
         restore.Input("FILE", x.file, "Dump to restore", kFlashSize);
         addSafety(restore, flash);
-        restore.Example(g + " restore " + (flash ? "DUMP" : "NVDUMP") + " --yes --backup BACKUP");
+        restore.Example(g + " restore " + (flash ? "DUMP --yes --force" : "NVDUMP --yes") + " --backup BACKUP");
         if (flash) {
             auto& erase =
                 add("flash erase", "The board has no erase command: shows what would be erased, sends nothing, exits 1",

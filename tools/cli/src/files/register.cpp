@@ -58,7 +58,7 @@ void RegisterFileCommands(Registry& r) {
                        [a](Context& c) { return CmdDiff(a->file, a->file2, a->Kind(), c.o); });
     diff.Input("A", x.file, "First file", kOwnBound)
         .Input("B", x.file2, "Second file", kOwnBound)
-        .Example("diff PANEL PANEL");
+        .Example("diff PANEL JSON");
     AddKind(diff, x.kind);
 
     auto& check = r.Add("check", "Check a panel or mode file (exit 1 on any error)",
