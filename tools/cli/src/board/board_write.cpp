@@ -12,31 +12,21 @@ namespace cli {
 // Refusals before anything is sent
 // ---------------------------------------------------------------------------
 
-int RefuseBackupOverInput(const std::string& backup, const std::string& input, Output& o) {
-    if (backup.empty() || !SameFile(backup, input)) return 0;
-    o.err << "tolvane2-cli: the backup file " << backup << " is the file to be written (" << input
-          << "): the backup would replace it with what the board holds now. Choose another backup file; nothing "
-             "was sent or written\n";
-    return 2;
-}
-
 bool AcceptFindings(const std::string& path, const std::vector<CheckFinding>& findings, bool force, Output& o) {
     std::size_t errors = 0;
     for (const auto& f : findings) {
         const bool error = f.severity == CheckSeverity::Error;
         errors += error;
-        if (error || !o.quiet)
-            o.err << "tolvane2-cli: " << path << ": " << (error ? "error: " : "warning: ") << f.field << ": "
-                  << f.message << "\n";
+        if (error) o.Error() << path << ": error: " << f.field << ": " << f.message;
+        else o.Note() << path << ": warning: " << f.field << ": " << f.message;
     }
     if (errors == 0) return true;
     if (!force) {
-        o.err << "tolvane2-cli: " << path << " has " << Plural(errors, "error", "errors")
-              << "; nothing was sent (--force writes it anyway)\n";
+        o.Error() << path << " has " << Plural(errors, "error", "errors")
+                  << "; nothing was sent (--force writes it anyway)";
         return false;
     }
-    if (!o.quiet)
-        o.err << "tolvane2-cli: writing " << path << " despite " << Plural(errors, "error", "errors") << " (--force)\n";
+    o.Note() << "writing " << path << " despite " << Plural(errors, "error", "errors") << " (--force)";
     return true;
 }
 
@@ -67,7 +57,7 @@ int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, 
         // A differing echo is an answer: the board took other bytes, and a
         // second try would not change that.
         if (run.result != -1 || run.tries >= tries) return run.result;
-        o.err << "tolvane2-cli: trying the write again (try " << run.tries + 1 << " of " << tries << ")\n";
+        o.Note() << "trying the write again (try " << run.tries + 1 << " of " << tries << ")";
         // No pause here: after a try that got no answer, the link lets the line
         // go quiet before the next request, so a late answer to the failed try
         // cannot complete the retry's first chunk.
@@ -126,9 +116,8 @@ int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& 
     if (fromBackup ? run.backupHasErrors : run.fileHasErrors) words.push_back("--force");
     const std::string cmd = RepairCommand(t, words);
     run.repairCommand = cmd;
-    o.err << "tolvane2-cli: " << what << "\n"
-          << "tolvane2-cli: " << (fromBackup ? "to put back what it held, run: " : "to write the file again, run: ")
-          << cmd << "\n";
+    o.Error() << what;
+    o.Error() << (fromBackup ? "to put back what it held, run: " : "to write the file again, run: ") << cmd;
     return 1;
 }
 

@@ -22,10 +22,6 @@ namespace cli {
 // quoted for the system's shell.
 std::string RepairCommand(const BoardTarget& t, const std::vector<std::string>& words);
 
-// True when both paths name one existing file (device and inode, so a hard
-// link, a symbolic link or another spelling count too).
-// Exit status 2 when the backup would replace the file to be written; 0 otherwise.
-int RefuseBackupOverInput(const std::string& backup, const std::string& input, Output& o);
 // Prints the findings of the checks (warnings unless quiet) and tells whether
 // the write may go on: not when there is an error and no --force.
 bool AcceptFindings(const std::string& path, const std::vector<CheckFinding>& findings, bool force, Output& o);

@@ -163,12 +163,11 @@ int CmdScan(const BoardTarget& t, int probeMs, Output& o) {
         }
     }
     if (found.empty()) {
-        o.err << "tolvane2-cli: no board answered on COM" << e.port << " (" << DevicePathOfPort(e.port)
-              << ") at device addresses 0..254\n";
+        o.Error() << "no board answered on COM" << e.port << " (" << DevicePathOfPort(e.port)
+                  << ") at device addresses 0..254";
         return 1;
     }
-    if (!o.quiet && !o.json)
-        o.err << "tolvane2-cli: " << found.size() << (found.size() == 1 ? " board" : " boards") << " found\n";
+    if (!o.json) o.Note() << found.size() << (found.size() == 1 ? " board" : " boards") << " found";
     return 0;
 }
 

@@ -70,7 +70,7 @@ BoardTarget Effective(const BoardTarget& t) {
 }
 
 int PortFailed(const BoardTarget& t, Output& o) {
-    o.err << "tolvane2-cli: " << DescribePortFailure(Effective(t)) << "\n";
+    o.Error() << DescribePortFailure(Effective(t));
     return 1;
 }
 
@@ -87,11 +87,11 @@ std::string Hex4(unsigned v) {
 
 int TransferFailed(const BoardTarget& t, Output& o, const std::string& what, int result) {
     if (result == -2)
-        o.err << "tolvane2-cli: " << what << ": the board echoed different bytes than were written (address "
-              << t.address << "); the data on the board may be incomplete\n";
+        o.Error() << what << ": the board echoed different bytes than were written (address " << t.address
+                  << "); the data on the board may be incomplete";
     else
-        o.err << "tolvane2-cli: " << what << ": no valid answer from the board at device address " << t.address
-              << " on COM" << Effective(t).port << " (check the cable, that the board is on, and the device address)\n";
+        o.Error() << what << ": no valid answer from the board at device address " << t.address << " on COM"
+                  << Effective(t).port << " (check the cable, that the board is on, and the device address)";
     return 1;
 }
 
@@ -109,14 +109,13 @@ std::vector<ByteDifference> CompareBlock(const char* block, uint32_t flashBase, 
 }
 
 int VerifyFailed(Output& o, const std::vector<ByteDifference>& diffs) {
-    o.err << "tolvane2-cli: verify failed: " << diffs.size() << (diffs.size() == 1 ? " byte differs" : " bytes differ")
-          << "\n";
+    o.Error() << "verify failed: " << diffs.size() << (diffs.size() == 1 ? " byte differs" : " bytes differ");
     for (std::size_t i = 0; i < diffs.size() && i < 32; ++i) {
         const ByteDifference& d = diffs[i];
-        o.err << "tolvane2-cli:   " << d.block << " byte " << Hex2(d.offset) << " (flash " << Hex4(d.flashAddress)
-              << "): wrote " << Hex2(d.wrote) << ", read back " << Hex2(d.readBack) << "\n";
+        o.Error() << "  " << d.block << " byte " << Hex2(d.offset) << " (flash " << Hex4(d.flashAddress) << "): wrote "
+                  << Hex2(d.wrote) << ", read back " << Hex2(d.readBack);
     }
-    if (diffs.size() > 32) o.err << "tolvane2-cli:   ... and " << diffs.size() - 32 << " more\n";
+    if (diffs.size() > 32) o.Error() << "  ... and " << diffs.size() - 32 << " more";
     return 1;
 }
 

@@ -34,10 +34,10 @@ int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
     if (!outFile.empty()) {
         std::string error;
         if (!SaveRecordFile(outFile, file, error)) {
-            o.err << "tolvane2-cli: " << error << "\n";
+            o.Error() << error;
             return 1;
         }
-        if (!o.quiet) o.err << "tolvane2-cli: mode table read into " << outFile << "\n";
+        o.Note() << "mode table read into " << outFile;
     }
     if (o.json) o.WriteJson(ModesToJson(file.modes));
     else if (outFile.empty()) ShowModes(o.out, file.modes);
@@ -45,7 +45,6 @@ int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
 }
 
 int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOptions& w, Output& o) {
-    if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Modes, file, o)) return 1;
     std::string error;
@@ -67,19 +66,19 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
     if (!w.backup.empty()) {
         ModeTableImage old{};
         if (ReadModes(t, old, o) != 0) {
-            o.err << "tolvane2-cli: backup of the mode table failed; nothing was written\n";
+            o.Error() << "backup of the mode table failed; nothing was written";
             return FinishWrite(t, w, run, 1, o);
         }
         RecordFile backup;
         backup.kind = FileKindId::Modes;
         ImageToModeTable(old, backup.modes);
         if (!SaveRecordFile(w.backup, backup, error)) {
-            o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
+            o.Error() << error << "; backup failed, nothing was written";
             return FinishWrite(t, w, run, 1, o);
         }
         run.backupFile = w.backup;
         run.backupHasErrors = HasCheckError(CheckModeTable(backup.modes));
-        if (!o.quiet) o.err << "tolvane2-cli: mode table saved to " << w.backup << "\n";
+        o.Note() << "mode table saved to " << w.backup;
     }
     if (SendWithRetries(t, w, run, o) < 0) {
         ReportBoardLeftWrong(t, w, run, o);
@@ -88,7 +87,7 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
     if (w.verify) {
         ModeTableImage back{};
         if (ReadModes(t, back, o) != 0) {
-            o.err << "tolvane2-cli: verify of the mode table failed: it could not be read back\n";
+            o.Error() << "verify of the mode table failed: it could not be read back";
             return FinishWrite(t, w, run, 1, o);
         }
         run.verify = CompareBlock("mode table", kModeTableBase, image.bytes, back.bytes, 768);
@@ -100,10 +99,9 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
     }
     if (!w.noReset) Vantrel_Reset(t.address);
     run.reset = !w.noReset;
-    if (!o.quiet)
-        o.err << "tolvane2-cli: mode table written (" << file.modes.modeCount << " modes, 768 bytes"
-              << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
-              << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset") << "\n";
+    o.Note() << "mode table written (" << file.modes.modeCount << " modes, 768 bytes"
+             << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+             << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset");
     return FinishWrite(t, w, run, 0, o);
 }
 

@@ -18,7 +18,7 @@ namespace {
 
 bool ValidSlot(int panel, Output& o) {
     if (panel >= 1 && panel <= 4) return true;
-    o.err << "tolvane2-cli: panel number " << panel << " is not 1..4\n";
+    o.Error() << "panel number " << panel << " is not 1..4";
     return false;
 }
 
@@ -62,10 +62,10 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
     if (!outFile.empty()) {
         std::string error;
         if (!SaveRecordFile(outFile, file, error)) {
-            o.err << "tolvane2-cli: " << error << "\n";
+            o.Error() << error;
             return 1;
         }
-        if (!o.quiet) o.err << "tolvane2-cli: Panel " << panel << " read into " << outFile << "\n";
+        o.Note() << "Panel " << panel << " read into " << outFile;
     }
     if (o.json) o.WriteJson(PanelToJson(file.panel));
     else if (outFile.empty()) ShowPanel(o.out, file.panel);
@@ -74,7 +74,6 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
 
 int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
-    if (int rc = RefuseBackupOverInput(w.backup, path, o)) return rc;
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Panel, file, o)) return 1;
     std::string error;
@@ -111,19 +110,19 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
         GammaTable oldGamma{};
         bool gotGamma = false;
         if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) {
-            o.err << "tolvane2-cli: backup of " << name << " failed; nothing was written\n";
+            o.Error() << "backup of " << name << " failed; nothing was written";
             return FinishWrite(t, w, run, 1, o);
         }
         RecordFile backup;
         backup.kind = FileKindId::Panel;
         backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
         if (!SaveRecordFile(w.backup, backup, error)) {
-            o.err << "tolvane2-cli: " << error << "; backup failed, nothing was written\n";
+            o.Error() << error << "; backup failed, nothing was written";
             return FinishWrite(t, w, run, 1, o);
         }
         run.backupFile = w.backup;
         run.backupHasErrors = HasCheckError(CheckPanelRecord(backup.panel));
-        if (!o.quiet) o.err << "tolvane2-cli: " << name << " saved to " << w.backup << "\n";
+        o.Note() << name << " saved to " << w.backup;
     }
 
     if (SendWithRetries(t, w, run, o) < 0) {
@@ -135,7 +134,7 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
         GammaTable backGamma{};
         bool gotGamma = false;
         if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) {
-            o.err << "tolvane2-cli: verify of " << name << " failed: the slot could not be read back\n";
+            o.Error() << "verify of " << name << " failed: the slot could not be read back";
             return FinishWrite(t, w, run, 1, o);
         }
         auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, 64);
@@ -152,10 +151,9 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     }
     if (!w.noReset) Vantrel_Reset(t.address);
     run.reset = !w.noReset;
-    if (!o.quiet)
-        o.err << "tolvane2-cli: " << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes"
-              << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
-              << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset") << "\n";
+    o.Note() << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes"
+             << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+             << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset");
     return FinishWrite(t, w, run, 0, o);
 }
 

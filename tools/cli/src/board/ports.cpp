@@ -34,8 +34,7 @@ int CmdPorts(const BoardTarget& target, Output& o) {
     std::error_code ec;
     const bool fileExists = !filePath.empty() && fs::exists(filePath, ec);
     const vantrel::PortsFile file = vantrel::ReadPortsFile(fileExists ? filePath : std::string());
-    for (const auto& problem : file.problems)
-        o.err << "tolvane2-cli: " << filePath << ", " << problem << " (skipped)\n";
+    for (const auto& problem : file.problems) o.Note() << filePath << ", " << problem << " (skipped)";
 
     Json ports = Json::array();
     std::vector<std::string> paths;  // as they are, for the text form
