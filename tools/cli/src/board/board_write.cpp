@@ -4,8 +4,10 @@
 
 #include "file_policy.h"
 #include "platform/terminal.h"
+#include "platform/worker_processes.h"
 #include "tolvane/file_io.h"
 #include "text_out.h"
+#include "vantrel.h"
 
 namespace cli {
 // ---------------------------------------------------------------------------
@@ -160,6 +162,57 @@ int FinishWrite(const BoardTarget& t, const WriteOptions& w, const WriteRun& run
     j["repairCommand"] = run.repairCommand.empty() ? Json(nullptr) : Json(ShownPath(run.repairCommand));
     o.WriteJson(j);
     return code;
+}
+
+int RunBoardWrite(const BoardTarget& t, const WriteOptions& w, WriteRun& run, const WriteSteps& steps, Output& o) {
+    Link link(t);
+    if (!link.IsOpen()) return PortFailed(t, o);
+    // Ctrl-C is noted, not obeyed at once: a block transfer ends on the wire,
+    // and the outcome then says what the board holds.
+    platform::InterruptWatch watch;
+    auto stopped = [&](const char* state) {
+        if (!watch.Interrupted()) return false;
+        o.Error() << "stopped by Ctrl-C " << state;
+        return true;
+    };
+    // "the mode table" saved to, "Panel 2" saved to.
+    const std::string saved = run.subject.rfind("the ", 0) == 0 ? run.subject.substr(4) : run.subject;
+    if (!w.backup.empty()) {
+        std::string error;
+        if (!steps.backup(error, run.backupHasErrors)) {
+            if (error.empty()) o.Error() << "backup of " << run.subject << " failed; nothing was written";
+            else o.Error() << error << "; backup failed, nothing was written";
+            return FinishWrite(t, w, run, 1, o);
+        }
+        run.backupFile = w.backup;
+        o.Note() << saved << " saved to " << w.backup;
+    }
+    if (stopped("before anything was written; the board was not changed")) return FinishWrite(t, w, run, 1, o);
+    if (SendWithRetries(t, w, run, o) < 0) {
+        ReportBoardLeftWrong(t, w, run, o);
+        return FinishWrite(t, w, run, 1, o);
+    }
+    if (stopped(("after the write: " + run.subject + " on the board is complete but was not " +
+                 (w.verify ? "verified or " : "") + "reset")
+                    .c_str()))
+        return FinishWrite(t, w, run, 1, o);
+    if (w.verify) {
+        run.verify = steps.readBack();
+        if (!run.verify) {
+            o.Error() << "verify of " << run.subject << " failed: " << steps.unreadable;
+            return FinishWrite(t, w, run, 1, o);
+        }
+        if (!run.verify->empty()) {
+            VerifyFailed(o, *run.verify);
+            ReportBoardLeftWrong(t, w, run, o);
+            return FinishWrite(t, w, run, 1, o);
+        }
+    }
+    if (!w.noReset) Vantrel_Reset(t.address);
+    run.reset = !w.noReset;
+    o.Note() << steps.done << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
+             << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset");
+    return FinishWrite(t, w, run, 0, o);
 }
 
 }  // namespace cli

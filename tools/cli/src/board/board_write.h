@@ -62,6 +62,24 @@ int SendWithRetries(const BoardTarget& t, const WriteOptions& w, WriteRun& run, 
 // writes the file again. Returns 1.
 int ReportBoardLeftWrong(const BoardTarget& t, const WriteOptions& w, WriteRun& run, Output& o);
 
+// What differs between the writes of the pipeline below.
+struct WriteSteps {
+    // Reads what the board holds and saves it to the backup file: true when
+    // saved; false with an empty `error` when the board could not be read,
+    // with the reason in `error` when the file could not be written.
+    std::function<bool(std::string& error, bool& hasErrors)> backup;
+    // Reads the blocks back: their differing bytes, or nullopt when the read failed.
+    std::function<std::optional<std::vector<ByteDifference>>()> readBack;
+    std::string unreadable;  // "the slot could not be read back"
+    std::string done;        // "Panel 2 written (64 bytes"
+};
+
+// The board-write pipeline, after the refusals: opens the link, takes the
+// backup (nothing is written when that fails), sends the blocks with their
+// retries, verifies, resets, and ends with a truthful outcome: complete, or
+// incomplete with what the board now holds and the command that repairs it.
+int RunBoardWrite(const BoardTarget& t, const WriteOptions& w, WriteRun& run, const WriteSteps& steps, Output& o);
+
 // The JSON result of a write on stdout (with --json); returns `code`.
 int FinishWrite(const BoardTarget& t, const WriteOptions& w, const WriteRun& run, int code, Output& o);
 

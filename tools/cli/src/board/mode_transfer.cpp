@@ -47,7 +47,6 @@ int CmdModesRead(const BoardTarget& t, const std::string& outFile, Output& o) {
 int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOptions& w, Output& o) {
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Modes, file, o)) return 1;
-    std::string error;
     const auto findings = CheckModeTable(file.modes);
     if (!AcceptFindings(path, findings, w.force, o)) return 1;
     ModeTableImage image{};
@@ -58,51 +57,27 @@ int CmdModesWrite(const BoardTarget& t, const std::string& path, const WriteOpti
     run.subject = "the mode table";
     run.file = path;
     run.fileHasErrors = HasCheckError(findings);
-    run.blocks.push_back(
-        {"mode table", kModeTableBase, 768, [&] { return Vantrel_WriteModeTable(t.address, image.bytes); }});
+    run.blocks.push_back({"mode table", VANTREL_MODE_TABLE_BASE, VANTREL_MODE_TABLE_SIZE,
+                          [&] { return Vantrel_WriteModeTable(t.address, image.bytes); }});
 
-    Link link(t);
-    if (!link.IsOpen()) return PortFailed(t, o);
-    if (!w.backup.empty()) {
+    WriteSteps steps;
+    steps.backup = [&](std::string& error, bool& hasErrors) {
         ModeTableImage old{};
-        if (ReadModes(t, old, o) != 0) {
-            o.Error() << "backup of the mode table failed; nothing was written";
-            return FinishWrite(t, w, run, 1, o);
-        }
+        if (ReadModes(t, old, o) != 0) return false;
         RecordFile backup;
         backup.kind = FileKindId::Modes;
         ImageToModeTable(old, backup.modes);
-        if (!SaveRecordFile(w.backup, backup, error)) {
-            o.Error() << error << "; backup failed, nothing was written";
-            return FinishWrite(t, w, run, 1, o);
-        }
-        run.backupFile = w.backup;
-        run.backupHasErrors = HasCheckError(CheckModeTable(backup.modes));
-        o.Note() << "mode table saved to " << w.backup;
-    }
-    if (SendWithRetries(t, w, run, o) < 0) {
-        ReportBoardLeftWrong(t, w, run, o);
-        return FinishWrite(t, w, run, 1, o);
-    }
-    if (w.verify) {
+        hasErrors = HasCheckError(CheckModeTable(backup.modes));
+        return SaveRecordFile(w.backup, backup, error);
+    };
+    steps.readBack = [&]() -> std::optional<std::vector<ByteDifference>> {
         ModeTableImage back{};
-        if (ReadModes(t, back, o) != 0) {
-            o.Error() << "verify of the mode table failed: it could not be read back";
-            return FinishWrite(t, w, run, 1, o);
-        }
-        run.verify = CompareBlock("mode table", kModeTableBase, image.bytes, back.bytes, 768);
-        if (!run.verify->empty()) {
-            VerifyFailed(o, *run.verify);
-            ReportBoardLeftWrong(t, w, run, o);
-            return FinishWrite(t, w, run, 1, o);
-        }
-    }
-    if (!w.noReset) Vantrel_Reset(t.address);
-    run.reset = !w.noReset;
-    o.Note() << "mode table written (" << file.modes.modeCount << " modes, 768 bytes"
-             << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
-             << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset");
-    return FinishWrite(t, w, run, 0, o);
+        if (ReadModes(t, back, o) != 0) return std::nullopt;
+        return CompareBlock("mode table", VANTREL_MODE_TABLE_BASE, image.bytes, back.bytes, VANTREL_MODE_TABLE_SIZE);
+    };
+    steps.unreadable = "it could not be read back";
+    steps.done = "mode table written (" + std::to_string(file.modes.modeCount) + " modes, 768 bytes";
+    return RunBoardWrite(t, w, run, steps, o);
 }
 
 }  // namespace cli

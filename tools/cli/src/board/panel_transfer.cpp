@@ -76,7 +76,6 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     if (!ValidSlot(panel, o)) return 2;
     RecordFile file;
     if (!LoadWithWarnings(path, FileKindId::Panel, file, o)) return 1;
-    std::string error;
     const auto findings = CheckPanelRecord(file.panel);
     if (!AcceptFindings(path, findings, w.force, o)) return 1;
     // The file is written as it is, like the editor's merged files: the
@@ -87,8 +86,8 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     const bool withGamma = ImageUsesGamma(image);
     const int slot = panel - 1;
     const std::string name = "Panel " + std::to_string(panel);
-    const uint32_t imageAt = kPanelImageBase + 64u * static_cast<uint32_t>(slot);
-    const uint32_t gammaAt = kGammaBase + 256u * static_cast<uint32_t>(slot);
+    const uint32_t imageAt = VANTREL_PANEL_IMAGE_BASE + VANTREL_PANEL_IMAGE_SIZE * static_cast<uint32_t>(slot);
+    const uint32_t gammaAt = VANTREL_GAMMA_BASE + VANTREL_GAMMA_SIZE * static_cast<uint32_t>(slot);
 
     WriteRun run;
     run.command = "panel write";
@@ -96,65 +95,39 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     run.file = path;
     run.panel = panel;
     run.fileHasErrors = HasCheckError(findings);
-    run.blocks.push_back(
-        {"panel image", imageAt, 64, [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
+    run.blocks.push_back({"panel image", imageAt, VANTREL_PANEL_IMAGE_SIZE,
+                          [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
     if (withGamma)
-        run.blocks.push_back(
-            {"gamma table", gammaAt, 256, [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});
+        run.blocks.push_back({"gamma table", gammaAt, VANTREL_GAMMA_SIZE,
+                              [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});
 
-    Link link(t);
-    if (!link.IsOpen()) return PortFailed(t, o);
-
-    if (!w.backup.empty()) {
+    WriteSteps steps;
+    steps.backup = [&](std::string& error, bool& hasErrors) {
         PanelImage old{};
         GammaTable oldGamma{};
         bool gotGamma = false;
-        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) {
-            o.Error() << "backup of " << name << " failed; nothing was written";
-            return FinishWrite(t, w, run, 1, o);
-        }
+        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) return false;
         RecordFile backup;
         backup.kind = FileKindId::Panel;
         backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
-        if (!SaveRecordFile(w.backup, backup, error)) {
-            o.Error() << error << "; backup failed, nothing was written";
-            return FinishWrite(t, w, run, 1, o);
-        }
-        run.backupFile = w.backup;
-        run.backupHasErrors = HasCheckError(CheckPanelRecord(backup.panel));
-        o.Note() << name << " saved to " << w.backup;
-    }
-
-    if (SendWithRetries(t, w, run, o) < 0) {
-        ReportBoardLeftWrong(t, w, run, o);
-        return FinishWrite(t, w, run, 1, o);
-    }
-    if (w.verify) {
+        hasErrors = HasCheckError(CheckPanelRecord(backup.panel));
+        return SaveRecordFile(w.backup, backup, error);
+    };
+    steps.readBack = [&]() -> std::optional<std::vector<ByteDifference>> {
         PanelImage back{};
         GammaTable backGamma{};
         bool gotGamma = false;
-        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) {
-            o.Error() << "verify of " << name << " failed: the slot could not be read back";
-            return FinishWrite(t, w, run, 1, o);
-        }
-        auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, 64);
+        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) return std::nullopt;
+        auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, VANTREL_PANEL_IMAGE_SIZE);
         if (withGamma) {
-            auto g = CompareBlock("gamma table", gammaAt, gamma.level, backGamma.level, 256);
+            auto g = CompareBlock("gamma table", gammaAt, gamma.level, backGamma.level, VANTREL_GAMMA_SIZE);
             diffs.insert(diffs.end(), g.begin(), g.end());
         }
-        run.verify = diffs;
-        if (!diffs.empty()) {
-            VerifyFailed(o, diffs);
-            ReportBoardLeftWrong(t, w, run, o);
-            return FinishWrite(t, w, run, 1, o);
-        }
-    }
-    if (!w.noReset) Vantrel_Reset(t.address);
-    run.reset = !w.noReset;
-    o.Note() << name << " written (" << (withGamma ? "64 + 256" : "64") << " bytes"
-             << (run.tries > 1 ? ", try " + std::to_string(run.tries) : std::string()) << ")"
-             << (w.verify ? ", verified" : "") << (w.noReset ? "" : ", board reset");
-    return FinishWrite(t, w, run, 0, o);
+        return diffs;
+    };
+    steps.unreadable = "the slot could not be read back";
+    steps.done = name + " written (" + (withGamma ? "64 + 256" : "64") + " bytes";
+    return RunBoardWrite(t, w, run, steps, o);
 }
 
 }  // namespace cli
