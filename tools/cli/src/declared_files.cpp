@@ -66,7 +66,8 @@ int ProbeWritable(const fs::path& path) {
     ::_close(fd);
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd < 0) return errno;
+    // EEXIST: a link to a file not made yet, which the writer follows.
+    if (fd < 0) return errno == EEXIST ? 0 : errno;
     ::close(fd);
 #endif
     fs::remove(path, ec);
