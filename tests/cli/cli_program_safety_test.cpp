@@ -115,6 +115,8 @@ protected:
         ModeTable modes{};
         SetModeTableDefaults(modes);
         ASSERT_TRUE(WriteModeFile(P("m.MOD"), modes));
+        modes.modeCount = 0;  // a mode file the checks reject
+        ASSERT_TRUE(WriteModeFile(P("none.MOD"), modes));
         // Slot 2 holds a panel that uses no gamma table, over a table of its own.
         Bytes image = board_->Flash(kSlot2Image, 64);
         image[0x3A] &= static_cast<uint8_t>(~0x10);
@@ -142,10 +144,6 @@ TEST_F(ProgramSafety, JobsThatCannotRunAreRefusedBeforeAnyBoardIsTouched) {
     PanelRecord low = ValidPanel("LOW");
     low.vFreqMin = 80;  // over vFreqMax
     ASSERT_TRUE(WritePanelFile(P("low.PNL"), low));
-    ModeTable none{};
-    SetModeTableDefaults(none);
-    none.modeCount = 0;
-    ASSERT_TRUE(WriteModeFile(P("none.MOD"), none));
     fs::create_symlink(P("m.MOD"), P("link.MOD"));
     ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0600), 0);
     const std::string lines = R"("lines": [{"device": ")" + dev_ + "\"}]}";
@@ -191,10 +189,6 @@ TEST_F(ProgramSafety, JobsThatCannotRunAreRefusedBeforeAnyBoardIsTouched) {
 }
 
 TEST_F(ProgramSafety, ForceWritesWhatTheChecksReject) {
-    ModeTable none{};
-    SetModeTableDefaults(none);
-    none.modeCount = 0;
-    ASSERT_TRUE(WriteModeFile(P("none.MOD"), none));
     WriteText(P("job.json"), R"({"modes": "none.MOD", "force": true, "lines": [{"device": ")" + dev_ + "\"}]}");
     for (const auto& args : {std::vector<std::string>{"--modes", "none.MOD", "--force", dev_}, {"--job", "job.json"}}) {
         const std::size_t writes = WriteFrames();
@@ -206,23 +200,17 @@ TEST_F(ProgramSafety, ForceWritesWhatTheChecksReject) {
 }
 
 TEST(ProgramAddresses, TakenAsTheConsoleTakesNumbers) {
-    const struct {
-        std::string text;
-        std::vector<int> want;  // empty: refused
-    } cases[] = {{"0x05", {5}}, {"1,0x0A,0XfE", {1, 10, 254}},
-                 {"7", {7}},    {"", {}},
-                 {"1,,2", {}},  {"0x", {}},
-                 {"0xff", {}},  {"255", {}},
-                 {"-1", {}},    {"1e3", {}},
-                 {"5 ", {}}};
-    for (const auto& c : cases) {
-        std::vector<int> out;
-        std::string error;
-        EXPECT_EQ(cli::ParseAddressList(c.text, out, error), !c.want.empty()) << c.text;
-        if (!c.want.empty()) {
-            EXPECT_EQ(out, c.want) << c.text;
-        }
-        EXPECT_EQ(error.empty(), !c.want.empty()) << c.text;
+    std::vector<int> out;
+    std::string error;
+    const std::pair<const char*, std::vector<int>> taken[] = {{"0x05", {5}}, {"1,0x0A,0XfE", {1, 10, 254}}, {"7", {7}}};
+    for (const auto& [text, want] : taken) {
+        EXPECT_TRUE(cli::ParseAddressList(text, out, error)) << text << error;
+        EXPECT_EQ(out, want) << text;
+    }
+    for (const char* text : {"", "1,,2", "0x", "0xff", "255", "-1", "1e3", "5 "}) {
+        error.clear();
+        EXPECT_FALSE(cli::ParseAddressList(text, out, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
     }
 }
 
