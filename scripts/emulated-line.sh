@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # N emulated boards on N pseudo-terminals, for trying the program command
 # without hardware: board K is the link DIR/boardK with its flash in
-# DIR/boardK.flash (kept between runs). Runs until Ctrl-C, then stops them all.
+# DIR/flash/boardK (kept between runs), so that DIR/board* names the boards
+# and nothing else. Runs until Ctrl-C, then stops them all.
 #
 #   scripts/emulated-line.sh N DIR [vantrel-board options for every board]
 #
@@ -14,22 +15,24 @@
 # else build/release/tools/board-emulator/vantrel-board).
 set -euo pipefail
 if [ $# -lt 2 ] || ! [[ $1 =~ ^[0-9]+$ ]] || [ "$1" -lt 1 ]; then
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0" >&2
   exit 2
 fi
 count=$1 dir=$2
 shift 2
 board=${VANTREL_BOARD:-$(command -v vantrel-board || echo "$(dirname "$0")/../build/release/tools/board-emulator/vantrel-board")}
 [ -x "$board" ] || { echo "emulated-line.sh: $board not found; set VANTREL_BOARD" >&2; exit 1; }
-mkdir -p "$dir"
+mkdir -p "$dir/flash"
 pids=()
 stop() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait; }
 trap stop EXIT
 trap 'exit 0' INT TERM
 for ((k = 1; k <= count; k++)); do
   var="BOARD${k}_OPTIONS"
+  # Earlier versions kept the flash beside the link, where DIR/board* found it.
+  [ -f "$dir/board$k.flash" ] && [ ! -e "$dir/flash/board$k" ] && mv "$dir/board$k.flash" "$dir/flash/board$k"
   # shellcheck disable=SC2086  # the per-board options are split into words on purpose
-  "$board" --link "$dir/board$k" --flash-file "$dir/board$k.flash" "$@" ${!var:-} > /dev/null &
+  "$board" --link "$dir/board$k" --flash-file "$dir/flash/board$k" "$@" ${!var:-} > /dev/null &
   pids+=($!)
 done
 # Each board makes its link once its terminal is up.

@@ -211,7 +211,16 @@ struct StopCase {
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
-class ProgramStopTest : public ProgramTest, public ::testing::WithParamInterface<StopCase> {};
+class ProgramStopTest : public ProgramTest, public ::testing::WithParamInterface<StopCase> {
+protected:
+    // The test's name holds the parameter's after a '/': its folder is one
+    // level down, and the level above goes too.
+    void TearDown() override {
+        ProgramTest::TearDown();
+        std::error_code ec;
+        if (dir_.parent_path().filename().string().rfind("tolvane_cli_", 0) == 0) fs::remove(dir_.parent_path(), ec);
+    }
+};
 
 TEST_P(ProgramStopTest, EveryLineStopsAfterItsTransactionAndReportsEachBoard) {
     const StopCase& sc = GetParam();
@@ -229,10 +238,19 @@ TEST_P(ProgramStopTest, EveryLineStopsAfterItsTransactionAndReportsEachBoard) {
     while (boards_[0]->ExecutedFrameCount() < 5 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ASSERT_EQ(kill(sc.wholeGroup ? -c.pid : c.pid, sc.signal), 0);
-    const uint64_t atSignal = boards_[0]->ExecutedFrameCount();
+    // A worker that got the signal itself stops at once; one that did not
+    // stops once the parent's stop line is in its input, which the parent
+    // says right after writing it. How soon the parent runs after a signal is
+    // the machine's business (a loaded machine takes longer): the frames are
+    // counted from there.
+    while (!sc.wholeGroup && ReadText(P("err")).find("Stopping:") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const uint64_t atStop = boards_[0]->ExecutedFrameCount();
+    EXPECT_TRUE(sc.wholeGroup || ReadText(P("err")).find("Stopping:") != std::string::npos);
     ASSERT_EQ(c.Wait(), 1) << ReadText(P("err"));
     // At most the transaction on the wire is finished.
-    EXPECT_LE(boards_[0]->ExecutedFrameCount(), atSignal + sc.framesAfter) << "board 0 went on after the stop";
+    EXPECT_LE(boards_[0]->ExecutedFrameCount(), atStop + sc.framesAfter) << "board 0 went on after the stop";
 
     const auto report = ReadReport(P("r.jsonl"));
     ASSERT_EQ(report.size(), static_cast<std::size_t>(kBoards));
@@ -255,11 +273,9 @@ TEST_P(ProgramStopTest, EveryLineStopsAfterItsTransactionAndReportsEachBoard) {
     EXPECT_EQ(report[0]["state"], "half-written");
 }
 
-// The parent's stop line can cross a worker's check before its next
-// transaction: one more may begin then.
 INSTANTIATE_TEST_SUITE_P(Signals, ProgramStopTest,
                          ::testing::Values(StopCase{"CtrlCOnTheTerminal", true, SIGINT, 1},
-                                           StopCase{"SigtermToTheParentAlone", false, SIGTERM, 2}),
+                                           StopCase{"SigtermToTheParentAlone", false, SIGTERM, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A bus of three boards: one after the other, a failure in the middle stops neither neighbour.

@@ -17,6 +17,7 @@ void RegisterProgramCommands(Registry& r) {
         ProgramArgs program;
         std::string spec;
         CLI::App* root = nullptr;
+        CLI::Option* addresses = nullptr;
     };
     auto a = std::make_shared<Args>();
     a->root = &r.Root();
@@ -31,6 +32,7 @@ void RegisterProgramCommands(Registry& r) {
                             args.addressGiven = true;
                             args.address = c.target.address;
                         }
+                        args.addressesGiven = a->addresses->count() > 0;
                         if (!c.target.device.empty()) args.devices.insert(args.devices.begin(), c.target.device);
                         return RunProgram(args, c.o);
                     });
@@ -41,9 +43,9 @@ void RegisterProgramCommands(Registry& r) {
     c.app->add_flag("--force", p.force, "Write files in which the checks find errors");
     c.BackupDir("--backup-dir", p.backupDir, "Save what each board holds first, one file per port and address");
     c.Report("--report", p.report, "Report file: JSON Lines, one object per board");
-    auto* list =
+    a->addresses =
         c.app->add_option("--addresses", p.addresses, "Device addresses on each line, e.g. 1,5,9 or 0x05 (not 255)");
-    c.app->add_flag("--scan", p.scan, "Write to every board that answers on each line")->excludes(list);
+    c.app->add_flag("--scan", p.scan, "Write to every board that answers on each line")->excludes(a->addresses);
     c.Job("--job", p.jobFile, "Job file (JSON, see docs/program-job.md)");
     c.app->add_option("DEVICE", p.devices, "Serial devices, one worker each (e.g. /dev/serial/by-id/*)");
     c.Devices(p.devices).Board(BoardUse::Answers).ChangesBoard();

@@ -2,222 +2,60 @@
 #include "program/program_job.h"
 
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
-#include "platform/serial_devices.h"
-#include "sha256.h"
+#include "board/board_write.h"
+#include "console/console_common.h"
 #include "files/record_files.h"
+#include "sha256.h"
+#include "text_out.h"
 #include "tolvane/file_io.h"
 #include "tolvane/modes.h"
-#include "text_out.h"
 #include "tolvane/panel.h"
+#include "tolvane/panel_checks.h"
+#include "vantrel.h"
 
 namespace cli {
-namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint8_t kUseGammaBit = 0x10;  // image byte 0x3A, bit 4
-
-std::string Resolve(const fs::path& base, const std::string& path) {
-    if (path.empty() || PathFromUtf8(path).is_absolute()) return path;
-    return Utf8FromPath((base / PathFromUtf8(path)).lexically_normal());
-}
-
-bool TakeString(const Json& j, const char* key, std::string& out, std::string& error) {
-    if (!j.contains(key)) return true;
-    if (!j[key].is_string()) {
-        error = std::string("\"") + key + "\" must be a string";
-        return false;
-    }
-    out = j[key].get<std::string>();
-    return true;
-}
-
-bool AddressesFromJson(const Json& j, std::vector<int>& out, std::string& error) {
-    if (!j.is_array()) {
-        error = "\"addresses\" must be a list of numbers 0..254";
-        return false;
-    }
-    for (const Json& a : j) {
-        if (!a.is_number_integer() || a.get<int64_t>() < 0 || a.get<int64_t>() > 254) {
-            error = "\"addresses\" holds " + a.dump() +
-                    (a.is_number_integer() && a.get<int64_t>() == 255
-                         ? ": 255 is the broadcast, which cannot be programmed "
-                           "board by board"
-                         : "; device addresses are 0..254");
-            return false;
-        }
-        out.push_back(static_cast<int>(a.get<int64_t>()));
-    }
-    return true;
-}
-
-bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::string& error) {
-    if (!j.is_object()) {
-        error = "each entry of \"lines\" must be an object with \"device\"";
-        return false;
-    }
-    for (const auto& [key, value] : j.items())
-        if (key != "device" && key != "address" && key != "addresses" && key != "scan") {
-            error = "unknown key \"" + key + "\" in a line (known: device, address, addresses, scan)";
-            return false;
-        }
-    if (!TakeString(j, "device", line.device, error)) return false;
-    if (line.device.empty()) {
-        error = "a line has no \"device\"";
-        return false;
-    }
-    // A device path in the job is taken as it is: /dev paths are absolute, a
-    // relative one (an emulated board's link) is beside the job file. A
-    // Windows COM port is a name, not a path.
-    if (!platform::IsDeviceName(line.device)) line.device = Resolve(base, line.device);
-    const int given = j.contains("address") + j.contains("addresses") + j.contains("scan");
-    if (given > 1) {
-        error = "line " + line.device + ": give one of \"address\", \"addresses\" and \"scan\"";
-        return false;
-    }
-    if (j.contains("address")) {
-        if (!AddressesFromJson(Json::array({j["address"]}), line.addresses, error)) return false;
-    } else if (j.contains("addresses")) {
-        if (!AddressesFromJson(j["addresses"], line.addresses, error)) return false;
-    } else if (j.contains("scan")) {
-        if (!j["scan"].is_boolean()) {
-            error = "\"scan\" must be true or false";
-            return false;
-        }
-        line.scan = j["scan"].get<bool>();
-    }
-    if (!line.scan && line.addresses.empty()) line.addresses.push_back(0);
-    return true;
-}
-
-bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    if (!in) {
-        error = "cannot read the job file " + path;
-        return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    Json j = Json::parse(text.str(), nullptr, false);
-    if (j.is_discarded() || !j.is_object()) {
-        error = "the job file " + path + " is not a JSON object";
-        return false;
-    }
-    const fs::path base = PathFromUtf8(path).parent_path();
-    static const std::set<std::string> known = {"panel", "slot", "modes", "verify", "backupDir", "report", "lines"};
-    for (const auto& [key, value] : j.items())
-        if (!known.count(key)) {
-            error = "unknown key \"" + key + "\" in the job file " + path;
-            return false;
-        }
-    std::string e;
-    bool ok = TakeString(j, "panel", job.panelFile, e) && TakeString(j, "modes", job.modesFile, e) &&
-              TakeString(j, "backupDir", job.backupDir, e) && TakeString(j, "report", job.report, e);
-    if (ok && j.contains("slot")) {
-        if (j["slot"].is_number_integer()) job.slot = j["slot"].get<int>();
-        else ok = (e = "\"slot\" must be a number 1..4", false);
-    }
-    if (ok && j.contains("verify")) {
-        if (j["verify"].is_boolean()) job.verify = j["verify"].get<bool>();
-        else ok = (e = "\"verify\" must be true or false", false);
-    }
-    if (ok && j.contains("lines")) {
-        if (!j["lines"].is_array()) ok = (e = "\"lines\" must be a list", false);
-        for (std::size_t i = 0; ok && i < j["lines"].size(); ++i) {
-            ProgramLine line;
-            ok = LineFromJson(j["lines"][i], base, line, e);
-            if (ok) job.lines.push_back(line);
-        }
-    }
-    if (!ok) {
-        error = "job file " + path + ": " + e;
-        return false;
-    }
-    job.panelFile = Resolve(base, job.panelFile);
-    job.modesFile = Resolve(base, job.modesFile);
-    job.backupDir = Resolve(base, job.backupDir);
-    job.report = Resolve(base, job.report);
-    return true;
-}
-
-}  // namespace
-
 bool ParseAddressList(const std::string& text, std::vector<int>& out, std::string& error) {
     out.clear();
-    std::stringstream in(text);
-    std::string part;
-    while (std::getline(in, part, ',')) {
-        std::size_t used = 0;
-        int v = -1;
-        try {
-            v = std::stoi(part, &used);
-        } catch (...) {
-            used = 0;
-        }
-        if (used == 0 || used != part.size() || v < 0 || v > 255) {
-            error = "--addresses: \"" + part + "\" is not a device address 0..254";
+    if (text.empty()) {
+        error = "--addresses is empty; name the boards' device addresses, such as 1,5,9 or 0x05";
+        return false;
+    }
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const std::string part = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        // Numbers as the console commands take them: decimal or 0x and hex digits.
+        const auto v = console::ParseNumber(part, 255);
+        if (!v) {
+            error = "--addresses: \"" + part + "\" is not a device address 0..254 (decimal, or 0x and hex digits)";
             return false;
         }
-        if (v == 255) {
+        if (*v == 255) {
             error =
                 "--addresses: 255 is the broadcast; every board would take the write and none could be "
                 "verified. Name the boards' own addresses";
             return false;
         }
-        out.push_back(v);
+        out.push_back(static_cast<int>(*v));
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
     }
-    if (out.empty()) {
-        error = "--addresses needs a list such as 1,5,9";
-        return false;
-    }
-    return true;
 }
 
-bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
-    job = {};
-    if (!args.jobFile.empty() && !ReadJobFile(args.jobFile, job, error)) return false;
-    if (!args.panelFile.empty()) job.panelFile = args.panelFile;
-    if (args.slot != 0) job.slot = args.slot;
-    if (!args.modesFile.empty()) job.modesFile = args.modesFile;
-    job.verify = job.verify || args.verify;
-    if (!args.backupDir.empty()) job.backupDir = args.backupDir;
-    if (!args.report.empty()) job.report = args.report;
+namespace {
 
-    std::vector<int> addresses;
-    if (!args.addresses.empty() && !ParseAddressList(args.addresses, addresses, error)) return false;
-    if (addresses.empty() && args.addressGiven) {
-        if (args.address == 255) {
-            error = "device address 255 is the broadcast; the program command writes to each board's own address";
-            return false;
-        }
-        addresses.push_back(args.address);
-    }
-    // Devices on the command line replace the job's lines; the command line's
-    // addresses or --scan apply to every line.
-    if (!args.devices.empty()) {
-        job.lines.clear();
-        for (const std::string& d : args.devices) job.lines.push_back({d, {}, false});
-    }
-    for (ProgramLine& line : job.lines) {
-        if (args.scan) {
-            line.scan = true;
-            line.addresses.clear();
-        } else if (!addresses.empty()) {
-            line.scan = false;
-            line.addresses = addresses;
-        }
-        if (!line.scan && line.addresses.empty()) line.addresses.push_back(0);
-    }
-
+// What a job must hold whichever way it was given.
+bool CheckJob(const ProgramJob& job, std::string& error) {
     if (job.panelFile.empty() && job.modesFile.empty()) {
         error = "nothing to write: give --panel FILE --slot N, --modes FILE, or both";
         return false;
     }
-    if (!job.panelFile.empty() && (job.slot < 1 || job.slot > 4)) {
+    if (!job.panelFile.empty() && (job.slot < 1 || job.slot > static_cast<int>(VANTREL_PANEL_SLOTS))) {
         error = "a panel file needs --slot 1..4 (the panel slot it is written to)";
         return false;
     }
@@ -258,20 +96,75 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
     return true;
 }
 
-bool LoadImages(const ProgramJob& job, ProgramImages& images, std::string& error) {
+// A file of the job, loaded and checked like panel write and modes write do:
+// refused when the checks find an error, unless --force.
+bool LoadChecked(const std::string& path, FileKindId kind, bool force, RecordFile& file, Output& o) {
+    std::string error;
+    if (!LoadRecordFile(path, kind, file, error)) {
+        o.Error() << error << "; nothing was sent";
+        return false;
+    }
+    for (const std::string& warning : file.warnings) o.Note() << warning;
+    const auto findings = kind == FileKindId::Panel ? CheckPanelRecord(file.panel) : CheckModeTable(file.modes);
+    return AcceptFindings(ShownPath(path), findings, force, o);
+}
+
+}  // namespace
+
+bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
+    job = {};
+    if (!args.jobFile.empty() && !ReadJobFile(args.jobFile, job, error)) return false;
+    if (!args.panelFile.empty()) job.panelFile = args.panelFile;
+    if (args.slot != 0) job.slot = args.slot;
+    if (!args.modesFile.empty()) job.modesFile = args.modesFile;
+    job.verify = job.verify || args.verify;
+    job.force = job.force || args.force;
+    if (!args.backupDir.empty()) job.backupDir = args.backupDir;
+    if (!args.report.empty()) job.report = args.report;
+
+    std::vector<int> addresses;
+    if ((args.addressesGiven || !args.addresses.empty()) && !ParseAddressList(args.addresses, addresses, error))
+        return false;
+    if (addresses.empty() && args.addressGiven) {
+        if (args.address == 255) {
+            error = "device address 255 is the broadcast; the program command writes to each board's own address";
+            return false;
+        }
+        addresses.push_back(args.address);
+    }
+    // Devices on the command line replace the job's lines; the command line's
+    // addresses or --scan apply to every line.
+    if (!args.devices.empty()) {
+        job.lines.clear();
+        for (const std::string& d : args.devices) job.lines.push_back({d, {}, false});
+    }
+    for (ProgramLine& line : job.lines) {
+        if (args.scan) {
+            line.scan = true;
+            line.addresses.clear();
+        } else if (!addresses.empty()) {
+            line.scan = false;
+            line.addresses = addresses;
+        }
+        if (!line.scan && line.addresses.empty()) line.addresses.push_back(0);
+    }
+    return CheckJob(job, error);
+}
+
+bool LoadImages(const ProgramJob& job, ProgramImages& images, Output& o) {
     images = {};
     if (!job.panelFile.empty()) {
         RecordFile file;
-        if (!LoadRecordFile(job.panelFile, FileKindId::Panel, file, error)) return false;
+        if (!LoadChecked(job.panelFile, FileKindId::Panel, job.force, file, o)) return false;
         // Written as the file holds it, like the panel write command does.
         PanelRecordToImage(file.panel, images.panel, images.gamma);
         images.hasPanel = true;
         images.slot = job.slot;
-        images.withGamma = (images.panel.bytes[panel_image::kPanelFlagsHigh] & kUseGammaBit) != 0;
+        images.withGamma = ImageUsesGamma(images.panel);
     }
     if (!job.modesFile.empty()) {
         RecordFile file;
-        if (!LoadRecordFile(job.modesFile, FileKindId::Modes, file, error)) return false;
+        if (!LoadChecked(job.modesFile, FileKindId::Modes, job.force, file, o)) return false;
         ModeTableToImage(file.modes, images.modes);
         images.hasModes = true;
     }
@@ -351,7 +244,7 @@ bool SpecToImages(const Json& spec, ProgramImages& images, std::string& error) {
         error = std::string("bad worker instructions (") + e.what() + ")";
         return false;
     }
-    if (images.hasPanel && (images.slot < 1 || images.slot > 4)) {
+    if (images.hasPanel && (images.slot < 1 || images.slot > static_cast<int>(VANTREL_PANEL_SLOTS))) {
         error = "bad worker instructions (slot)";
         return false;
     }

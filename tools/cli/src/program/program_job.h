@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/json_form.h"
+#include "output.h"
 #include "tolvane/records.h"
 
 namespace cli {
@@ -35,7 +36,8 @@ struct ProgramArgs {
     std::string panelFile, modesFile, backupDir, report, jobFile, addresses;
     int slot = 0;
     bool verify = false, scan = false, addressGiven = false, force = false;
-    int address = 0;  // the global --address: one board per line
+    bool addressesGiven = false;  // --addresses was given, also as ""
+    int address = 0;              // the global --address: one board per line
     std::vector<std::string> devices;
 };
 
@@ -50,14 +52,20 @@ struct ProgramImages {
     ModeTableImage modes{};
 };
 
-// "1,5,9" into addresses; 255 (the broadcast) and anything outside 0..254 is refused.
+// "1,5,9" or "0x05" into addresses; an empty list, 255 (the broadcast) and
+// anything outside 0..254 is refused.
 bool ParseAddressList(const std::string& text, std::vector<int>& out, std::string& error);
 
-// Merges the command line over the job file (when one is named) into `job`;
-// paths in the job file are taken relative to its folder.
+// Reads a job file into `job` (see docs/program-job.md): unknown and repeated
+// keys are refused, paths are taken relative to its folder.
+bool ReadJobFile(const std::string& path, ProgramJob& job, std::string& error);
+
+// Merges the command line over the job file (when one is named) into `job`.
 bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error);
 
-bool LoadImages(const ProgramJob& job, ProgramImages& images, std::string& error);
+// Loads the job's files; a file in which the checks find an error is refused
+// (with a message) unless the job says force.
+bool LoadImages(const ProgramJob& job, ProgramImages& images, Output& o);
 
 // The SHA-256 of each block the job writes: panelImage, gammaTable, modeTable.
 Json ImageHashes(const ProgramImages& images);

@@ -2,9 +2,12 @@
 // the command itself with a hidden sub-command. It writes the job to each
 // board of its line, one after the other, and tells the parent what it does
 // as JSON lines on stdout:
-//   {"ev":"scan","found":[...]}                              after a scan
+//   {"ev":"scan","found":[...],"complete":C}                 after a scan (C: false when stopped)
 //   {"ev":"step","address":A,"step":S,"done":D,"total":T}    progress
-//   {"ev":"result","address":A,...}                          one per board
+//   {"ev":"backup","address":A,"what":W,"path":P,"errors":E} a backup file, once saved
+//                                                            (W: panel, gamma, modes; E: the checks
+//                                                            find errors in it)
+//   {"ev":"result","address":A,...}                          one per board (A null: the scan)
 //   {"ev":"end"}                                             last line
 // A "stop" line on its standard input, or a Ctrl-C of its own, stops it after
 // the transaction on the wire (platform/worker_processes.h).
