@@ -6,6 +6,7 @@
 // echo, Ctrl-C) saying what the board now holds and how to repair it.
 #include "board_fixture.h"
 
+#include <cctype>
 #include <csignal>
 #include <unistd.h>
 

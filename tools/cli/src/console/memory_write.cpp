@@ -194,8 +194,9 @@ int Finish(const MemoryJob& job, bool verified, Output& o) {
     PrintSha(o, job.image, job.file);
     const char* checked = verified ? ", verified" : "";
     if (job.chunks.empty())
-        o.Note() << "the board already holds " << ShownPath(job.file) << " at " << Span(job.base, n)
-                 << "; nothing was written" << checked;
+        o.Note() << "the board already holds " << ShownPath(job.file)
+                 << (job.verb == "write" ? " at " + Span(job.base, n) : std::string()) << "; nothing was written"
+                 << checked;
     else if (job.verb == "restore")
         o.Note() << Plural(job.chunks.size(), "chunk", "chunks") << " written and read back" << checked;
     else
