@@ -34,6 +34,13 @@ TEST_F(ConsoleControls, SetsAndReadsTheBoardsControls) {
         {"switch set 4 on", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(4), 1); }},
         {"switch get 4", 0, "switch 4: on", nullptr},
         {"switch set 4 off", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(4), 0); }},
+        // on and off in any case, and 1 and 0.
+        {"switch set 5 ON", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(5), 1); }},
+        {"switch set 5 Off", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(5), 0); }},
+        {"switch set 5 1", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(5), 1); }},
+        {"switch set 5 0", 0, "", [](vb::Board& b) { EXPECT_EQ(b.Switch(5), 0); }},
+        // The board keeps the value inside the adjuster's range: not what was set.
+        {"adjust set 1 65535", 1, "", [](vb::Board& b) { EXPECT_EQ(b.GetAdjuster(1).value, 100); }},
         {"osd show Hello --value1 3 --value2 0x10 --value3 255", 0, "",
          [](vb::Board& b) {
              const vb::OsdText t = b.Osd();
@@ -67,6 +74,8 @@ TEST_F(ConsoleControls, RefusesBadValuesTextsAndTheBroadcastBeforeSending) {
         {"colour", "set", "4"},
         {"adjust", "set", "0", "65536"},
         {"switch", "set", "1", "maybe"},
+        {"switch", "set", "1", "onn"},
+        {"switch", "set", "1", "2"},
         {"osd", "show", "12345678901234567890123456"},  // 26 characters
         {"osd", "show", "tab\there"},
         {"osd", "show", "caf\xC3\xA9"},
@@ -89,7 +98,7 @@ TEST_F(ConsoleControls, RefusesBadValuesTextsAndTheBroadcastBeforeSending) {
 
 TEST_F(ConsoleControls, JsonSaysWhatTheBoardHoldsAndWhenAColourIsUncertain) {
     Result r = OnBoard({"--json", "adjust", "set", "0", "120"});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(r.code, 1) << r.err;
     Json j = Json::parse(r.out);
     EXPECT_EQ(j["values"], Json::array({100, 0, 100})) << "the board keeps the value inside its range";
     EXPECT_EQ(j["ok"], false);

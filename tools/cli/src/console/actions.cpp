@@ -18,7 +18,7 @@ int CmdAction(const BoardTarget& t, const std::string& actionText, Output& o) {
     const int32_t rc = Vantrel_CallAction(t.address, static_cast<int32_t>(action));
     if (rc < 0) return TransferFailed(t, o, "running action " + std::to_string(action), rc);
     if (o.json) o.WriteJson(Json{{"action", action}, {"ok", true}});
-    else if (!o.quiet) o.err << "tolvane2-cli: action " << action << " done\n";
+    else o.Note() << "action " << action << " done";
     return 0;
 }
 
@@ -30,7 +30,7 @@ int CmdDebug(const BoardTarget& t, const std::string& flagsText, Output& o) {
     const int32_t rc = Vantrel_DebugFlags(t.address, static_cast<int32_t>(flags));
     if (rc < 0) return TransferFailed(t, o, "setting the debug flags", rc);
     if (o.json) o.WriteJson(Json{{"debugFlags", flags}, {"ok", true}});
-    else if (!o.quiet) o.err << "tolvane2-cli: debug flags := " << Hex(flags, 2) << "\n";
+    else o.Note() << "debug flags := " << Hex(flags, 2);
     return 0;
 }
 
@@ -40,10 +40,11 @@ int CmdReset(const BoardTarget& t, Output& o) {
     if (!link.IsOpen()) return PortFailed(t, o);
     if (Vantrel_Reset(t.address) != 1) return TransferFailed(t, o, "sending the reset", -1);
     if (o.json) o.WriteJson(Json{{"reset", t.address}, {"sent", true}});
-    else if (!o.quiet)
-        o.err << "tolvane2-cli: reset sent to "
-              << (t.address == 255 ? std::string("every board (255)") : "device address " + std::to_string(t.address))
-              << "; no answer is awaited\n";
+    else
+        o.Note() << "reset sent to "
+                 << (t.address == 255 ? std::string("every board (255)")
+                                      : "device address " + std::to_string(t.address))
+                 << "; no answer is awaited";
     return 0;
 }
 
@@ -96,9 +97,9 @@ int CmdRaw(const BoardTarget& t, const std::vector<std::string>& byteTexts, cons
     for (uint8_t b : received) hex += (hex.empty() ? "" : " ") + HexByte(b);
     if (o.json) o.WriteJson(Json{{"sent", bytes}, {"received", received}});
     else if (!received.empty()) o.out << hex << "\n";
-    if (!o.json && !o.quiet)
-        o.err << "tolvane2-cli: " << bytes.size() << " bytes sent; " << received.size()
-              << " bytes received outside frames in " << listenMs << " ms\n";
+    if (!o.json)
+        o.Note() << Plural(bytes.size(), "byte", "bytes") << " sent; " << Plural(received.size(), "byte", "bytes")
+                 << " received outside frames in " << listenMs << " ms";
     return 0;
 }
 

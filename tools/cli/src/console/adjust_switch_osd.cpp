@@ -1,5 +1,7 @@
 // adjust, colour, switch and osd: the board's live adjusters, the colour they
 // act on, its switches and the on-screen text.
+#include <cctype>
+
 #include "board/link_session.h"
 #include "console/console_commands.h"
 #include "vantrel.h"
@@ -15,9 +17,17 @@ int Open(const BoardTarget& t, Output& o, const char* /*command*/, std::optional
     return 0;
 }
 
+// A switch state as typed: on or off in any case, 1 or 0; -1 for anything else.
+int SwitchState(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (text == "on" || text == "1") return 1;
+    if (text == "off" || text == "0") return 0;
+    return -1;
+}
+
 void Done(Output& o, const std::string& what) {
     if (o.json) o.WriteJson(Json{{"done", what}, {"ok", true}});
-    else if (!o.quiet) o.err << "tolvane2-cli: " << what << "\n";
+    else o.Note() << what;
 }
 
 }  // namespace
@@ -49,15 +59,17 @@ int CmdAdjustSet(const BoardTarget& t, const std::string& indexText, const std::
     rc = Vantrel_ReadAdjuster(t.address, static_cast<int32_t>(index), &v);
     if (rc < 0) return TransferFailed(t, o, "reading adjuster " + std::to_string(index) + " back", rc);
     const bool same = static_cast<uint32_t>(v.value1) == value;
+    if (!same)
+        o.Error() << "adjuster " << index << ": set to " << value << ", the board holds " << v.value1 << " (values "
+                  << v.value1 << " " << v.value2 << " " << v.value3 << ")";
     if (o.json) {
-        o.WriteJson(Json{{"adjuster", index}, {"wrote", value}, {"values", {v.value1, v.value2, v.value3}}, {"ok", same}});
-    } else if (!same) {
-        o.err << "tolvane2-cli: adjuster " << index << ": set to " << value << ", the board holds " << v.value1
-              << " (values " << v.value1 << " " << v.value2 << " " << v.value3 << ")\n";
-    } else if (!o.quiet) {
-        o.err << "tolvane2-cli: adjuster " << index << " := " << value << "\n";
+        Json j{{"adjuster", index}, {"wrote", value}, {"values", {v.value1, v.value2, v.value3}}, {"ok", same}};
+        if (!same) j["error"] = o.Errors().front();
+        o.WriteJson(j);
+    } else if (same) {
+        o.Note() << "adjuster " << index << " := " << value;
     }
-    return 0;
+    return same ? 0 : 1;
 }
 
 int CmdColourGet(const BoardTarget& t, Output& o) {
@@ -70,9 +82,7 @@ int CmdColourGet(const BoardTarget& t, Output& o) {
         o.WriteJson(Json{{"colour", colour}, {"uncertain", uncertain}});
     } else {
         o.out << colour << "\n";
-        if (uncertain)
-            o.err << "tolvane2-cli: 0 is also what a failed read gives; this 0 may mean that the board did not "
-                     "answer\n";
+        if (uncertain) o.Note() << "0 is also what a failed read gives; this 0 may mean that the board did not answer";
     }
     return 0;
 }
@@ -105,11 +115,9 @@ int CmdSwitchGet(const BoardTarget& t, const std::string& indexText, Output& o) 
 int CmdSwitchSet(const BoardTarget& t, const std::string& indexText, const std::string& stateText, Output& o) {
     uint32_t index = 0;
     if (!ReadNumber(indexText, "switch", 0xFF, index, o)) return 2;
-    int on;
-    if (stateText == "on" || stateText == "1") on = 1;
-    else if (stateText == "off" || stateText == "0") on = 0;
-    else {
-        o.err << "tolvane2-cli: switch state \"" << stateText << "\" is not on or off\n";
+    const int on = SwitchState(stateText);
+    if (on < 0) {
+        o.Error() << "switch state \"" << stateText << "\" is not on or off; give on, off, 1 or 0";
         return 2;
     }
     std::optional<Link> link;
@@ -130,15 +138,14 @@ int CmdOsdShow(const BoardTarget& t, const std::string& text, const std::string&
     // The board shows each byte as one character: only printable ASCII, and no
     // more than the 25 characters the command carries (nothing is cut silently).
     if (text.size() > kOsdMaxText) {
-        o.err << "tolvane2-cli: the text has " << text.size() << " characters; the board shows at most " << kOsdMaxText
-              << "\n";
+        o.Error() << "the text has " << text.size() << " characters; the board shows at most " << kOsdMaxText;
         return 2;
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c > 0x7E) {
-            o.err << "tolvane2-cli: character " << i + 1 << " of the text is byte " << Hex(c, 2)
-                  << "; the board shows only printable ASCII (0x20..0x7E)\n";
+            o.Error() << "character " << i + 1 << " of the text is byte " << Hex(c, 2)
+                      << "; the board shows only printable ASCII (0x20..0x7E)";
             return 2;
         }
     }

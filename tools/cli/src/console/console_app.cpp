@@ -95,7 +95,9 @@ void RegisterMemory(Registry& r, const Args& a) {
         c.app->add_flag("--verify", x.write.verify, "Read the whole range back afterwards and compare");
         if (force)
             c.app->add_flag("--force", x.write.force,
-                            "Allow writing over the panel, gamma and mode areas (0xF400..0xFBFF)");
+                            "Allow writing over the panel, gamma and mode areas (" +
+                                Span(VANTREL_MODE_TABLE_BASE, VANTREL_RECORD_AREAS_END - VANTREL_MODE_TABLE_BASE) +
+                                ")");
         c.ChangesBoard();
     };
     for (Memory m : {Memory::Flash, Memory::NvRam}) {
@@ -125,7 +127,9 @@ void RegisterMemory(Registry& r, const Args& a) {
                                : "Save the whole NVRAM to -o FILE (its size from --size, else from the board)",
                          [a, m](Context& c) { return CmdMemDump(c.target, m, a->size, a->outFile, c.o); });
         dump.Output("-o,--output", x.outFile, "File to write (-: stdout)", true).Example(g + " dump -o OUT");
-        if (!flash) dump.app->add_option("--size", x.size, "NVRAM size in bytes (when the board does not give it)");
+        if (!flash)
+            dump.app->add_option("--size", x.size,
+                                 "Bytes to save, at most the size the board gives (needed when it gives none)");
 
         auto& restore = add(g + " restore",
                             "Write FILE (a dump) back, only the 16-byte chunks that differ from what the board holds, "

@@ -1,11 +1,10 @@
 #include "console/console_common.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
-#include "tolvane/files.h"
+#include "file_policy.h"
+#include "tolvane/file_io.h"
 
 namespace cli::console {
 
@@ -34,44 +33,35 @@ bool ReadNumber(const std::string& text, const char* what, uint32_t max, uint32_
         value = *v;
         return true;
     }
-    o.err << "tolvane2-cli: " << what << " \"" << text << "\" is not a number 0.." << max << " ("
-          << Hex(max, max > 0xFF ? 4 : 2) << "); give it in decimal or as 0x followed by hex digits\n";
+    o.Error() << what << " \"" << text << "\" is not a number 0.." << max << " (" << Hex(max, max > 0xFF ? 4 : 2)
+              << "); give it in decimal or as 0x followed by hex digits";
     return false;
 }
 
 bool Confirm(const std::string& plan, const Consent& c, Output& o) {
-    o.err << plan;
-    if (c.yes) return true;
-    if (!c.interactive) {
-        o.err << "tolvane2-cli: nothing was changed; add --yes to go on without a question\n";
+    if (c.yes || !c.interactive) {
+        o.Plain() << plan;
+        if (c.yes) return true;
+        o.Error() << "nothing was changed; add --yes to go on without a question";
         return false;
     }
-    o.err << "Go on? [y/N] " << std::flush;
+    // The question is about the plan: it is shown even under --quiet.
+    o.err << ShownText(plan) << "\nGo on? [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) answer.clear();
     if (answer == "y" || answer == "Y" || answer == "yes") return true;
-    o.err << "tolvane2-cli: nothing was changed\n";
+    o.Error() << "nothing was changed";
     return false;
 }
 
-bool ReadWholeFile(const std::string& path, Bytes& bytes, Output& o) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        o.err << "tolvane2-cli: cannot open " << path << "\n";
+bool ReadInput(const std::string& path, std::size_t limit, Bytes& bytes, Output& o) {
+    std::string content, error;
+    if (!ReadSmallFile(PathFromUtf8(path), limit, content, error)) {
+        o.Error() << error;
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        o.err << "tolvane2-cli: cannot read " << path << "\n";
-        return false;
-    }
+    bytes.assign(content.begin(), content.end());
     return true;
-}
-
-bool SaveFile(const std::string& path, const Bytes& bytes, Output& o) {
-    if (WriteFileAtomically(path, bytes.data(), bytes.size())) return true;
-    o.err << "tolvane2-cli: cannot write " << path << "\n";
-    return false;
 }
 
 std::string HexByte(unsigned v) {

@@ -1,9 +1,9 @@
 // What the console commands share: numbers as typed (hex or decimal, the
-// whole text), the refusal of the broadcast address for commands that wait
-// for an answer, asking before a destructive change, SHA-256, and memory
-// images on disk.
+// whole text), asking before a destructive change, the bounded reading of an
+// input file, and bytes shown as hex.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,8 +24,8 @@ using Json = nlohmann::ordered_json;
 // a number, so "12abc", "0x", "-1" and "1e3" are refused.
 std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t max);
 
-// ParseNumber with a message on err naming what was typed and the range;
-// false when the text is refused.
+// ParseNumber with an error naming what was typed and the range; false when
+// the text is refused.
 bool ReadNumber(const std::string& text, const char* what, uint32_t max, uint32_t& value, Output& o);
 
 // How a destructive change is confirmed.
@@ -33,15 +33,16 @@ struct Consent {
     bool yes = false;          // --yes
     bool interactive = false;  // messages on a terminal and stdin a terminal: ask once
 };
-// Prints `plan` (what will change) and asks for consent: with --yes it goes
-// on, on a terminal it asks once, otherwise it refuses and says to add --yes.
+// Shows `plan` (what will change; its lines are hidden under --quiet) and
+// asks for consent: with --yes it goes on; on a terminal it shows the plan,
+// --quiet or not, and asks once; otherwise it refuses and says to add --yes.
 bool Confirm(const std::string& plan, const Consent& c, Output& o);
 
-bool ReadWholeFile(const std::string& path, Bytes& bytes, Output& o);
-// Replaces path atomically; a message on err when that fails.
-bool SaveFile(const std::string& path, const Bytes& bytes, Output& o);
+// The bytes of the regular file `path`, at most `limit` of them; never waits
+// on a FIFO or a device. False after an error that names the system's reason.
+bool ReadInput(const std::string& path, std::size_t limit, Bytes& bytes, Output& o);
 
-std::string HexByte(unsigned v);          // "1A"
+std::string HexByte(unsigned v);          // "1a"
 std::string Hex(unsigned v, int digits);  // "0x01A2"
 
 // i2cdump-like rows of 16 bytes: "00: 00 11 22 ... ff    ..\"3DUfw........"

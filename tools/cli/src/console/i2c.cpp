@@ -15,7 +15,7 @@ struct Device {
 bool ReadDevice(const std::vector<std::string>& args, bool withSub, Device& d, Output& o) {
     const std::size_t need = withSub ? 3 : 2;
     if (args.size() < need) {
-        o.err << "tolvane2-cli: give SEL1 SEL2" << (withSub ? " SUB" : "") << " (see --help)\n";
+        o.Error() << "give SEL1 SEL2" << (withSub ? " SUB" : "") << " (see --help)";
         return false;
     }
     return ReadNumber(args[0], "select1", 0xFF, d.select1, o) && ReadNumber(args[1], "select2", 0xFF, d.select2, o) &&
@@ -63,12 +63,12 @@ int CmdI2cRead(const BoardTarget& t, const std::vector<std::string>& args, Outpu
     if (!ReadDevice(args, true, d, o)) return 2;
     uint32_t count = 1;
     if (args.size() > 4) {
-        o.err << "tolvane2-cli: i2c read takes SEL1 SEL2 SUB [COUNT]\n";
+        o.Error() << "i2c read takes SEL1 SEL2 SUB [COUNT]";
         return 2;
     }
     if (args.size() == 4 && !ReadNumber(args[3], "count", 256, count, o)) return 2;
     if (count == 0) {
-        o.err << "tolvane2-cli: count must be 1..256\n";
+        o.Error() << "count must be 1..256";
         return 2;
     }
     Link link(t);
@@ -90,7 +90,7 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
     Device d;
     if (!ReadDevice(args, true, d, o)) return 2;
     if (args.size() < 4 || args.size() > 3 + 255) {
-        o.err << "tolvane2-cli: i2c write takes SEL1 SEL2 SUB and 1..255 bytes\n";
+        o.Error() << "i2c write takes SEL1 SEL2 SUB and 1..255 bytes";
         return 2;
     }
     Bytes data;
@@ -112,8 +112,8 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
         if (echo < 0) return TransferFailed(t, o, "writing " + Where(d) + " at " + Hex(d.sub, 2), echo);
         j["echo"] = echo;
         if (echo != data[0]) {
-            o.err << "tolvane2-cli: " << Where(d) << " subaddress " << Hex(d.sub, 2) << ": wrote " << Hex(data[0], 2)
-                  << ", the board echoed " << Hex(static_cast<unsigned>(echo), 2) << "\n";
+            o.Error() << Where(d) << " subaddress " << Hex(d.sub, 2) << ": wrote " << Hex(data[0], 2)
+                      << ", the board echoed " << Hex(static_cast<unsigned>(echo), 2);
             rc = 1;
         }
     } else {
@@ -126,9 +126,9 @@ int CmdI2cWrite(const BoardTarget& t, const std::vector<std::string>& args, Outp
     }
     j["ok"] = rc == 0;
     if (o.json) o.WriteJson(j);
-    else if (!o.quiet && rc == 0)
-        o.err << "tolvane2-cli: " << data.size() << (data.size() == 1 ? " byte" : " bytes") << " written to "
-              << Where(d) << " from subaddress " << Hex(d.sub, 2) << "\n";
+    else if (rc == 0)
+        o.Note() << Plural(data.size(), "byte", "bytes") << " written to " << Where(d) << " from subaddress "
+                 << Hex(d.sub, 2);
     return rc;
 }
 
@@ -136,14 +136,14 @@ int CmdI2cDump(const BoardTarget& t, const std::vector<std::string>& args, const
                const std::string& toText, Output& o) {
     Device d;
     if (args.size() != 2 || !ReadDevice(args, false, d, o)) {
-        if (args.size() != 2) o.err << "tolvane2-cli: i2c dump takes SEL1 SEL2 [--from SUB] [--to SUB]\n";
+        if (args.size() != 2) o.Error() << "i2c dump takes SEL1 SEL2 [--from SUB] [--to SUB]";
         return 2;
     }
     uint32_t from = 0, to = 0xFF;
     if (!fromText.empty() && !ReadNumber(fromText, "--from", 0xFF, from, o)) return 2;
     if (!toText.empty() && !ReadNumber(toText, "--to", 0xFF, to, o)) return 2;
     if (from > to) {
-        o.err << "tolvane2-cli: --from " << Hex(from, 2) << " lies past --to " << Hex(to, 2) << "\n";
+        o.Error() << "--from " << Hex(from, 2) << " lies past --to " << Hex(to, 2);
         return 2;
     }
     Link link(t);

@@ -15,8 +15,8 @@ int CmdRegRead(const BoardTarget& t, const std::string& regText, const std::stri
     if (!ReadNumber(regText, "register", 0xFFFF, reg, o)) return 2;
     if (!countText.empty() && !ReadNumber(countText, "count", 0x10000, count, o)) return 2;
     if (count == 0 || reg + count > 0x10000) {
-        o.err << "tolvane2-cli: count " << count << " from register " << Hex(reg, 4)
-              << " must be at least 1 and end at register 0xFFFF\n";
+        o.Error() << "count " << count << " from register " << Hex(reg, 4)
+                  << " must be at least 1 and end at register 0xFFFF";
         return 2;
     }
     Link link(t);
@@ -40,8 +40,7 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
     for (std::size_t i = 0; i < values.size(); ++i)
         if (!ReadNumber(values[i], "register value", 0xFFFF, v[i], o)) return 2;
     if (v.empty() || reg + v.size() > 0x10000) {
-        o.err << "tolvane2-cli: give one value for each register from " << Hex(reg, 4)
-              << " on, up to register 0xFFFF\n";
+        o.Error() << "give one value for each register from " << Hex(reg, 4) << " on, up to register 0xFFFF";
         return 2;
     }
     Link link(t);
@@ -54,13 +53,12 @@ int CmdRegWrite(const BoardTarget& t, const std::string& regText, const std::vec
         if (echo < 0) return TransferFailed(t, o, "writing register " + Hex(r, 4), echo);
         const bool same = static_cast<uint32_t>(echo) == v[i];
         if (!same) {
-            o.err << "tolvane2-cli: register " << Hex(r, 4) << ": wrote " << Both(v[i], 4) << ", the board echoed "
-                  << Both(static_cast<unsigned>(echo), 4) << "\n";
+            o.Error() << "register " << Hex(r, 4) << ": wrote " << Both(v[i], 4) << ", the board echoed "
+                      << Both(static_cast<unsigned>(echo), 4);
             rc = 1;
         }
         list.push_back({{"register", r}, {"wrote", v[i]}, {"echo", echo}, {"ok", same}});
-        if (!o.json && !o.quiet && same)
-            o.err << "tolvane2-cli: register " << Hex(r, 4) << " := " << Both(v[i], 4) << "\n";
+        if (!o.json && same) o.Note() << "register " << Hex(r, 4) << " := " << Both(v[i], 4);
     }
     if (o.json) o.WriteJson(Json{{"registers", list}});
     return rc;
@@ -89,11 +87,11 @@ int CmdPortWrite(const BoardTarget& t, const std::string& portText, const std::s
     const bool same = static_cast<uint32_t>(echo) == value;
     if (o.json) o.WriteJson(Json{{"port", port}, {"wrote", value}, {"echo", echo}, {"ok", same}});
     if (!same) {
-        o.err << "tolvane2-cli: port " << Hex(port, 2) << ": wrote " << Both(value, 2) << ", the board echoed "
-              << Both(static_cast<unsigned>(echo), 2) << "\n";
+        o.Error() << "port " << Hex(port, 2) << ": wrote " << Both(value, 2) << ", the board echoed "
+                  << Both(static_cast<unsigned>(echo), 2);
         return 1;
     }
-    if (!o.json && !o.quiet) o.err << "tolvane2-cli: port " << Hex(port, 2) << " := " << Both(value, 2) << "\n";
+    if (!o.json) o.Note() << "port " << Hex(port, 2) << " := " << Both(value, 2);
     return 0;
 }
 
