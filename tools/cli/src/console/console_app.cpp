@@ -47,6 +47,7 @@ void RegisterRegistersAndI2c(Registry& r, const Args& a) {
     s->add_option("COUNT", x.count, "Number of registers");
     s = add("reg write", "Write VALUE to REG (more values: the registers after it); the board's echo is checked",
             [a](Context& c) { return CmdRegWrite(c.target, a->reg, a->values, c.o); })
+            .Example("reg write 0x100 0x1234")
             .ChangesBoard()
             .app;
     s->add_option("REG", x.reg, "Register 0..0xFFFF")->required();
@@ -57,6 +58,7 @@ void RegisterRegistersAndI2c(Registry& r, const Args& a) {
     s->add_option("PORT", x.port, "Port 0..0xFF")->required();
     s = add("port write", "Write VALUE to PORT; the board's echo is checked",
             [a](Context& c) { return CmdPortWrite(c.target, a->port, a->value, c.o); })
+            .Example("port write 7 0x5A")
             .ChangesBoard()
             .app;
     s->add_option("PORT", x.port, "Port 0..0xFF")->required();
@@ -72,6 +74,7 @@ void RegisterRegistersAndI2c(Registry& r, const Args& a) {
     s->add_option("ARGS", x.words, "SEL1 SEL2 SUB [COUNT]")->required();
     s = add("i2c write", "i2c write SEL1 SEL2 SUB BYTE...: one byte (echo checked) or a block of up to 255 bytes",
             [a](Context& c) { return CmdI2cWrite(c.target, a->words, c.o); })
+            .Example("i2c write 0xA0 0 0x10 0x55")
             .ChangesBoard()
             .app;
     s->add_option("ARGS", x.words, "SEL1 SEL2 SUB BYTE...")->required();
@@ -151,7 +154,9 @@ void RegisterMemory(Registry& r, const Args& a) {
                         return CmdFlashErase(c.target, a->value, w, c.o);
                     });
             erase.app->add_option("VALUE", x.value, "Fill value 0..0xFF")->required();
-            addSafety(erase, false);
+            // Nothing is ever erased: no backup or verify, only the question.
+            erase.app->add_flag("-y,--yes", x.write.consent.yes,
+                                "Go on without asking (needed when not on a terminal)");
         }
     }
 }
@@ -171,6 +176,7 @@ void RegisterControls(Registry& r, const Args& a) {
     s->add_option("INDEX", x.index, "Adjuster 0..255")->required();
     s = add("adjust set", "Set adjuster INDEX to VALUE 0..65535 and read back what the board holds",
             [a](Context& c) { return CmdAdjustSet(c.target, a->index, a->value, c.o); })
+            .Example("adjust set 0 50")
             .ChangesBoard()
             .app;
     s->add_option("INDEX", x.index, "Adjuster 0..255")->required();
@@ -182,6 +188,7 @@ void RegisterControls(Registry& r, const Args& a) {
         [](Context& c) { return CmdColourGet(c.target, c.o); });
     s = add("colour set", "Select adjustment colour 0..3",
             [a](Context& c) { return CmdColourSet(c.target, a->value, c.o); })
+            .Example("colour set 1")
             .ChangesBoard()
             .app;
     s->add_option("COLOUR", x.value, "Colour 0..3")->required();
@@ -193,6 +200,7 @@ void RegisterControls(Registry& r, const Args& a) {
     s->add_option("INDEX", x.index, "Switch 0..255")->required();
     s = add("switch set", "Switch INDEX on or off",
             [a](Context& c) { return CmdSwitchSet(c.target, a->index, a->state, c.o); })
+            .Example("switch set 1 ON")
             .ChangesBoard()
             .app;
     s->add_option("INDEX", x.index, "Switch 0..255")->required();
@@ -201,13 +209,16 @@ void RegisterControls(Registry& r, const Args& a) {
     r.Group("osd", "Show or hide text on the screen");
     s = add("osd show", "Show TEXT: at most 25 printable ASCII characters, checked before anything is sent",
             [a](Context& c) { return CmdOsdShow(c.target, a->text, a->v1, a->v2, a->v3, c.o); })
+            .Example("osd show Hello")
             .ChangesBoard()
             .app;
     s->add_option("TEXT", x.text, "Text")->required();
     s->add_option("--value1", x.v1, "First value passed to the board, 0..255 (the emulated board: column)");
     s->add_option("--value2", x.v2, "Second value, 0..255 (the emulated board: row)");
     s->add_option("--value3", x.v3, "Third value, 0..255 (the emulated board: attribute)");
-    add("osd hide", "Remove the on-screen text", [](Context& c) { return CmdOsdHide(c.target, c.o); }).ChangesBoard();
+    add("osd hide", "Remove the on-screen text", [](Context& c) { return CmdOsdHide(c.target, c.o); })
+        .Example("osd hide")
+        .ChangesBoard();
 }
 
 void RegisterActions(Registry& r, const Args& a) {
@@ -218,22 +229,26 @@ void RegisterActions(Registry& r, const Args& a) {
     CLI::App* s = nullptr;
     s = add("action", "Run board action N (waits up to 2 s for the board)",
             [a](Context& c) { return CmdAction(c.target, a->value, c.o); })
+            .Example("action 1")
             .ChangesBoard()
             .app;
     s->add_option("N", x.value, "Action 0..255")->required();
     s = add("debug", "Set the board's debug flags", [a](Context& c) { return CmdDebug(c.target, a->value, c.o); })
+            .Example("debug 3")
             .ChangesBoard()
             .app;
     s->add_option("FLAGS", x.value, "Flags 0..255")->required();
     add("reset", "Reset the board (no answer is awaited, so --address 255 resets every board on the line)",
         [](Context& c) { return CmdReset(c.target, c.o); })
         .Board(BoardUse::Broadcast)
+        .Example("reset")
         .ChangesBoard();
     s = add("raw",
             "Send BYTE... to the line as they are, outside the command protocol, and print the bytes that arrive "
             "outside a frame while listening",
             [a](Context& c) { return CmdRaw(c.target, a->words, a->listen, c.o); })
             .Board(BoardUse::Broadcast)
+            .Example("raw 0x55 --listen 20")
             .ChangesBoard()
             .app;
     s->add_option("BYTE", x.words, "Bytes 0..0xFF")->required();
