@@ -116,9 +116,8 @@ Page ReadPage(const std::string& path) {
 // The command tree
 // ---------------------------------------------------------------------------
 
-struct CommandDoc {
-    std::vector<std::set<std::string>> options;  // each option: its names ("-o", "--output")
-};
+// Each option of a command as the set of its names ("-o", "--output").
+using OptionNames = std::vector<std::set<std::string>>;
 
 std::set<std::string> NamesOf(const CLI::Option* opt) {
     std::set<std::string> names;
@@ -133,8 +132,8 @@ std::string Shown(const std::set<std::string>& names) {
                              [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
 }
 
-std::vector<std::set<std::string>> OptionsOf(const CLI::App* app) {
-    std::vector<std::set<std::string>> out;
+OptionNames OptionsOf(const CLI::App* app) {
+    OptionNames out;
     for (const CLI::Option* opt : app->get_options()) {
         if (opt == app->get_help_ptr() || !opt->nonpositional()) continue;
         out.push_back(NamesOf(opt));
@@ -142,9 +141,9 @@ std::vector<std::set<std::string>> OptionsOf(const CLI::App* app) {
     return out;
 }
 
-void Walk(const CLI::App* app, const std::string& path, std::map<std::string, CommandDoc>& commands) {
+void Walk(const CLI::App* app, const std::string& path, std::map<std::string, OptionNames>& commands) {
     const auto subs = app->get_subcommands([](const CLI::App*) { return true; });
-    if (subs.empty() && !path.empty()) commands[path].options = OptionsOf(app);
+    if (subs.empty() && !path.empty()) commands[path] = OptionsOf(app);
     for (const CLI::App* sub : subs)
         if (!sub->get_group().empty())  // a command of the program's own (a worker), not for users
             Walk(sub, path.empty() ? sub->get_name() : path + " " + sub->get_name(), commands);
@@ -156,8 +155,8 @@ protected:
         cli::AddGlobalOptions(app_, globals_);
         cli::RegisterAll(registry_);
         Walk(&app_, "", commands_);
-        for (const auto& [path, doc] : commands_)
-            for (const auto& names : doc.options) known_.insert(names.begin(), names.end());
+        for (const auto& [path, options] : commands_)
+            for (const auto& names : options) known_.insert(names.begin(), names.end());
         for (const CLI::Option* opt : app_.get_options()) {
             const auto names = NamesOf(opt);
             globalOptions_.insert(names.begin(), names.end());
@@ -180,7 +179,7 @@ protected:
     CLI::App app_;
     cli::GlobalOptions globals_;
     cli::Registry registry_;
-    std::map<std::string, CommandDoc> commands_;
+    std::map<std::string, OptionNames> commands_;  // every command a user can give
     std::set<std::string> known_, globalOptions_;
     Page page_;
 };
@@ -233,7 +232,7 @@ TEST_F(ManPage, EveryCommandHasOneSynopsisWithExactlyItsOptions) {
             << where << " opens a bracket that it does not close (the tag of .TP is one line)";
         const std::set<std::string> shown = OptionWords(tag.text);
         std::set<std::string> own;
-        for (const auto& names : it->second.options) {
+        for (const auto& names : it->second) {
             own.insert(names.begin(), names.end());
             if (std::none_of(names.begin(), names.end(), [&](const auto& n) { return shown.count(n); }))
                 ADD_FAILURE() << where << " lacks the option " << Shown(names) << " of '" << command << "'";
@@ -241,7 +240,7 @@ TEST_F(ManPage, EveryCommandHasOneSynopsisWithExactlyItsOptions) {
         for (const std::string& o : shown)
             if (!own.count(o)) ADD_FAILURE() << where << " names " << o << ", which '" << command << "' does not take";
     }
-    for (const auto& [path, doc] : commands_)
+    for (const auto& [path, options] : commands_)
         if (!documented.count(path)) ADD_FAILURE() << "the manual page has no entry for '" << path << "'";
 }
 
@@ -267,22 +266,6 @@ TEST_F(ManPage, HeaderCarriesTheProgramVersion) {
     ASSERT_GE(th.size(), 4u) << page_.header;
     EXPECT_EQ(th[0], "TOLVANE2-CLI");
     EXPECT_EQ(th[3], std::string("Tolvane2 ") + cli::kToolVersion) << page_.header;
-}
-
-TEST(ManPageReader, RendersTheRequestsThePageUses) {
-    struct Case {
-        const char* line;
-        const char* printed;
-    } cases[] = {
-        {R"(.BI "panel read" " SLOT " "\fR[\fB\-o \fIFILE\fR]")", "panel read SLOT [-o FILE]"},
-        {R"(.BR "modes read " [ \-o)", "modes read [-o"},
-        {R"(.B \-\-no-reset)", "--no-reset"},
-        {R"(.BR \-q ", " \-\-quiet)", "-q, --quiet"},
-        {R"(plain \fBbold\fR and \fI\exHH\fR, \(aq{\(aq)", R"(plain bold and \xHH, '{')"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(Rendered(c.line), c.printed) << c.line;
-    EXPECT_EQ(OptionWords("scan [--timeout-ms MS] -o, [--from SUB] on|off -1 --"),
-              (std::set<std::string>{"--timeout-ms", "-o", "--from"}));
 }
 
 }  // namespace
