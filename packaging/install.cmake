@@ -88,15 +88,31 @@ if(TARGET vantrel AND NOT WIN32)
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT libvantrel-dev)
 endif()
 
+# A manual page names the version it describes in its header (.TH ... "Tolvane2 1.05");
+# it must be the project's, as the programs' --version is.
+function(tolvane_check_man_version page)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${page})
+  file(STRINGS ${page} th REGEX "^\\.TH " LIMIT_COUNT 1)
+  if(NOT th MATCHES "\"Tolvane2 ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "${page}: the header '${th}' does not name version ${PROJECT_VERSION} of the project: "
+                        "describe the new version and put it into the .TH line")
+  endif()
+endfunction()
+
 if(TARGET tolvane2-cli AND TARGET vantrel-board)
   list(APPEND tolvane_packages tolvane2-tools)
   foreach(program IN ITEMS tolvane2-cli vantrel-board)
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "${tolvane_rpath}")
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tolvane2-tools)
+    tolvane_check_man_version(${PROJECT_SOURCE_DIR}/docs/man/${program}.1)
     tolvane_gzip(${PROJECT_SOURCE_DIR}/docs/man/${program}.1 ${program}.1)
     install(FILES ${tolvane_gz_dir}/${program}.1.gz
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tolvane2-tools)
   endforeach()
+  # The job file format and the report of `tolvane2-cli program`, which its
+  # manual page names by this path: /usr/share/doc/tolvane2-tools/program-job.md.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/program-job.md
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tolvane2-tools COMPONENT tolvane2-tools)
 endif()
 
 if(TARGET Tolvane2)

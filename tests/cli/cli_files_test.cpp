@@ -374,3 +374,81 @@ TEST_F(CliFiles, ExitCodesTellUsageFromFailure) {
     EXPECT_TRUE(Json::accept(json.out));
     EXPECT_EQ(json.err, "");
 }
+
+// A field that is one byte in the file takes 0..255 in its JSON form: a
+// larger number is refused with its path and range, never cut to its low byte.
+TEST_F(CliFiles, OneByteFieldsRefuseNumbersOverTheirByte) {
+    ASSERT_TRUE(WriteModeFile(P("m.MOD"), FactoryModes()));
+    const Json panel = PanelJson(FactoryPanel(0));
+    const Json modes = Json::parse(Cli({"to-json", P("m.MOD")}).out);
+    WriteBytes(P("g.GAM"), Bytes(256, 7));
+    const Json gamma = Json::parse(Cli({"to-json", P("g.GAM")}).out);
+    struct Case {
+        const Json* form;
+        Json::json_pointer field;
+        const char* path;
+    };
+    const Case cases[] = {
+        {&panel, Json::json_pointer("/powerOnT1"), "powerOnT1"},
+        {&panel, Json::json_pointer("/powerOnT2"), "powerOnT2"},
+        {&panel, Json::json_pointer("/powerOffT3"), "powerOffT3"},
+        {&panel, Json::json_pointer("/powerOffT4"), "powerOffT4"},
+        {&panel, Json::json_pointer("/gammaTable/0"), "gammaTable[0]"},
+        {&modes, Json::json_pointer("/entries/2/hFreqTol"), "entries[2].hFreqTol"},
+        {&modes, Json::json_pointer("/entries/2/vFreqTol"), "entries[2].vFreqTol"},
+        {&modes, Json::json_pointer("/entries/2/vTotalTol"), "entries[2].vTotalTol"},
+        {&gamma, Json::json_pointer("/gammaTable/255"), "gammaTable[255]"},
+    };
+    for (const Case& c : cases) {
+        Json j = *c.form;
+        j[c.field] = 255;
+        ASSERT_EQ(FromJson(j, "ok.bin").code, 0) << c.path;
+        j[c.field] = 300;
+        const Result r = FromJson(j, "bad.bin");
+        EXPECT_EQ(r.code, 1) << c.path;
+        EXPECT_NE(r.err.find(std::string(c.path) + ": 300 is out of range 0..255"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(P("bad.bin"))) << c.path;
+    }
+}
+
+// The JSON form is known by its first character, after any white space
+// (line breaks and tabs too) and a byte-order mark, whatever the file's name.
+TEST_F(CliFiles, JsonIsKnownByItsBraceAfterAnyWhiteSpace) {
+    ASSERT_TRUE(WritePanelFile(P("a.PNL"), FactoryPanel(1)));
+    const std::string shown = Cli({"show", P("a.PNL")}).out;
+    const std::string form = Cli({"to-json", P("a.PNL")}).out;
+    for (const std::string lead : {"\n", "\t", "\r\n", " \t\n ", "\n\n\n\t", "\xEF\xBB\xBF\n\t"}) {
+        WriteText(P("form.PNL"), lead + form);
+        const Result r = Cli({"show", P("form.PNL")});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, shown);
+    }
+}
+
+// The board keeps each sync width and porch in one byte: 256 passes the
+// editor's own check (not over 256) but reaches the board as 0.
+TEST_F(CliFiles, CheckWarnsThatASyncValueOf256IsSentAsZero) {
+    const struct {
+        const char* field;
+        uint16_t PanelRecord::*value;
+    } fields[] = {{"hPulseWidth", &PanelRecord::hPulseWidth},
+                  {"hBackPorch", &PanelRecord::hBackPorch},
+                  {"vPulseWidth", &PanelRecord::vPulseWidth},
+                  {"vBackPorch", &PanelRecord::vBackPorch}};
+    for (const auto& f : fields) {
+        PanelRecord r = GoodPanel();
+        r.hMinTotal = 2000;  // room for any width: only the byte is in question
+        r.vMinTotal = 1000;
+        r.maxDisplayClock = 150000;
+        r.*f.value = 255;
+        EXPECT_FALSE(HasFinding(CheckPanel(r), "warning", f.field, "does not fit")) << f.field;
+        r.*f.value = 256;
+        const Result check = CheckPanel(r);
+        EXPECT_EQ(check.code, 0) << check.out;
+        EXPECT_TRUE(HasFinding(check, "warning", f.field, "256 does not fit the board's byte: it is sent as 0"))
+            << check.out;
+        const Result text = Cli({"check", P("c.PNL")});
+        EXPECT_NE(text.out.find(std::string("c.PNL: warning: ") + f.field + ": 256 does not fit"), std::string::npos)
+            << text.out;
+    }
+}

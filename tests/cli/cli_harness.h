@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -47,16 +51,45 @@ inline std::string ReadText(const fs::path& p) {
 }
 inline void WriteText(const fs::path& p, const std::string& s) { WriteBytes(p, Bytes(s.begin(), s.end())); }
 
+// Removes a folder a test made, also when the test took a permission away
+// from a folder inside it.
+inline void RemoveTree(const fs::path& dir) {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    if (!ec || !fs::exists(dir, ec)) return;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::error_code ignored;
+        if (it->is_directory(ignored))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(dir, ec);
+}
+
+// A fresh folder for each test, named after it ("tolvane_cli_Suite_Test_3_k2x9q1"),
+// removed after the test, also after a failure. Parameterised tests have a
+// '/' in their names: it becomes '_', so that the folder is one level.
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tolvane_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        name.resize(std::min<std::size_t>(name.size(), 120));
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const fs::path dir = fs::temp_directory_path() / ("tolvane_cli_" + name + "_" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(dir, ec)) dir_ = dir;
+        }
+        // Thrown, not asserted: the SetUp of a derived fixture must not go on
+        // to write into the current folder.
+        if (dir_.empty()) throw std::runtime_error("cannot make a folder in " + fs::temp_directory_path().string());
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        if (!dir_.empty()) RemoveTree(dir_);
+    }
     std::string P(const std::string& name) const { return (dir_ / name).string(); }
     fs::path dir_;
 };

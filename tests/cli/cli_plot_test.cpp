@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
 #include "tolvane/panel.h"
@@ -91,6 +93,44 @@ TEST_F(CliPlot, ModeMapMarksOnlyModesThatShareAnInputAndOverlap) {
     ASSERT_EQ(res.code, 0) << res.err;
     EXPECT_EQ(Count(res.out, "class=\"overlap\""), 2u);
     EXPECT_EQ(Count(res.out, "class=\"mode\""), 2u);
+}
+
+// The map draws in red exactly the pairs that `check` reports as modes the
+// board cannot tell apart; windows that only touch count (bounds included).
+TEST_F(CliPlot, ModeMapMarksThePairsThatCheckReports) {
+    struct Case {
+        const char* name;
+        ModeEntry second;  // beside Mode(315, 600, Analog): 30.5..32.5 kHz, 59.0..61.0 Hz, 525 lines
+        bool overlap;
+    };
+    ModeEntry otherTotal = Mode(315, 600, kEnableAnalog);
+    otherTotal.vTotal = 526;
+    ModeEntry touchingTotal = otherTotal;
+    touchingTotal.vTotalTol = 1;
+    const Case cases[] = {
+        {"line windows touch", Mode(335, 600, kEnableAnalog), true},
+        {"frame windows touch", Mode(315, 580, kEnableAnalog | kEnableVideo), true},
+        {"line windows one apart", Mode(336, 600, kEnableAnalog), false},
+        {"windows touch on other inputs", Mode(335, 600, kEnableDigital), false},
+        {"same frequencies, other total", otherTotal, false},
+        {"same frequencies, totals touch", touchingTotal, true},
+    };
+    for (const Case& c : cases) {
+        ModeTable t{};
+        SetModeTableDefaults(t);
+        t.entries[0] = Mode(315, 600, kEnableAnalog);
+        t.entries[1] = c.second;
+        t.modeCount = 2;
+        ASSERT_TRUE(WriteModeFile(P("m.MOD"), t));
+        const Result plot = Cli({"plot", P("m.MOD")});
+        ASSERT_EQ(plot.code, 0) << plot.err;
+        EXPECT_EQ(Count(plot.out, "class=\"overlap\""), c.overlap ? 2u : 0u) << c.name;
+        const Result check = Cli({"--json", "check", P("m.MOD")});
+        const auto report = nlohmann::json::parse(check.out);
+        bool reported = false;
+        for (const auto& f : report["findings"]) reported |= f["field"] == "entries[1]";
+        EXPECT_EQ(reported, c.overlap) << c.name << ": " << check.out;
+    }
 }
 
 TEST_F(CliPlot, UnreadableFileWritesNothing) {

@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,9 +25,23 @@ struct ProcessResult {
     std::string err;
 };
 
-inline std::string SlurpFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// Everything written to `fd` from its start.
+inline std::string SlurpFd(int fd) {
+    std::string text;
+    char buffer[4096];
+    if (::lseek(fd, 0, SEEK_SET) != 0) return text;
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
+// An anonymous file for a child's output: made and at once unlinked, so that
+// nothing is left in /tmp whatever becomes of the test.
+inline int AnonymousFile() {
+    char name[] = "/tmp/tolvane_cli_out_XXXXXX";
+    const int fd = ::mkstemp(name);
+    if (fd >= 0) ::unlink(name);
+    return fd;
 }
 
 // stdoutTo: "" captures stdout, ":pty" points it at a pseudo-terminal, any
@@ -38,9 +50,7 @@ inline std::string SlurpFile(const std::string& path) {
 // `asUser` >= 0 runs it as that user (for root, whom permissions do not bind).
 inline ProcessResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
                                 const std::string& stdoutTo = "", unsigned timeoutSeconds = 20, long asUser = -1) {
-    char outName[] = "/tmp/tolvane_cli_out_XXXXXX";
-    char errName[] = "/tmp/tolvane_cli_err_XXXXXX";
-    const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
+    const int outFd = AnonymousFile(), errFd = AnonymousFile();
     int ptyMaster = -1, target = -1;
     if (stdoutTo == ":pty") {
         ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -52,7 +62,12 @@ inline ProcessResult RunProgram(const std::vector<std::string>& args, const std:
         target = outFd;
     }
     ProcessResult r;
+    const auto closeAll = [&] {
+        for (int fd : {target != outFd ? target : -1, ptyMaster, outFd, errFd})
+            if (fd >= 0) ::close(fd);
+    };
     if (outFd < 0 || errFd < 0 || target < 0) {
+        closeAll();
         r.err = "the test could not set up the child's output";
         return r;
     }
@@ -77,14 +92,9 @@ inline ProcessResult RunProgram(const std::vector<std::string>& args, const std:
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     r.code = pid < 0 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = SlurpFile(outName);
-    r.err = SlurpFile(errName);
-    if (target != outFd) ::close(target);
-    if (ptyMaster >= 0) ::close(ptyMaster);
-    ::close(outFd);
-    ::close(errFd);
-    ::unlink(outName);
-    ::unlink(errName);
+    r.out = SlurpFd(outFd);
+    r.err = SlurpFd(errFd);
+    closeAll();
     return r;
 }
 

@@ -82,6 +82,13 @@ for program in tolvane2-cli vantrel-board; do
     || fail "the debug symbols of $program are not in tolvane2-tools-dbgsym"
 done
 
+# The job file format that the manual page of tolvane2-cli points at, where it points.
+job_doc=/usr/share/doc/tolvane2-tools/program-job.md
+[ -f "$root$job_doc" ] || fail "$job_doc is not installed"
+cmp -s "$root$job_doc" "$source_dir/docs/program-job.md" || fail "$job_doc is not docs/program-job.md"
+zcat "$root/usr/share/man/man1/tolvane2-cli.1.gz" | grep -qF "$job_doc" \
+  || fail "the manual page of tolvane2-cli does not name $job_doc"
+
 # vantrel.pc names the real prefix, so pkg-config's rules for system folders
 # apply on the target system. Here the root is a scratch folder: the sysroot
 # prefixes its folders, and they are kept although they name /usr.

@@ -184,6 +184,12 @@ std::string EntryName(unsigned i, const ModeEntry& e) {
 
 }  // namespace
 
+bool ModesOverlap(const ModeEntry& a, const ModeEntry& b) {
+    return (a.modeFlags & b.modeFlags & kEnableMask) != 0 && WindowsOverlap(a.hFreq, a.hFreqTol, b.hFreq, b.hFreqTol) &&
+           WindowsOverlap(a.vFreq, a.vFreqTol, b.vFreq, b.vFreqTol) &&
+           WindowsOverlap(a.vTotal, a.vTotalTol, b.vTotal, b.vTotalTol);
+}
+
 std::vector<CheckFinding> CheckModeTable(const ModeTable& t) {
     std::vector<CheckFinding> out;
     if (t.modeCount > kMaxModes) {
@@ -225,10 +231,7 @@ std::vector<CheckFinding> CheckModeTable(const ModeTable& t) {
         for (unsigned j = i + 1; j < n; ++j) {
             const ModeEntry& a = t.entries[i];
             const ModeEntry& b = t.entries[j];
-            if ((a.modeFlags & b.modeFlags & kEnableMask) == 0) continue;
-            if (!WindowsOverlap(a.hFreq, a.hFreqTol, b.hFreq, b.hFreqTol)) continue;
-            if (!WindowsOverlap(a.vFreq, a.vFreqTol, b.vFreq, b.vFreqTol)) continue;
-            if (!WindowsOverlap(a.vTotal, a.vTotalTol, b.vTotal, b.vTotalTol)) continue;
+            if (!ModesOverlap(a, b)) continue;
             const std::string field = "entries[" + Num(j) + "]";
             bool same = true;
             for (std::size_t k = 0; k < 20; ++k)

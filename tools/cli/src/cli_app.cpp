@@ -76,28 +76,30 @@ void RefuseBroadcastMessage(const std::string& command, Output& o) {
                  "with --address A, one command per address; nothing was sent";
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    CLI::App app{
+void AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
+    app.description(
         "tolvane2-cli: panel files, mode tables and gamma tables of the Vantrel-2 board, on disk and on "
-        "the board",
-        "tolvane2-cli"};
+        "the board");
     app.set_version_flag("--version", std::string("tolvane2-cli ") + kToolVersion);
     app.require_subcommand(1);
-
-    bool json = false, quiet = false;
-    BoardTarget target;
-    app.add_flag("--json", json, "Print data as JSON; a failure too: one object with \"ok\": false");
-    app.add_flag("-q,--quiet", quiet, "Only errors on standard error: no notes, plans or progress");
-    auto* portOpt = app.add_option("--port", target.port,
+    app.add_flag("--json", g.json, "Print data as JSON; a failure too: one object with \"ok\": false");
+    app.add_flag("-q,--quiet", g.quiet, "Only errors on standard error: no notes, plans or progress");
+    auto* portOpt = app.add_option("--port", g.target.port,
                                    "Serial port COM1..COM4 of the link library (1..4); port n is the device in "
                                    "VANTREL_COMn")
                         ->check(CLI::Range(1, 4));
-    auto* deviceOpt =
-        app.add_option("--device", target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
+    g.device =
+        app.add_option("--device", g.target.device, "Serial device to use as COM1 (sets VANTREL_COM1 for this run)")
             ->excludes(portOpt);
-    app.add_option("--address", target.address, "Device address of the board 0..255 (255: broadcast)")
+    app.add_option("--address", g.target.address, "Device address of the board 0..255 (255: broadcast)")
         ->check(CLI::Range(0, 255));
+}
 
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    CLI::App app{"", "tolvane2-cli"};
+    GlobalOptions g;
+    AddGlobalOptions(app, g);
+    const BoardTarget& target = g.target;
     Registry registry(app);
     RegisterAll(registry);
 
@@ -114,14 +116,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     CountingBuffer counted(out.rdbuf());
     std::ostream data(&counted);
-    Output o(data, err, json, quiet, errIsTerminal);
+    Output o(data, err, g.json, g.quiet, errIsTerminal);
     o.CountDataIn(&counted.count);
     const Command* command = registry.Parsed();
     if (command == nullptr) {
         o.Error() << "no command given; see tolvane2-cli --help";
         return Finish(o, "", 2);
     }
-    if (deviceOpt->count() > 0 && target.device.empty()) {
+    if (g.device->count() > 0 && target.device.empty()) {
         o.Error() << "--device: an empty path names no device; give the serial device, for example --device "
                      "/dev/ttyUSB0";
         return Finish(o, command->Path(), 2);

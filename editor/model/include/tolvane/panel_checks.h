@@ -24,6 +24,11 @@ std::vector<CheckFinding> CheckPanelRecord(const PanelRecord& record);
 // first that fails). `prefix` goes in front of each field name.
 std::vector<CheckFinding> CheckModeEntry(const ModeEntry& entry, const std::string& prefix = "");
 
+// Two entries the board cannot tell apart: they share an enabled input, and
+// their line frequency, frame frequency and total line windows (value +-
+// tolerance, bounds included) all meet. CheckModeTable reports such pairs.
+bool ModesOverlap(const ModeEntry& a, const ModeEntry& b);
+
 // Every entry of the table, then the checks across entries: duplicate or
 // overlapping modes, line rate against frame rate x total lines, data left
 // in slots beyond modeCount.

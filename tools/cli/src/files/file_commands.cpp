@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kMaxCsvSize = 1024 * 1024;
 
 int Fail(Output& o, const std::string& message) {
-    o.err << "tolvane2-cli: " << message << "\n";
+    o.Error() << message;
     return 1;
 }
 
@@ -44,9 +44,7 @@ int EmitBinary(const RecordFile& file, const std::string& outFile, const std::st
     std::string error;
     if (!WriteOutput(outFile, RecordFileBytes(file), true, WriteFailureText(file.kind), o, error))
         return Fail(o, error);
-    if (!o.quiet)
-        o.err << "tolvane2-cli: " << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile))
-              << "\n";
+    o.Note() << what << " written to " << (outFile == "-" ? "standard output" : ShownPath(outFile));
     return 0;
 }
 
@@ -68,10 +66,10 @@ bool IndexedField(const std::string& field, std::string& name, long& index) {
 bool LoadWithWarnings(const std::string& path, std::optional<FileKindId> kind, RecordFile& file, Output& o) {
     std::string error;
     if (!LoadRecordFile(path, kind, file, error)) {
-        o.err << "tolvane2-cli: " << error << "\n";
+        o.Error() << error;
         return false;
     }
-    for (const auto& warning : file.warnings) o.err << "tolvane2-cli: " << warning << "\n";
+    for (const auto& warning : file.warnings) o.Note() << warning;
     return true;
 }
 
@@ -154,7 +152,7 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
         for (const auto& f : findings)
             o.out << shown << ": " << (f.severity == CheckSeverity::Error ? "error" : "warning") << ": " << f.field
                   << ": " << f.message << "\n";
-        if (findings.empty() && !o.quiet) o.err << "tolvane2-cli: " << shown << ": no findings\n";
+        if (findings.empty()) o.Note() << shown << ": no findings";
     }
     return failed ? 1 : 0;
 }

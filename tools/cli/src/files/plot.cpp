@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "tolvane/mode_editing.h"
+#include "tolvane/panel_checks.h"
 #include "tolvane/picture_geometry.h"
 #include "tolvane/timing.h"
 
@@ -155,6 +157,17 @@ std::string TenthsText(int tenths) {
     return text;
 }
 
+// The entries that `check` reports as modes the board cannot tell apart,
+// decided by the same function, so that the map and the check agree.
+std::vector<bool> OverlappingModes(const ModeTable& table) {
+    const unsigned count = UsedModeCount(table);
+    std::vector<bool> marked(count, false);
+    for (unsigned i = 0; i < count; ++i)
+        for (unsigned j = i + 1; j < count; ++j)
+            if (ModesOverlap(table.entries[i], table.entries[j])) marked[i] = marked[j] = true;
+    return marked;
+}
+
 void ModeMap(Svg& svg, const ModeTable& table, double x, double y, double width, double height) {
     const Box plot{x + 40, y + 24, width - 50, height - 50};
     svg.text(x, y + 12, "Modes: V-Frequ. [Hz] over H-Frequ. [kHz]");
@@ -164,14 +177,15 @@ void ModeMap(Svg& svg, const ModeTable& table, double x, double y, double width,
     svg.text(plot.x + plot.w, plot.y + plot.h + 14, TenthsText(range.hMax), "middle");
     svg.text(plot.x - 4, plot.y + plot.h, TenthsText(range.vMin), "end");
     svg.text(plot.x - 4, plot.y + 10, TenthsText(range.vMax), "end");
-    const std::vector<bool> marked = picture::ConfusableModes(table);
+    const std::vector<bool> marked = OverlappingModes(table);
     for (size_t slot = 0; slot < marked.size(); ++slot) {
         const Box b = picture::ModeBox(table, static_cast<int>(slot), range, plot);
         svg.rect(b, marked[slot] ? kWarning : "#466ec8", marked[slot] ? kWarning : "#283c8c", 1,
                  marked[slot] ? " class=\"overlap\" fill-opacity=\"0.3\"" : " class=\"mode\" fill-opacity=\"0.25\"");
         svg.text(b.x + b.w / 2, b.y + b.h / 2 + 4, std::to_string(slot), "middle", "#000000", 10);
     }
-    svg.text(plot.x, plot.y + plot.h + 30, "red: overlapping modes on a shared input", "start", kWarning, 10);
+    svg.text(plot.x, plot.y + plot.h + 30, "red: overlapping modes on a shared input, as check reports them", "start",
+             kWarning, 10);
 }
 
 }  // namespace
