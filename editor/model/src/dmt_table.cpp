@@ -7,7 +7,6 @@
 // that have them; the interlaced 1024x768 lists the porches of one field.
 #include "tolvane/timing_standards.h"
 
-
 namespace {
 
 constexpr bool P = true;

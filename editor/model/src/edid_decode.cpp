@@ -1,6 +1,7 @@
-#include <cstdio>
-
 #include "tolvane/edid.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace {
 

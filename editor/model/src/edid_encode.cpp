@@ -1,7 +1,7 @@
+#include "tolvane/edid.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "tolvane/edid.h"
 
 namespace {
 
