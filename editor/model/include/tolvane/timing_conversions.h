@@ -22,7 +22,8 @@
 //   colorDepth = the EDID's bits per colour where it gives 6 or 8.
 // Everything else keeps its default and is listed as such. A value the board
 // cannot hold is refused with the message of the field's page, never cut:
-// the record is then not to be used.
+// the record is then not to be used. An interlaced timing is refused: a
+// panel is driven progressively.
 //
 // Mode table entry. hFreq and vFreq are the line and vertical (field) rates
 // in tenths of a kHz and of a Hz, truncated as the mode editor truncates a
@@ -30,13 +31,17 @@
 // activeHeight the active size. hStart is sync width + back porch and vStart
 // sync width + back porch of the frame (twice a field's for an interlaced
 // timing): the first active pixel and line counted from the leading edge of
-// sync, the rule that the board's factory table follows for all its standard
-// modes. The scan type is "Interlaced" for an interlaced timing, "Overlapped
+// sync. The board's factory table follows this rule for every VESA and VGA
+// mode it holds but its hand-set 640x480@60 entry (141/25 where the rule
+// gives 144/35); its NTSC entry counts 3 pixels more (122, from the middle of
+// the sync edge as video does). The scan type is "Interlaced" for an interlaced timing, "Overlapped
 // 720x400" for 720x400 and "Overlapped 640x350" for 640x350 (these share
 // their rates with other VGA modes), otherwise "Normal". Tolerances start at
-// the factory table's (1.0 kHz, 1.0 Hz, 4 lines) and are narrowed until the
-// entry's windows take no neighbouring standard mode; a neighbour that no
-// tolerance tells apart is named in the notes.
+// the factory table's (1.0 kHz, 1.0 Hz, 4 lines); for each neighbouring
+// standard mode whose windows (converted by the same rule) would overlap the
+// entry's, the one tolerance that keeps most of its width is narrowed until
+// they do not, never below 1. A neighbour that no tolerance of 1 or more
+// tells apart is named in the notes (the board could not tell them apart).
 #pragma once
 
 #include <span>
