@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the screenshots need.
+# Installs the Debian packages that the build, the tests and the screenshots need
+# (edid-decode and xcvt are the references the timing tests compare with).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   g++-mingw-w64-x86-64-posix wine64 zip unzip
   clang libclang-rt-14-dev
+  edid-decode xcvt
 )
 
 missing=()
