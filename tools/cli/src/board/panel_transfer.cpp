@@ -72,6 +72,45 @@ int CmdPanelRead(const BoardTarget& t, int panel, const std::string& outFile, Ou
     return 0;
 }
 
+namespace {
+
+// What the board holds in a slot, read back and compared with the image and
+// gamma table that were written.
+struct PanelSlotWrite {
+    const BoardTarget& t;
+    int slot;
+    bool withGamma;
+    const PanelImage& image;
+    const GammaTable& gamma;
+    uint32_t imageAt() const { return VANTREL_PANEL_IMAGE_BASE + VANTREL_PANEL_IMAGE_SIZE * uint32_t(slot); }
+    uint32_t gammaAt() const { return VANTREL_GAMMA_BASE + VANTREL_GAMMA_SIZE * uint32_t(slot); }
+
+    bool Backup(const std::string& path, std::string& error, bool& hasErrors, Output& o) const {
+        PanelImage old{};
+        GammaTable oldGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) return false;
+        RecordFile backup;
+        backup.kind = FileKindId::Panel;
+        backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
+        hasErrors = HasCheckError(CheckPanelRecord(backup.panel));
+        return SaveRecordFile(path, backup, error);
+    }
+    std::optional<std::vector<ByteDifference>> ReadBack(Output& o) const {
+        PanelImage back{};
+        GammaTable backGamma{};
+        bool gotGamma = false;
+        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) return std::nullopt;
+        auto diffs = CompareBlock("panel image", imageAt(), image.bytes, back.bytes, VANTREL_PANEL_IMAGE_SIZE);
+        if (withGamma) {
+            auto g = CompareBlock("gamma table", gammaAt(), gamma.level, backGamma.level, VANTREL_GAMMA_SIZE);
+            diffs.insert(diffs.end(), g.begin(), g.end());
+        }
+        return diffs;
+    }
+};
+}  // namespace
+
 int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, const WriteOptions& w, Output& o) {
     if (!ValidSlot(panel, o)) return 2;
     RecordFile file;
@@ -83,11 +122,9 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     PanelImage image{};
     GammaTable gamma{};
     PanelRecordToImage(file.panel, image, gamma);
-    const bool withGamma = ImageUsesGamma(image);
     const int slot = panel - 1;
+    const PanelSlotWrite slotWrite{t, slot, ImageUsesGamma(image), image, gamma};
     const std::string name = "Panel " + std::to_string(panel);
-    const uint32_t imageAt = VANTREL_PANEL_IMAGE_BASE + VANTREL_PANEL_IMAGE_SIZE * static_cast<uint32_t>(slot);
-    const uint32_t gammaAt = VANTREL_GAMMA_BASE + VANTREL_GAMMA_SIZE * static_cast<uint32_t>(slot);
 
     WriteRun run;
     run.command = "panel write";
@@ -95,38 +132,17 @@ int CmdPanelWrite(const BoardTarget& t, const std::string& path, int panel, cons
     run.file = path;
     run.panel = panel;
     run.fileHasErrors = HasCheckError(findings);
-    run.blocks.push_back({"panel image", imageAt, VANTREL_PANEL_IMAGE_SIZE,
+    run.blocks.push_back({"panel image", slotWrite.imageAt(), VANTREL_PANEL_IMAGE_SIZE,
                           [&] { return Vantrel_WritePanelData(t.address, slot, image.bytes); }});
-    if (withGamma)
-        run.blocks.push_back({"gamma table", gammaAt, VANTREL_GAMMA_SIZE,
+    if (slotWrite.withGamma)
+        run.blocks.push_back({"gamma table", slotWrite.gammaAt(), VANTREL_GAMMA_SIZE,
                               [&] { return Vantrel_WritePanelGamma(t.address, slot, gamma.level); }});
 
     WriteSteps steps;
-    steps.backup = [&](std::string& error, bool& hasErrors) {
-        PanelImage old{};
-        GammaTable oldGamma{};
-        bool gotGamma = false;
-        if (ReadPanelSlot(t, slot, withGamma, old, oldGamma, gotGamma, o) != 0) return false;
-        RecordFile backup;
-        backup.kind = FileKindId::Panel;
-        backup.panel = RecordFromBoard(old, oldGamma, gotGamma);
-        hasErrors = HasCheckError(CheckPanelRecord(backup.panel));
-        return SaveRecordFile(w.backup, backup, error);
-    };
-    steps.readBack = [&]() -> std::optional<std::vector<ByteDifference>> {
-        PanelImage back{};
-        GammaTable backGamma{};
-        bool gotGamma = false;
-        if (ReadPanelSlot(t, slot, withGamma, back, backGamma, gotGamma, o) != 0) return std::nullopt;
-        auto diffs = CompareBlock("panel image", imageAt, image.bytes, back.bytes, VANTREL_PANEL_IMAGE_SIZE);
-        if (withGamma) {
-            auto g = CompareBlock("gamma table", gammaAt, gamma.level, backGamma.level, VANTREL_GAMMA_SIZE);
-            diffs.insert(diffs.end(), g.begin(), g.end());
-        }
-        return diffs;
-    };
+    steps.backup = [&](std::string& error, bool& hasErrors) { return slotWrite.Backup(w.backup, error, hasErrors, o); };
+    steps.readBack = [&] { return slotWrite.ReadBack(o); };
     steps.unreadable = "the slot could not be read back";
-    steps.done = name + " written (" + (withGamma ? "64 + 256" : "64") + " bytes";
+    steps.done = name + " written (" + (slotWrite.withGamma ? "64 + 256" : "64") + " bytes";
     return RunBoardWrite(t, w, run, steps, o);
 }
 
