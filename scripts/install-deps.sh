@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the screenshots need
-# (edid-decode and xcvt are the references the timing tests compare with).
+# (edid-decode and xcvt are the references the timing tests compare with; ser2net
+# serves the emulated board over the network in the link tests).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64 zip unzip
   clang libclang-rt-14-dev
   edid-decode xcvt
+  ser2net
 )
 
 missing=()

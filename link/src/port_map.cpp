@@ -19,7 +19,55 @@ const char* NonEmpty(const char* name) {
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+    std::size_t i = 0;
+    for (; prefix[i] != '\0'; ++i)
+        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+    return true;
+}
+
+bool ValidPort(const std::string& port) {
+    if (port.empty() || port.size() > 5 || port[0] == '0') return false;
+    for (char c : port)
+        if (c < '0' || c > '9') return false;
+    return std::stol(port) <= 65535;
+}
+
 }  // namespace
+
+bool IsNetworkName(const std::string& name) {
+    return StartsWithNoCase(name, "rfc2217://") || StartsWithNoCase(name, "tcp://");
+}
+
+bool ParseNetworkName(const std::string& name, NetworkName& out) {
+    std::string rest;
+    if (StartsWithNoCase(name, "rfc2217://")) {
+        out.rfc2217 = true;
+        rest = name.substr(10);
+    } else if (StartsWithNoCase(name, "tcp://")) {
+        out.rfc2217 = false;
+        rest = name.substr(6);
+    } else {
+        return false;
+    }
+    std::size_t colon;
+    if (!rest.empty() && rest[0] == '[') {
+        const std::size_t close = rest.find(']');
+        if (close == std::string::npos || close == 1 || close + 1 >= rest.size() || rest[close + 1] != ':')
+            return false;
+        out.host = rest.substr(1, close - 1);
+        if (out.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) return false;
+        colon = close + 1;
+    } else {
+        colon = rest.find(':');
+        if (colon == std::string::npos || colon == 0 || rest.find(':', colon + 1) != std::string::npos) return false;
+        out.host = rest.substr(0, colon);
+        for (char c : out.host)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') return false;
+    }
+    out.port = rest.substr(colon + 1);
+    return ValidPort(out.port);
+}
 
 std::string PortsFilePath() {
 #if defined(_WIN32)

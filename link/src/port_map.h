@@ -34,4 +34,20 @@ PortsFile ReadPortsFile(const std::string& path);
 
 PortMapping ResolvePort(int port);
 
+// A serial line served over the network: rfc2217://HOST:PORT (telnet with the
+// COM-PORT option: the line settings are ours) or tcp://HOST:PORT (raw bytes,
+// the line settings are the server's). HOST is a name, an IPv4 address or an
+// IPv6 address in brackets.
+struct NetworkName {
+    bool rfc2217 = false;
+    std::string host;
+    std::string port;  // decimal 1..65535
+};
+
+// True when name starts with one of the two schemes (in any case), whether or
+// not the rest is well formed.
+bool IsNetworkName(const std::string& name);
+// Splits a network name; false when it is not one or is malformed.
+bool ParseNetworkName(const std::string& name, NetworkName& out);
+
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 // The serial port behind one small interface, so that the link logic is the
-// same on every platform. Backends: serial_posix.cpp (termios) and
-// serial_win32.cpp (Win32 communications API, overlapped I/O).
+// same on every platform. Backends: serial_posix.cpp (termios),
+// serial_win32.cpp (Win32 communications API, overlapped I/O), and
+// serial_network.cpp (RFC 2217 or raw TCP to a serial server).
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,13 @@ std::string SerialDevicePath(int port);
 // Opens path exclusively with the link's fixed line settings at the given
 // rate. Returns null when the device cannot be opened or configured; nothing
 // stays open then.
+// A network name (rfc2217:// or tcp://, port_map.h) connects to a serial
+// server instead.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::uint32_t baud);
+
+// The two kinds behind OpenSerialDevice: a local port (serial_posix.cpp,
+// serial_win32.cpp) and a line served over the network (serial_network.cpp).
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const std::string& path, std::uint32_t baud);
+std::unique_ptr<SerialDevice> OpenNetworkSerialDevice(const std::string& name, std::uint32_t baud);
 
 }  // namespace vantrel

@@ -129,7 +129,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::uint32_t baud) {
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const std::string& path, std::uint32_t baud) {
     speed_t speed;
     if (!SpeedFor(baud, speed)) return nullptr;
 

@@ -142,7 +142,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::uint32_t baud) {
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const std::string& path, std::uint32_t baud) {
     if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600) return nullptr;
 
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */, nullptr, OPEN_EXISTING,

@@ -2,6 +2,7 @@
 // that it failed, so the device is examined here the way the library opens it.
 #include "board/board_commands.h"
 #include "platform/serial_devices.h"
+#include "net_socket.h"
 #include "port_map.h"
 
 #include <cerrno>
@@ -36,9 +37,31 @@ std::string PermissionAdvice(const std::string& path, const std::string& group) 
            " \"$USER\"), then log in again";
 }
 
+// A serial server: the name, then a connection of our own to see how far it gets.
+static std::string DescribeNetworkFailure(const std::string& path, const std::string& name) {
+    vantrel::NetworkName where;
+    if (!vantrel::ParseNetworkName(path, where))
+        return "cannot open " + name +
+               ": not a valid network name; write rfc2217://HOST:PORT or tcp://HOST:PORT (an IPv6 address in "
+               "brackets, the port 1..65535)";
+    const std::string server = "the server " + where.host + " port " + where.port;
+    if (!vantrel::net::Startup()) return "cannot open " + name + ": the network is not available";
+    std::string problem;
+    const vantrel::net::Socket s = vantrel::net::Connect(where.host, where.port, 3000, problem);
+    if (s != vantrel::net::kNoSocket) vantrel::net::Close(s);
+    vantrel::net::Cleanup();
+    if (s == vantrel::net::kNoSocket) return "cannot open " + name + ": cannot connect to " + server + ": " + problem;
+    if (!where.rfc2217) return "cannot open " + name + ": " + server + " accepted the connection, then failed";
+    return "cannot open " + name + ": " + server +
+           " accepted the connection but did not agree RFC 2217 (binary transfer and the COM-PORT option) in "
+           "time, or serves another client; for a raw TCP server write tcp://" +
+           path.substr(path.find("://") + 3);
+}
+
 std::string DescribePortFailure(const BoardTarget& target) {
     const std::string path = DevicePathOfPort(target.port);
     const std::string name = "COM" + std::to_string(target.port) + " (" + path + ")";
+    if (vantrel::IsNetworkName(path)) return DescribeNetworkFailure(path, name);
 #ifdef _WIN32
     return "cannot open " + name + ": " + platform::PortOpenProblem(path, target.port);
 #else

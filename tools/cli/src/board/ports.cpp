@@ -48,7 +48,14 @@ int CmdPorts(const BoardTarget& target, Output& o) {
         p["device"] = ShownPath(path);
         p["source"] = fromOption ? "option" : SourceName(m.source);
         if (!fromOption && m.source == vantrel::PortSource::File) p["line"] = m.line;
-        p["exists"] = platform::DeviceExists(path);
+        // A server on the network is not looked for here: it answers only when opened.
+        vantrel::NetworkName network;
+        if (vantrel::IsNetworkName(path)) {
+            p["network"] = true;
+            p["exists"] = vantrel::ParseNetworkName(path, network);
+        } else {
+            p["exists"] = platform::DeviceExists(path);
+        }
         paths.push_back(path);
         ports.push_back(p);
     }
@@ -83,7 +90,8 @@ int CmdPorts(const BoardTarget& target, Output& o) {
         else if (source == "variable") o.out << "(from VANTREL_COM" << p["port"].get<int>() << ")";
         else if (source == "file") o.out << "(from the ports file, line " << p["line"].get<int>() << ")";
         else o.out << "(default)";
-        if (!p["exists"].get<bool>()) o.out << ", missing";
+        if (p.contains("network")) o.out << (p["exists"].get<bool>() ? ", network" : ", not a valid network name");
+        else if (!p["exists"].get<bool>()) o.out << ", missing";
         o.out << "\n";
     }
     o.out << "Serial devices present:\n";
