@@ -23,6 +23,7 @@
 #include "board_fixture.h"
 #include "cli_process.h"
 #include "command.h"
+#include "tolvane/edid.h"
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
 #include "valid_panel.h"
@@ -36,10 +37,10 @@ enum class Role { Input, Output, Folder, Device };
 
 // The words that stand for files in the examples of the registry.
 const std::map<std::string, Role> kWords = {
-    {"PANEL", Role::Input},      {"MODES", Role::Input},  {"GAMMA", Role::Input},   {"JSON", Role::Input},
-    {"CSV", Role::Input},        {"BYTES", Role::Input},  {"DUMP", Role::Input},    {"NVDUMP", Role::Input},
-    {"JOB", Role::Input},        {"OUT", Role::Output},   {"BACKUP", Role::Output}, {"REPORT", Role::Output},
-    {"BACKUPDIR", Role::Folder}, {"DEVICE", Role::Device}};
+    {"PANEL", Role::Input},   {"MODES", Role::Input},      {"GAMMA", Role::Input},  {"JSON", Role::Input},
+    {"CSV", Role::Input},     {"BYTES", Role::Input},      {"DUMP", Role::Input},   {"NVDUMP", Role::Input},
+    {"JOB", Role::Input},     {"EDID", Role::Input},       {"OUT", Role::Output},   {"BACKUP", Role::Output},
+    {"REPORT", Role::Output}, {"BACKUPDIR", Role::Folder}, {"DEVICE", Role::Device}};
 
 struct Walked {
     std::string path;
@@ -92,6 +93,12 @@ protected:
         ASSERT_EQ(Cli({"to-json", at("PANEL"), "-o", at("JSON")}).code, 0);
         ASSERT_EQ(Cli({"gamma", "to-csv", at("GAMMA"), "-o", at("CSV")}).code, 0);
         WriteBytes(at("BYTES"), Bytes(40, 0x5A));
+        EdidDescription edid;
+        edid.timings = {DmtById(0x10)->timing};
+        edid.name = "WALK";
+        const auto edidBytes = EncodeEdid(edid);
+        ASSERT_TRUE(edidBytes.has_value());
+        WriteBytes(at("EDID"), *edidBytes);
         WriteBytes(at("DUMP"), board_->Flash(0, 0x10000));
         WriteBytes(at("NVDUMP"), board_->NvRam(0, vantrel_board::kNvRamSize));
         WriteText(at("JOB"), R"({"modes": ")" + at("MODES") + R"(", "lines": [{"device": ")" + board_->SlavePath() +

@@ -282,15 +282,34 @@ std::array<uint8_t, 256> FactoryI2cIdentification() {
 }
 
 std::array<uint8_t, 256> FactoryEdid() {
+    // The EDID 1.4 of the attached XGA panel: digital input, 6 bits per
+    // colour, 30 x 23 cm, and as its preferred timing the XGA 65 MHz timing
+    // of the default panel (1024x768 at 60 Hz, negative syncs).
     std::array<uint8_t, 256> d{};
     const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,  // EDID header
-                            0x59, 0x4C, 0x02, 0x07, 0x01, 0x00, 0x00, 0x00,  // maker "VLB", product, serial
-                            0x01, 0x22, 0x01, 0x03};                         // week, year, version 1.3
+                            0x59, 0x82, 0x02, 0x07, 0x01, 0x00, 0x00, 0x00,  // maker "VLB", product, serial
+                            0x01, 0x22, 0x01, 0x04,                          // week, year, version 1.4
+                            0x90, 30,   23,   0x78, 0x02};  // digital 6 bits, size in cm, gamma 2.2, features
     std::memcpy(d.data(), head, sizeof head);
+    d[0x24] = 0x08;                                         // established timing 1024x768@60
+    for (std::size_t i = 0x26; i < 0x36; ++i) d[i] = 0x01;  // no standard timings
+    // Preferred detailed timing: 65.00 MHz; 1024 active, 320 blanking (front
+    // porch 24, sync 136); 768 active, 38 blanking (front porch 3, sync 6);
+    // image 304 x 228 mm; separate digital syncs, both negative.
+    const uint8_t timing[] = {0x64, 0x19, 0x00, 0x40, 0x41, 0x00, 0x26, 0x30, 0x18,
+                              0x88, 0x36, 0x00, 0x30, 0xE4, 0x10, 0x00, 0x00, 0x18};
+    std::memcpy(d.data() + 0x36, timing, sizeof timing);
+    // Range limits only (no timing formula): 56..75 Hz, 30..60 kHz, pixel
+    // clock up to 70 MHz.
+    const uint8_t range[] = {0x00, 0x00, 0x00, 0xFD, 0x00, 56,   75,   30,   60,
+                             7,    0x01, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+    std::memcpy(d.data() + 0x48, range, sizeof range);
     // Monitor name descriptor.
     const uint8_t name[] = {0x00, 0x00, 0x00, 0xFC, 0x00, 'V', 'A', 'N',  'T',
                             'R',  'E',  'L',  ' ',  'L',  'C', 'D', 0x0A, 0x20};
     std::memcpy(d.data() + 0x5A, name, sizeof name);
+    // The fourth descriptor is unused (dummy descriptor).
+    d[0x6C + 3] = 0x10;
     uint8_t sum = 0;
     for (int i = 0; i < 127; ++i) sum = static_cast<uint8_t>(sum + d[static_cast<std::size_t>(i)]);
     d[127] = static_cast<uint8_t>(0x100 - sum);

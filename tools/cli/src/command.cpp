@@ -117,6 +117,7 @@ int CheckDeclaredFiles(const Command& c, const BoardTarget& target, Output& o) {
 void RegisterAll(Registry& r) {
     RegisterFileCommands(r);
     RegisterBoardCommands(r);
+    RegisterTimingCommands(r);
     RegisterConsoleCommands(r);
     RegisterProgramCommands(r);
 }

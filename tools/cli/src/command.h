@@ -139,6 +139,8 @@ void RegisterFileCommands(Registry& r);
 void RegisterBoardCommands(Registry& r);
 void RegisterConsoleCommands(Registry& r);
 void RegisterProgramCommands(Registry& r);
+// After the board commands: adds to their panel and modes groups.
+void RegisterTimingCommands(Registry& r);
 
 // The framework's checks of the declared files, made before the handler runs
 // and before anything is sent: 0, or 2 after an error message.

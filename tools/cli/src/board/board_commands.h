@@ -21,6 +21,8 @@ int CmdInfo(const BoardTarget& target, Output& o);
 // slot: the panel number 1..4 as the editor shows it.
 int CmdPanelRead(const BoardTarget& target, int panel, const std::string& outFile, Output& o);
 int CmdPanelWrite(const BoardTarget& target, const std::string& file, int panel, const WriteOptions& w, Output& o);
+// The EDID at I2C device SEL1,SEL2 (select: "0xA0,0x00") into outFile.
+int CmdEdidRead(const BoardTarget& target, const std::string& select, const std::string& outFile, Output& o);
 int CmdModesRead(const BoardTarget& target, const std::string& outFile, Output& o);
 int CmdModesWrite(const BoardTarget& target, const std::string& file, const WriteOptions& w, Output& o);
 // Device addresses 0..254 that answer on the line, each waited for at most
