@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -92,6 +94,24 @@ protected:
     }
     std::string P(const std::string& name) const { return (dir_ / name).string(); }
     fs::path dir_;
+};
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
 }  // namespace clitest
