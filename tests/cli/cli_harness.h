@@ -101,12 +101,18 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
+        Set(name, value);
+    }
+    ~ScopedEnv() { Set(name_, old_ ? old_->c_str() : nullptr); }
+
+private:
+    static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name, value ? value : "");  // "" removes the variable there
+#else
         if (value) ::setenv(name, value, 1);
         else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+#endif
     }
 
 private:
