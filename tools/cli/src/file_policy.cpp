@@ -58,17 +58,6 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 
 #endif
 
-bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs, std::string& error) {
-    if (output.empty() || output == "-") return true;
-    for (std::string_view input : inputs) {
-        if (!SameFile(PathFromUtf8(output), PathFromUtf8(input))) continue;
-        error = ShownPath(output) + ": is the input file " + ShownPath(input) +
-                "; name another output file (nothing was written)";
-        return false;
-    }
-    return true;
-}
-
 bool IsRegularFile(const fs::path& path, std::string& error) {
     std::error_code ec;
     const auto status = fs::status(path, ec);

@@ -17,10 +17,6 @@ namespace cli {
 // links followed), however they are spelt.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Refuses an output path that names one of the inputs; false with a message
-// in `error`. Empty and "-" outputs (standard output) pass.
-bool OutputIsNoInput(const std::string& output, std::initializer_list<std::string_view> inputs, std::string& error);
-
 // True when `path` is an existing regular file; otherwise false with
 // "PATH: no such file" or "PATH: not a regular file" in `error`.
 bool IsRegularFile(const std::filesystem::path& path, std::string& error);

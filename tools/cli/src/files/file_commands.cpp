@@ -24,14 +24,6 @@ int Fail(Output& o, const std::string& message) {
     return 1;
 }
 
-// Refuses, before anything is read or written, an output that is one of the inputs.
-bool OutputCheck(const std::string& outFile, std::initializer_list<std::string_view> inputs, Output& o) {
-    std::string error;
-    if (OutputIsNoInput(outFile, inputs, error)) return true;
-    Fail(o, error);
-    return false;
-}
-
 // Text output goes to stdout, or atomically into a file with -o.
 int Emit(const std::string& text, const std::string& outFile, Output& o) {
     std::string error;
@@ -83,13 +75,13 @@ int CmdShow(const std::string& path, std::optional<FileKindId> kind, Output& o) 
 
 int CmdToJson(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, kind, file, o)) return 1;
+    if (!LoadWithWarnings(path, kind, file, o)) return 1;
     return Emit(DumpJson(RecordToJson(file)) + "\n", outFile, o);
 }
 
 int CmdFromJson(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, std::nullopt, file, o)) return 1;
+    if (!LoadWithWarnings(path, std::nullopt, file, o)) return 1;
     if (!file.fromJson) return Fail(o, ShownPath(path) + ": not a JSON form (it does not begin with '{')");
     std::string kind = KindName(file.kind);
     kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
@@ -159,7 +151,7 @@ int CmdCheck(const std::string& path, std::optional<FileKindId> kind, Output& o)
 
 int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const std::string& outFile, Output& o) {
     RecordFile panel, gamma;
-    if (!OutputCheck(outFile, {panelPath, gammaPath}, o) || !LoadWithWarnings(panelPath, FileKindId::Panel, panel, o) ||
+    if (!LoadWithWarnings(panelPath, FileKindId::Panel, panel, o) ||
         !LoadWithWarnings(gammaPath, FileKindId::Gamma, gamma, o))
         return 1;
     panel.panel.gammaTable = gamma.gamma;
@@ -169,7 +161,7 @@ int CmdMerge(const std::string& panelPath, const std::string& gammaPath, const s
 
 int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, std::nullopt, file, o)) return 1;
+    if (!LoadWithWarnings(path, std::nullopt, file, o)) return 1;
     const GammaTable* g = nullptr;
     if (file.kind == FileKindId::Gamma) g = &file.gamma;
     else if (file.kind == FileKindId::Panel) g = &file.panel.gammaTable;
@@ -182,7 +174,6 @@ int CmdGammaToCsv(const std::string& path, const std::string& outFile, Output& o
 
 int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output& o) {
     std::string text, error;
-    if (!OutputCheck(outFile, {path}, o)) return 1;
     if (!ReadSmallFile(PathFromUtf8(path), kMaxCsvSize, text, error)) return Fail(o, error);
     RecordFile file;
     file.kind = FileKindId::Gamma;
@@ -194,7 +185,7 @@ int CmdGammaFromCsv(const std::string& path, const std::string& outFile, Output&
 
 int CmdPlot(const std::string& path, std::optional<FileKindId> kind, const std::string& outFile, Output& o) {
     RecordFile file;
-    if (!OutputCheck(outFile, {path}, o) || !LoadWithWarnings(path, kind, file, o)) return 1;
+    if (!LoadWithWarnings(path, kind, file, o)) return 1;
     return Emit(PlotSvg(file), outFile, o);
 }
 
