@@ -45,7 +45,7 @@ for f in tolvane2-cli.exe vantrel.dll vantrel.lib vantrel.def vantrel.h vantrel-
 done
 for f in tolvane2-cli.exe vantrel.dll vantrel-check.exe; do
   extra=$(x86_64-w64-mingw32-objdump -p "$pkg/$f" | awk '/DLL Name:/ {print tolower($3)}' |
-          grep -vxE 'kernel32.dll|msvcrt.dll|advapi32.dll|shell32.dll|vantrel.dll' || true)
+          grep -vxE 'kernel32.dll|msvcrt.dll|advapi32.dll|shell32.dll|ws2_32.dll|setupapi.dll|vantrel.dll' || true)
   [ -z "$extra" ] || fail "$f needs DLLs that are not in the zip: $extra"
 done
 
