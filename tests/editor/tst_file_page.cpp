@@ -1,19 +1,30 @@
 // The File page and the file dialogs: every button, its messages and flags,
-// with the file choices made through the replaceable chooser.
+// with the file choices made through the replaceable chooser; EDID files
+// loaded as panel data and shown on the panel pages.
+#include "editor_strings.h"
 #include "file_dialogs.h"
 #include "file_page.h"
 #include "messages.h"
+#include "panel_data_sheet.h"
+#include "panel_pages.h"
 #include "transfer_sheet.h"
 
+#include <tolvane/edid.h>
 #include <tolvane/editor_state.h>
 #include <tolvane/files.h>
 #include <tolvane/modes.h>
 #include <tolvane/panel.h>
+#include <vantrel_board/board.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "editor_test_support.h"
 
 #include <sys/stat.h>
 
@@ -33,6 +44,55 @@ uint16_t Le16(const QByteArray& bytes, int offset) {
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The EDID of a panel with one detailed timing and no range limits.
+QByteArray BuildEdid(const DetailedTiming& timing, uint8_t bitsPerColor, const std::string& name) {
+    EdidDescription d;
+    d.bitsPerColor = bitsPerColor;
+    d.name = name;
+    d.timings = {timing};
+    const std::vector<uint8_t> bytes = EncodeEdid(d).value();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// WXGA 1280x800 at 60 Hz with positive syncs: no standard resolution class.
+DetailedTiming Wxga(uint32_t clockKHz = 71000, uint16_t hSync = 32) {
+    return {clockKHz, 1280, 48, hSync, 80, 800, 3, 6, 14, true, true, false};
+}
+
+void FixChecksum(QByteArray& block) {
+    uint8_t sum = 0;
+    for (int i = 0; i < 127; ++i) sum = uint8_t(sum + uint8_t(block[i]));
+    block[127] = char(uint8_t(0x100 - sum));
+}
+
+// The base block of the EDID the emulated board's monitor answers with.
+QByteArray FactoryEdidBlock() {
+    const auto edid = vantrel_board::FactoryEdid();
+    return QByteArray(reinterpret_cast<const char*>(edid.data()), qsizetype(kEdidBlockSize));
+}
+
+// What the panel pages show: Interface I's name and sync inversions, Timing
+// I's checked resolution, typed size, rates and clock, Timing II's periods.
+QStringList ShownOnPanelPages(EditorState& state) {
+    PanelDataSheet sheet(state, nullptr);
+    sheet.show();
+    QWidget* page = sheet.page(kInterface1Page);
+    QStringList shown{Child<QLineEdit>(page, "nameEdit")->text()};
+    for (const char* check : {"hsyncCheck", "vsyncCheck"})
+        shown << (Child<QCheckBox>(page, check)->isChecked() ? QStringLiteral("inverted") : QStringLiteral("-"));
+    if (!sheet.turnToPage(kTiming1Page)) return shown << QStringLiteral("Interface pages refused");
+    page = sheet.page(kTiming1Page);
+    for (QRadioButton* radio : page->findChildren<QRadioButton*>())
+        if (radio->isChecked()) shown << radio->objectName();
+    for (const char* field : {"hResEdit", "vResEdit", "vFreqMinEdit", "vFreqTypEdit", "vFreqMaxEdit", "clockEdit"})
+        shown << Child<QLineEdit>(page, field)->text();
+    if (!sheet.turnToPage(kTiming2Page)) return shown << QStringLiteral("Timing I refused");
+    for (const char* field :
+         {"hPulseEdit", "hBackPorchEdit", "hTotalEdit", "vPulseEdit", "vBackPorchEdit", "vTotalEdit"})
+        shown << Child<QLineEdit>(sheet.page(kTiming2Page), field)->text();
+    return shown;
 }
 
 }  // namespace
@@ -271,6 +331,7 @@ private slots:
         choose(filePath(QStringLiteral("modes.MOD")));
         click("loadModeButton");
         QCOMPARE(requests_[1].title, QStringLiteral("  LOAD MODE TABLE"));
+        QVERIFY(!requests_[1].nameFilter.contains(QStringLiteral("EDID")));  // only panel loads take EDIDs
         QVERIFY(warnings_.isEmpty());
         QVERIFY(state_.modeTableAvailable);
         QVERIFY(SameBytes(state_.editModeTable, saved));
@@ -296,6 +357,100 @@ private slots:
         QVERIFY(SameBytes(state_.modeTable, committed));
         QVERIFY(state_.modeTableAvailable);
         QVERIFY(warnings_.isEmpty());
+    }
+
+    // --- EDID files loaded as panel data ----------------------------------
+
+    void edidLoadedAsPanel_data() {
+        QTest::addColumn<QByteArray>("edid");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("messageParts");
+        const QStringList factoryPanel{"VANTREL LCD", "inverted", "inverted", "xgaRadio", "",     "",  "56", "60",
+                                       "75",          "65.00",    "136",      "160",      "1344", "6", "29", "806"};
+        QTest::newRow("factory EDID as .dat")
+            << FactoryEdidBlock() << "monitor.dat" << factoryPanel
+            << QStringList{"EDID imported: the preferred timing 1024x768 60.004 Hz",
+                           "\n\nLeft at their defaults: manufacturer, ", "powerOnT1, "};
+        QTest::newRow("factory EDID without extension")
+            << FactoryEdidBlock() << "monitor" << factoryPanel << QStringList{"preferred timing 1024x768"};
+        // No range limits, no name and 10 bits per colour: the rate window,
+        // the name and the colour depth are chosen, and the message says so.
+        QTest::newRow("built EDID, nothing but the timing")
+            << BuildEdid(Wxga(), 10, "") << "wxga.edid"
+            << QStringList{"1280x800@60", "-",     "-",  "otherRadio", "1280", "800", "59", "60",
+                           "61",          "71.00", "32", "80",         "1440", "6",   "14", "823"}
+            << QStringList{"Left at their defaults: colorDepth, ", "\nNotes:\n",
+                           "vFreqMin: no range limits: vFreqMin and vFreqMax are set to 59 and 61 Hz",
+                           "displayName: no monitor name", "colorDepth: the EDID gives 10 bits per colour"};
+    }
+
+    void edidLoadedAsPanel() {
+        QFETCH(QByteArray, edid);
+        QFETCH(QString, fileName);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, messageParts);
+        QVERIFY(WriteBytes(filePath(fileName), edid));
+        choose(filePath(fileName));
+        click("loadPanelButton");
+
+        // The panel kind's dialog, with the EDID filter after its own.
+        QCOMPARE(requests_[0].title, QStringLiteral("  LOAD PANEL DATA"));
+        QCOMPARE(requests_[0].nameFilter, NameFilterFromStoredText(QStringLiteral("Panel files (*.PNL)#*.PNL#")) +
+                                              QStringLiteral(";;EDID (*.bin *.edid *.dat)"));
+        QCOMPARE(warnings_.size(), 1);
+        for (const QString& part : messageParts) QVERIFY2(warnings_[0].contains(part), qPrintable(warnings_[0]));
+        QVERIFY(state_.panelDataAvailable);
+        QCOMPARE(ShownOnPanelPages(state_), shown);
+        QCOMPARE(warnings_.size(), 1);  // every page took the imported values
+    }
+
+    void brokenEdidLeavesPanelAsItWas_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason");
+
+        const QByteArray good = BuildEdid(Wxga(), 8, "GOOD");
+        QByteArray badSum = good;
+        badSum[0x7F] = char(badSum[0x7F] ^ 0x01);
+        QByteArray badHeader = good;
+        badHeader[6] = char(0xFE);
+        QTest::newRow("short") << good.left(100) << "block 0: only 100 bytes; a block has 128";
+        QTest::newRow("header with a wrong byte") << badHeader << "header 00 FF FF FF FF FF FE 00 is not";
+        QTest::newRow("wrong checksum") << badSum << kEdidWrongChecksumText;
+        // An EDID 1.2 may hold no detailed timing: its first descriptor is a dummy one.
+        QByteArray noTiming = good;
+        noTiming[0x13] = 2;
+        noTiming.replace(0x36, 18, QByteArray::fromHex("000000100000000000000000000000000000"));
+        FixChecksum(noTiming);
+        QTest::newRow("no detailed timing") << noTiming << kEdidNoTimingText;
+        // 256 pixels: more than the board's byte holds, though the page's check lets it pass.
+        QTest::newRow("sync of 256 pixels")
+            << BuildEdid(Wxga(71000, 256), 8, "WIDE") << "hPulseWidth: ERROR: Do not use values over 256 !";
+        QTest::newRow("clock over 150 MHz")
+            << BuildEdid(Wxga(160000), 8, "FAST") << "maxDisplayClock: ERROR: Use values between 15 to 150 MHz !";
+    }
+
+    // Nothing is taken from an EDID that is broken or holds values the board
+    // cannot hold: the message names the reason, the panel and its flag stay.
+    void brokenEdidLeavesPanelAsItWas() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        const QString path = filePath(QStringLiteral("broken.bin"));
+        QVERIFY(WriteBytes(path, content));
+        std::memcpy(state_.editPanel.displayName, "UNCHANGED", 9);
+        const PanelRecord before = state_.editPanel;
+        for (bool available : {false, true}) {
+            state_.panelDataAvailable = available;
+            warnings_.clear();
+            choose(path);
+            click("loadPanelButton");
+            QCOMPARE(warnings_.size(), 1);
+            QVERIFY2(warnings_[0].startsWith(QStringLiteral("ERROR: Can't import EDID !\n")), qPrintable(warnings_[0]));
+            QVERIFY2(warnings_[0].contains(reason), qPrintable(warnings_[0]));
+            QVERIFY(warnings_[0].endsWith(QStringLiteral("\nThe panel data in memory is unchanged.")));
+            QVERIFY(SameBytes(state_.editPanel, before));
+            QCOMPARE(state_.panelDataAvailable, available);
+        }
     }
 
     void nameFilters() {

@@ -66,6 +66,21 @@ inline const QString kWrongModeFileText = QStringLiteral("ERROR: Wrong format of
 inline const QString kCantLoadModeText = QStringLiteral("ERROR: Can't load mode table !");
 inline const QString kCantWriteModeText = QStringLiteral("ERROR: Can't write mode table !");
 inline const QString kWrongGammaFileText = QStringLiteral("ERROR: Wrong format of gamma table !");
+// EDID files loaded as panel data on the File page: the open dialog's extra
+// filter, listed after the panel files', and the texts of the import's message
+inline const QString kEdidFileFilter = QStringLiteral("EDID (*.bin *.edid *.dat)");
+inline const QString kCantImportEdidText = QStringLiteral("ERROR: Can't import EDID !");
+inline const QString kEdidPanelUnchangedText = QStringLiteral("The panel data in memory is unchanged.");
+inline const QString kEdidWrongChecksumText =
+    QStringLiteral("The checksum is wrong: the EDID may be damaged, so nothing is imported from it.");
+inline const QString kEdidNoTimingText = QStringLiteral("The EDID has no detailed timing to import.");
+inline const QString kEdidBoardCannotHoldText =
+    QStringLiteral("The board cannot hold the values of the preferred timing %1:");
+inline const QString kEdidFailsChecksText =
+    QStringLiteral("The panel made from the preferred timing %1 fails its checks:");
+inline const QString kEdidImportedText = QStringLiteral("EDID imported: the preferred timing %1.");
+inline const QString kEdidDefaultedText = QStringLiteral("Left at their defaults: %1.");
+inline const QString kEdidNotesText = QStringLiteral("Notes:");
 // Gamma/Power page
 inline const QString kGammaPowerTitle = QStringLiteral(" GAMMA/POWER");
 inline const QString kGammaValueRangeText = QStringLiteral("ERROR: Use values between 0 to 255 !");

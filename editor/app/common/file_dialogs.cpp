@@ -89,8 +89,9 @@ QString NameFilterFromStoredText(const QString& storedFilter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-int PickFileToOpen(EditorState& state, QWidget* owner, FileKind kind) {
-    const FileDialogRequest request = RequestFor(owner, kind, false);
+int PickFileToOpen(EditorState& state, QWidget* owner, FileKind kind, const QString& extraFilters) {
+    FileDialogRequest request = RequestFor(owner, kind, false);
+    if (!extraFilters.isEmpty()) request.nameFilter += QStringLiteral(";;") + extraFilters;
     QString path = Choose(request);
     if (path.isEmpty()) return 0;
     // A name typed without extension means the file with the default one,

@@ -34,8 +34,10 @@ FileChooser SetFileChooser(FileChooser chooser);
 QString NameFilterFromStoredText(const QString& storedFilter);
 
 // Shows the open dialog; on a choice sets currentFilePath and fileNameOffset
-// and returns 1, else returns 0 and changes nothing.
-int PickFileToOpen(EditorState& state, QWidget* owner, FileKind kind);
+// and returns 1, else returns 0 and changes nothing. `extraFilters` (Qt
+// filters, ";;" between them) are listed after the kind's own, which stays
+// the one selected.
+int PickFileToOpen(EditorState& state, QWidget* owner, FileKind kind, const QString& extraFilters = QString());
 
 // Shows the save dialog; on a choice sets currentFilePath (with the default
 // extension added when the name has none) and returns 1, else returns 0.

@@ -4,12 +4,14 @@
 #include "editor_strings.h"
 #include "editor_style.h"
 #include "file_dialogs.h"
+#include "file_page_edid.h"
 #include "messages.h"
 #include "pages.h"
 #include "pictures.h"
 #include "ui_FilePage.h"
 
 #include <tolvane/editor_state.h>
+#include <tolvane/file_io.h>
 #include <tolvane/files.h>
 #include <tolvane/panel.h>
 
@@ -61,7 +63,19 @@ void FilePage::newPanel() {
 }
 
 void FilePage::loadPanel() {
-    if (!PickFileToOpen(state_, this, FileKind::Panel)) return;
+    if (!PickFileToOpen(state_, this, FileKind::Panel, kEdidFileFilter)) return;
+    // A display's EDID is recognised by its header, whatever its name, and
+    // becomes panel data like a panel file; the import's message tells which
+    // fields kept their defaults, or why nothing was taken.
+    const EdidFileImport edid = ImportEdidFile(PathFromUtf8(state_.currentFilePath));
+    if (edid.recognised) {
+        if (edid.imported) {
+            state_.editPanel = edid.record;
+            state_.panelDataAvailable = true;
+        }
+        ShowWarning(edid.message);
+        return;
+    }
     bool wrongFormat = false;
     if (ReadPanelFile(state_, wrongFormat)) state_.panelDataAvailable = true;
     else ShowWarning(wrongFormat ? kWrongPanelFileText : kCantLoadPanelText);

@@ -1,5 +1,6 @@
 // The File page of the transfer sheet: new panel data, and loading and saving
-// panel files and mode files. It works on the edit copies; what it changes
+// panel files and mode files; the panel load also takes a display's EDID
+// file (see file_page_edid.h). It works on the edit copies; what it changes
 // reaches the committed copies only when the sheet ends with OK.
 #pragma once
 
