@@ -57,4 +57,8 @@ std::string ShellQuote(const std::string& arg);
 // Sets an environment variable of this process (name and value in UTF-8).
 bool SetEnvironment(const std::string& name, const std::string& value);
 
+// The name of this computer, in UTF-8 (a production report names the station
+// that wrote each board); empty when the system gives none.
+std::string HostName();
+
 }  // namespace cli::platform

@@ -34,4 +34,12 @@ bool SetEnvironment(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
+std::string HostName() {
+    char name[256] = "";
+    // A name that fills the buffer may come without its terminating zero.
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    name[sizeof name - 1] = '\0';
+    return name;
+}
+
 }  // namespace cli::platform

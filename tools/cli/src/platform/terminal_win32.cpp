@@ -82,4 +82,11 @@ bool SetEnvironment(const std::string& name, const std::string& value) {
     return SetEnvironmentVariableW(n.c_str(), v.c_str()) != 0 && crt;
 }
 
+std::string HostName() {
+    wchar_t name[256] = L"";
+    DWORD size = static_cast<DWORD>(sizeof name / sizeof name[0]);
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return {};
+    return Utf8FromWide(std::wstring(name, size));
+}
+
 }  // namespace cli::platform

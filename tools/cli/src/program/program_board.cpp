@@ -15,6 +15,7 @@
 #include "file_policy.h"
 #include "files/record_files.h"
 #include "platform/worker_processes.h"
+#include "sha256.h"
 #include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "tolvane/modes.h"
@@ -138,8 +139,14 @@ std::vector<Block> Blocks(const ProgramImages& images, PanelImage& image, GammaT
 
 // Tells the parent of a backup as soon as it is on disk: should the worker
 // die afterwards, the parent still names it in the report and restore line.
-void Saved(int address, const char* what, const std::string& path, bool errors) {
-    EmitToParent({{"ev", "backup"}, {"address", address}, {"what", what}, {"path", path}, {"errors", errors}});
+// `before` holds the SHA-256 of each block the file keeps, as read.
+void Saved(int address, const char* what, const std::string& path, bool errors, const Json& before) {
+    EmitToParent({{"ev", "backup"},
+                  {"address", address},
+                  {"what", what},
+                  {"path", path},
+                  {"errors", errors},
+                  {"sha256", before}});
 }
 
 }  // namespace
@@ -154,6 +161,7 @@ bool BoardWriter::Program(int address) {
     Run run;
     run.address = address;
     const auto start = Clock::now();
+    const auto startedAt = std::chrono::system_clock::now();
     Json r = {
         {"ev", "result"}, {"address", address}, {"version", nullptr}, {"verify", verify_ ? "not reached" : "off"}};
     std::string error;
@@ -163,6 +171,8 @@ bool BoardWriter::Program(int address) {
     r["step"] = ok ? Json(nullptr) : Json(run.step);
     r["error"] = ok ? Json(nullptr) : Json(error.empty() ? "stopped by Ctrl-C before the step ended" : error);
     r["durationMs"] = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    r["start"] = IsoUtc(startedAt);
+    r["end"] = IsoUtc(std::chrono::system_clock::now());
     EmitToParent(r);
     return ok;
 }
@@ -242,7 +252,8 @@ bool BoardWriter::Backup(Run& run, std::string& error) {
         ImageToModeTable(modes, file.modes);
         const std::string path = BackupPath(backupDir_, device_, run.address, "modes", ".MOD");
         if (!SaveRecordFile(path, file, error)) return false;
-        Saved(run.address, "modes", path, HasCheckError(CheckModeTable(file.modes)));
+        Saved(run.address, "modes", path, HasCheckError(CheckModeTable(file.modes)),
+              {{"modes", Sha256Hex(modes.bytes, sizeof modes.bytes)}});
     }
     return true;
 }
@@ -264,7 +275,9 @@ bool BoardWriter::BackupPanel(Run& run, const PanelImage& image, GammaTable& gam
     const std::string number = std::to_string(images_.slot);
     const std::string path = BackupPath(backupDir_, device_, run.address, "panel" + number, ".PNL");
     if (!SaveRecordFile(path, file, error)) return false;
-    Saved(run.address, "panel", path, HasCheckError(CheckPanelRecord(file.panel)));
+    Json before = {{"panel", Sha256Hex(image.bytes, sizeof image.bytes)}};
+    if (gotGamma) before["gamma"] = Sha256Hex(gamma.level, sizeof gamma.level);
+    Saved(run.address, "panel", path, HasCheckError(CheckPanelRecord(file.panel)), before);
     if (!gotGamma || oldUsesGamma) return true;
     // A panel write of that file writes no gamma table (its image uses none):
     // the table the job overwrites is kept as its bytes too.
@@ -273,7 +286,7 @@ bool BoardWriter::BackupPanel(Run& run, const PanelImage& image, GammaTable& gam
         error = WriteFailure(PathFromUtf8(raw), "cannot write the backup", errno);
         return false;
     }
-    Saved(run.address, "gamma", raw, false);
+    Saved(run.address, "gamma", raw, false, {{"gamma", before["gamma"]}});
     return true;
 }
 

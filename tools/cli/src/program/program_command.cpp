@@ -47,6 +47,11 @@ void RegisterProgramCommands(Registry& r) {
         c.app->add_option("--addresses", p.addresses, "Device addresses on each line, e.g. 1,5,9 or 0x05 (not 255)");
     c.app->add_flag("--scan", p.scan, "Write to every board that answers on each line")->excludes(a->addresses);
     c.Job("--job", p.jobFile, "Job file (JSON, see docs/program-job.md)");
+    // Checked with the job's files (an input: never the new report), like the
+    // paths a job file names: the example of the command stays one run.
+    c.app->add_option("--retry-failed", p.retryFailed,
+                      "Report of an earlier run of this job: write again only the boards it names as failed or "
+                      "interrupted");
     c.app->add_option("DEVICE", p.devices, "Serial devices, one worker each (e.g. /dev/serial/by-id/*)");
     c.Devices(p.devices).Board(BoardUse::Answers).ChangesBoard();
     c.Example("program --panel PANEL --slot 2 --modes MODES --verify --backup-dir BACKUPDIR --report REPORT DEVICE");

@@ -1,11 +1,13 @@
 // The job of the program command: its options, its JSON file, its images.
 #include "program/program_job.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
 #include "board/board_write.h"
 #include "console/console_common.h"
+#include "file_policy.h"
 #include "files/record_files.h"
 #include "sha256.h"
 #include "text_out.h"
@@ -136,7 +138,7 @@ bool BuildJob(const ProgramArgs& args, ProgramJob& job, std::string& error) {
     // addresses or --scan apply to every line.
     if (!args.devices.empty()) {
         job.lines.clear();
-        for (const std::string& d : args.devices) job.lines.push_back({d, {}, false});
+        for (const std::string& d : args.devices) job.lines.push_back({"", d, {}, false});
     }
     for (ProgramLine& line : job.lines) {
         if (args.scan) {
@@ -177,6 +179,44 @@ Json ImageHashes(const ProgramImages& images) {
     if (images.hasPanel && images.withGamma) j["gammaTable"] = Sha256Hex(images.gamma.level, sizeof images.gamma.level);
     if (images.hasModes) j["modeTable"] = Sha256Hex(images.modes.bytes, sizeof images.modes.bytes);
     return j;
+}
+
+bool JobIdentity(const ProgramJob& job, std::string& id, std::string& error) {
+    // Far beyond any panel or mode file, JSON forms included.
+    constexpr std::size_t kMostFileBytes = 16u << 20;
+    std::string all;
+    for (const auto& [name, path] : {std::pair<const char*, const std::string&>{"panel", job.panelFile},
+                                     std::pair<const char*, const std::string&>{"modes", job.modesFile}}) {
+        if (path.empty()) continue;
+        std::string bytes;
+        if (!ReadSmallFile(PathFromUtf8(path), kMostFileBytes, bytes, error)) return false;
+        // The name and the size first: no two different sets of files give the same text.
+        all += std::string(name) + " " + std::to_string(bytes.size()) + "\n" + bytes;
+    }
+    id = Sha256Hex(reinterpret_cast<const uint8_t*>(all.data()), all.size());
+    return true;
+}
+
+std::string IsoUtc(std::chrono::system_clock::time_point t) {
+    using namespace std::chrono;
+    const int64_t ms = duration_cast<milliseconds>(t.time_since_epoch()).count();
+    // Days and the time of day, rounded down also before 1970.
+    int64_t days = ms / 86400000, rest = ms % 86400000;
+    if (rest < 0) rest += 86400000, --days;
+    // The civil date of a day count (the proleptic Gregorian calendar, in
+    // eras of 400 years), without gmtime, which is neither thread-safe nor
+    // spelled the same on every system.
+    const int64_t z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+    const int64_t day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = yoe + era * 400 + (month <= 2);
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600000),
+                  static_cast<long long>(rest / 60000 % 60), static_cast<long long>(rest / 1000 % 60),
+                  static_cast<long long>(rest % 1000));
+    return text;
 }
 
 std::string ToHex(const uint8_t* data, std::size_t n) {

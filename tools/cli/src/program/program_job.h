@@ -3,6 +3,7 @@
 // command line, a JSON job file, or both.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 namespace cli {
 
 struct ProgramLine {
+    std::string position;  // the fixture position ("A1"); empty when the job names none
     std::string device;
     std::vector<int> addresses;  // 0..254, written one after the other
     bool scan = false;           // every address that answers instead
@@ -29,11 +31,16 @@ struct ProgramJob {
     std::string backupDir;  // empty: no backup
     std::string report;     // empty: no report file
     std::vector<ProgramLine> lines;
+    std::string continues;  // the report whose failed boards this run retries (absolute); empty: none
+    // Set by the command before the run, for the report.
+    std::string identity;  // JobIdentity of the files
+    std::string station;   // the host name
 };
 
 // What the command line gave; unset parts are taken from the job file.
 struct ProgramArgs {
     std::string panelFile, modesFile, backupDir, report, jobFile, addresses;
+    std::string retryFailed;  // --retry-failed: the report whose failed boards are run again
     int slot = 0;
     bool verify = false, scan = false, addressGiven = false, force = false;
     bool addressesGiven = false;  // --addresses was given, also as ""
@@ -73,6 +80,15 @@ Json ImageHashes(const ProgramImages& images);
 // The worker's instructions for one line, passed as its single argument.
 Json WorkerSpec(const ProgramJob& job, const ProgramLine& line, const ProgramImages& images);
 bool SpecToImages(const Json& spec, ProgramImages& images, std::string& error);
+
+// The identity of the job's input files: the SHA-256 over each file's name
+// in the job ("panel", "modes"), its size and its bytes, in that order. The
+// files' names on disk take no part. False with a message when one cannot
+// be read.
+bool JobIdentity(const ProgramJob& job, std::string& id, std::string& error);
+
+// "2026-12-08T04:05:06.123Z": UTC, milliseconds, whatever the local time zone.
+std::string IsoUtc(std::chrono::system_clock::time_point t);
 
 // Hex text of bytes and back.
 std::string ToHex(const uint8_t* data, std::size_t n);

@@ -1,11 +1,13 @@
 // The job file of the program command: JSON, every key optional, unknown or
 // repeated keys refused, paths taken from the job file's folder.
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <vector>
 
 #include "file_policy.h"
 #include "platform/serial_devices.h"
+#include "port_map.h"
 #include "program/program_job.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
@@ -72,10 +74,19 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
         return false;
     }
     for (const auto& [key, value] : j.items())
-        if (key != "device" && key != "address" && key != "addresses" && key != "scan") {
-            error = "unknown key \"" + key + "\" in a line (known: device, address, addresses, scan)";
+        if (key != "position" && key != "device" && key != "address" && key != "addresses" && key != "scan") {
+            error = "unknown key \"" + key + "\" in a line (known: position, device, address, addresses, scan)";
             return false;
         }
+    if (!TakeString(j, "position", line.position, error)) return false;
+    // Shown in the live view, the table and the messages: plain text only.
+    if (j.contains("position") &&
+        (line.position.empty() || std::any_of(line.position.begin(), line.position.end(), [](char c) {
+             return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+         }))) {
+        error = "a line's \"position\" must be a name such as \"A1\", without control characters";
+        return false;
+    }
     if (!TakeString(j, "device", line.device, error)) return false;
     if (line.device.empty()) {
         error = "a line has no \"device\"";
@@ -83,8 +94,10 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
     }
     // A device path in the job is taken as it is: /dev paths are absolute, a
     // relative one (an emulated board's link) is beside the job file. A
-    // Windows COM port is a name, not a path.
-    if (!platform::IsDeviceName(line.device)) line.device = Resolve(base, line.device);
+    // Windows COM port is a name, not a path, and so is a network line
+    // (rfc2217://HOST:PORT, tcp://HOST:PORT).
+    if (!platform::IsDeviceName(line.device) && !vantrel::IsNetworkName(line.device))
+        line.device = Resolve(base, line.device);
     const int given = j.contains("address") + j.contains("addresses") + j.contains("scan");
     if (given > 1) {
         error = "line " + line.device + ": give one of \"address\", \"addresses\" and \"scan\"";
@@ -145,7 +158,20 @@ bool JobFromJson(const Json& j, const fs::path& base, ProgramJob& job, std::stri
         }
         for (const Json& entry : j["lines"]) {
             ProgramLine line;
-            if (!LineFromJson(entry, base, line, e)) return false;
+            const std::string number = "\"lines\" entry " + std::to_string(job.lines.size() + 1);
+            if (!LineFromJson(entry, base, line, e)) {
+                e = number + ": " + e;
+                return false;
+            }
+            // One position is one place in the fixture: a second line there
+            // would make its reports and retries ambiguous.
+            for (std::size_t k = 0; k < job.lines.size() && !line.position.empty(); ++k)
+                if (job.lines[k].position == line.position) {
+                    e = number + " (" + line.device + "): the position \"" + line.position + "\" is already entry " +
+                        std::to_string(k + 1) + "'s (" + job.lines[k].device +
+                        "); each position names one place in the fixture";
+                    return false;
+                }
             job.lines.push_back(line);
         }
     }

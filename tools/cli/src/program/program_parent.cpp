@@ -9,8 +9,11 @@
 #include <filesystem>
 
 #include "declared_files.h"
+#include "platform/serial_devices.h"
 #include "platform/terminal.h"
 #include "platform/worker_processes.h"
+#include "port_map.h"
+#include "program/program_retry.h"
 #include "program/program_rows.h"
 #include "program/program_worker.h"
 #include "tolvane/file_io.h"
@@ -21,11 +24,23 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// The device a line's path leads to: a by-path or by-id link's tty, so that
+// the report says which adapter it was that day. Network lines and Windows
+// port names are names, not paths, and stay as given, as does a path that
+// does not lead anywhere now.
+std::string ResolvedDevice(const std::string& device) {
+    if (platform::IsDeviceName(device) || vantrel::IsNetworkName(device)) return device;
+    std::error_code ec;
+    const fs::path target = fs::canonical(PathFromUtf8(device), ec);
+    return ec ? device : Utf8FromPath(target);
+}
+
 class Program {
 public:
     Program(const ProgramJob& job, const ProgramImages& images, Output& o) : job_(job), images_(images), o_(o) {
         for (std::size_t i = 0; i < job.lines.size(); ++i) {
             lines_.emplace_back(job.lines[i]);
+            lines_.back().resolved = ResolvedDevice(job.lines[i].device);
             if (job.lines[i].scan) rows_.emplace_back(i, Json(nullptr));
             for (int a : job.lines[i].addresses) rows_.emplace_back(i, Json(a));
         }
@@ -74,6 +89,7 @@ private:
                     l.running = false;
                     l.exitCode = ev.exitCode;
                     l.why = ev.why;
+                    l.endedAt = IsoUtc(std::chrono::system_clock::now());
                 }
             }
             if (progress_ && Clock::now() - lastDraw > std::chrono::milliseconds(100)) {
@@ -100,7 +116,8 @@ private:
             rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                                        [i](const Row& r) { return r.line == i && r.address.is_null(); }),
                         rows_.end());
-        if (!progress_) Message(lines_[i].spec.device + ": " + Plural(found.size(), "board", "boards") + " answered");
+        if (!progress_)
+            Message(LineName(lines_[i].spec) + ": " + Plural(found.size(), "board", "boards") + " answered");
     }
 
     void Handle(std::size_t i, const Json& ev) {
@@ -116,12 +133,15 @@ private:
             const std::string what = ev.value("what", std::string());
             r->backups[what] = ev.value("path", std::string());
             if (ev.value("errors", false)) r->withErrors.insert(what);
+            const Json hashes = ev.value("sha256", Json::object());
+            if (hashes.is_object()) r->before.update(hashes);
         } else if (kind == "result") {
             r->result = ev;
             if (!progress_) Message(DescribeRow(View(), *r));
         } else if (kind == "step") {
             const std::string step = ev.value("step", std::string());
             if (step != r->step && !progress_) Message(RowName(View(), *r) + ": " + step);
+            if (r->started.is_null()) r->started = IsoUtc(std::chrono::system_clock::now());
             r->step = step;
             r->done = ev.value("done", 0u);
             r->total = ev.value("total", 0u);
@@ -135,17 +155,23 @@ private:
         const Line& l = lines_[i];
         std::string why = l.fatal.empty() ? l.why : l.fatal;
         if (why.empty()) why = "the worker ended (status " + std::to_string(l.exitCode) + ") without a result";
+        const Json ended = l.endedAt.is_null() ? Json(IsoUtc(std::chrono::system_clock::now())) : l.endedAt;
         for (Row& r : rows_) {
             if (r.line != i || !r.result.is_null()) continue;
             const bool past = r.step == "verify" || r.step == "reset";
             r.result = {{"address", r.address},
                         {"version", nullptr},
                         {"result", "failed"},
-                        {"state", r.step == "write" ? "half-written" : past ? "written" : "untouched"},
+                        {"state", r.step == "write" ? "half-written"
+                                  : past            ? "written"
+                                                    : "untouched"},
                         {"step", r.step},
                         {"error", why},
                         {"verify", "not reached"},
-                        {"durationMs", 0}};
+                        {"durationMs", 0},
+                        // A board never begun has no time of its own.
+                        {"start", r.started},
+                        {"end", r.started.is_null() ? Json(nullptr) : ended}};
         }
     }
 
@@ -177,7 +203,7 @@ private:
                 current = &r;
             }
         }
-        std::string text = lines_[i].spec.device + "  ";
+        std::string text = LineName(lines_[i].spec) + "  ";
         if (current != nullptr) {
             const unsigned pct = current->total ? std::min(100u, current->done * 100 / current->total) : 0;
             std::string bar(pct / 5, '#');
@@ -208,6 +234,8 @@ int CheckJobFiles(const ProgramArgs& args, const ProgramJob& job, Output& o) {
     std::vector<PolicyFile> files = {{FileRole::Input, job.panelFile, 0},
                                      {FileRole::Input, job.modesFile, 0},
                                      {FileRole::Job, args.jobFile, 0},
+                                     // Read, and never the new report.
+                                     {FileRole::Input, args.retryFailed, kMostReportBytes},
                                      {FileRole::BackupDir, job.backupDir, 0},
                                      {FileRole::Report, job.report, 0}};
     std::vector<std::string> devices;
@@ -227,6 +255,15 @@ int RunProgram(const ProgramArgs& args, Output& o) {
     if (const int refused = CheckJobFiles(args, job, o)) return refused;
     ProgramImages images;
     if (!LoadImages(job, images, o)) return 2;
+    if (!JobIdentity(job, job.identity, error)) {
+        o.Error() << error << "; nothing was sent";
+        return 2;
+    }
+    if (!args.retryFailed.empty()) {
+        const RetryPlan plan = NarrowToFailed(args.retryFailed, images, job, o);
+        if (plan != RetryPlan::Run) return plan == RetryPlan::Nothing ? 0 : 2;
+    }
+    job.station = platform::HostName();
     if (!job.backupDir.empty()) {
         // Absolute, so that the restore lines work from any folder.
         std::error_code ec;

@@ -21,18 +21,22 @@ struct Row {
     unsigned done = 0, total = 0;
     Json result;                       // the worker's result event, null until it came
     Json backups = Json::object();     // "panel", "gamma", "modes": each backup as soon as it was saved
+    Json before = Json::object();      // "panel", "gamma", "modes": the SHA-256 of each block backed up
     std::set<std::string> withErrors;  // backups in which the checks find errors: restored with --force
+    Json started;                      // when the parent saw the board's first step (ISO text), or null
     Row(std::size_t l, Json a) : line(l), address(std::move(a)) {}
 };
 
 struct Line {
     ProgramLine spec;
+    std::string resolved;  // the device the path leads to (a link's target), else as given
     std::size_t worker = 0;
     bool running = false;  // started, and its end not yet seen
     bool ended = false;    // the worker's "end" came
     std::string fatal;
     int exitCode = 0;
     std::string why;  // how the worker ended, when it did not exit by itself
+    Json endedAt;     // when the parent saw the worker end (ISO text), or null
     explicit Line(ProgramLine s) : spec(std::move(s)) {}
 };
 
@@ -45,7 +49,9 @@ struct Outcome {
     bool interrupted = false;
 };
 
-// "DEVICE address A" or "DEVICE (scan)".
+// "POSITION (DEVICE)", or "DEVICE" for a line without a position.
+std::string LineName(const ProgramLine& line);
+// "LINE address A" or "LINE (scan)", LINE as LineName says.
 std::string RowName(const Outcome& x, const Row& r);
 // "NAME: ok (1.20 s)" or "NAME: FAILED at STEP (STATE): ERROR".
 std::string DescribeRow(const Outcome& x, const Row& r);

@@ -13,6 +13,7 @@
 #include "tolvane/file_io.h"
 #include "tolvane/files.h"
 #include "vantrel.h"
+#include "version.h"
 
 namespace cli {
 namespace {
@@ -35,10 +36,15 @@ std::string PadRight(std::string s, std::size_t width) {
     return s;
 }
 
+Json NullWhenEmpty(const std::string& s) { return s.empty() ? Json(nullptr) : Json(s); }
+
 Json ReportLine(const Outcome& x, const Row& r) {
     const Json& res = r.result;
+    const Line& line = x.lines[r.line];
     Json j;
-    j["port"] = x.lines[r.line].spec.device;
+    j["position"] = NullWhenEmpty(line.spec.position);
+    j["port"] = line.spec.device;
+    j["device"] = line.resolved;
     j["address"] = r.address;
     j["version"] = res.value("version", Json(nullptr));
     j["slot"] = x.images.hasPanel ? Json(x.images.slot) : Json(nullptr);
@@ -47,21 +53,37 @@ Json ReportLine(const Outcome& x, const Row& r) {
     j["step"] = res["step"];
     j["error"] = res["error"];
     j["verify"] = res["verify"];
+    j["sha256Before"] = r.before.empty() ? Json(nullptr) : r.before;
     j["sha256"] = res["state"] == "untouched" ? Json(nullptr) : ImageHashes(x.images);
     j["durationMs"] = res["durationMs"];
     j["backups"] = r.backups;
     const std::string restore = RestoreLine(x, r);
     j["restore"] = restore.empty() ? Json(nullptr) : Json(restore);
+    j["start"] = res.value("start", Json(nullptr));
+    j["end"] = res.value("end", Json(nullptr));
+    j["station"] = x.job.station;
+    j["toolVersion"] = kToolVersion;
+    j["job"] = x.job.identity;
+    j["continues"] = NullWhenEmpty(x.job.continues);
     return j;
 }
 
 void WriteTable(const Outcome& x, Output& o) {
-    std::size_t port = 4;
-    for (const Row& r : x.rows) port = std::max(port, Shown(x.lines[r.line].spec.device));
+    std::size_t port = 4, position = 0;
+    for (const Row& r : x.rows) {
+        port = std::max(port, Shown(x.lines[r.line].spec.device));
+        position = std::max(position, Shown(x.lines[r.line].spec.position));
+    }
+    // The POSITION column only when the job names positions.
+    if (position > 0) position = std::max<std::size_t>(position, 8) + 1;
+    auto positionOf = [&](const Row& r) {
+        const std::string& p = x.lines[r.line].spec.position;
+        return position == 0 ? std::string() : PadRight(p.empty() ? "-" : p, position);
+    };
     char rest[512];
     std::snprintf(rest, sizeof rest, " %5s %7s %-11s %-8s %-12s %-11s %8s", "ADDR", "VERSION", "RESULT", "STEP",
                   "STATE", "VERIFY", "TIME");
-    o.out << PadRight("PORT", port) << rest << "\n";
+    o.out << (position == 0 ? std::string() : PadRight("POSITION", position)) << PadRight("PORT", port) << rest << "\n";
     std::size_t ok = 0;
     for (const Row& r : x.rows) {
         const Json& res = r.result;
@@ -72,7 +94,7 @@ void WriteTable(const Outcome& x, Output& o) {
                       version.empty() ? "-" : version.c_str(), Text(res, "result").c_str(),
                       step.empty() ? "-" : step.c_str(), Text(res, "state").c_str(), Text(res, "verify").c_str(),
                       res.value("durationMs", 0) / 1000.0);
-        o.out << PadRight(x.lines[r.line].spec.device, port) << rest << "\n";
+        o.out << positionOf(r) << PadRight(x.lines[r.line].spec.device, port) << rest << "\n";
     }
     o.out << ok << " of " << Plural(x.rows.size(), "board", "boards") << " ok\n" << std::flush;
 }
@@ -100,8 +122,12 @@ bool WriteReport(const Outcome& x, std::string& error) {
 
 }  // namespace
 
+std::string LineName(const ProgramLine& line) {
+    return line.position.empty() ? line.device : line.position + " (" + line.device + ")";
+}
+
 std::string RowName(const Outcome& x, const Row& r) {
-    return x.lines[r.line].spec.device +
+    return LineName(x.lines[r.line].spec) +
            (r.address.is_null() ? std::string(" (scan)") : " address " + DumpJsonLine(r.address));
 }
 

@@ -2,6 +2,7 @@
 // the line, scans it when asked, and writes each board in turn.
 #include "program/program_worker.h"
 
+#include <chrono>
 #include <vector>
 
 #include "board/board_commands.h"
@@ -27,12 +28,22 @@ std::vector<int> Scan(int& tried) {
     return found;
 }
 
+// When the worker began: a failure of the whole line (the open, the scan)
+// spans the boards' time from there.
+std::chrono::system_clock::time_point workerStart;
+
 Json LineFailure(const Json& address, const std::string& step, const std::string& error) {
-    return {{"ev", "result"},       {"address", address},
-            {"version", nullptr},   {"result", StopRequested() ? "interrupted" : "failed"},
-            {"state", "untouched"}, {"step", step},
-            {"error", error},       {"verify", "not reached"},
-            {"durationMs", 0}};
+    return {{"ev", "result"},
+            {"address", address},
+            {"version", nullptr},
+            {"result", StopRequested() ? "interrupted" : "failed"},
+            {"state", "untouched"},
+            {"step", step},
+            {"error", error},
+            {"verify", "not reached"},
+            {"durationMs", 0},
+            {"start", IsoUtc(workerStart)},
+            {"end", IsoUtc(std::chrono::system_clock::now())}};
 }
 
 // Scans the line; a scan stopped before its end gets a result of its own,
@@ -55,6 +66,7 @@ std::vector<int> ScanLine() {
 }  // namespace
 
 int RunProgramWorker(const std::string& specJson) {
+    workerStart = std::chrono::system_clock::now();
     platform::WatchForWorkerStop();
     const Json spec = Json::parse(specJson, nullptr, false);
     ProgramImages images;

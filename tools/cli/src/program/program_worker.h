@@ -4,10 +4,11 @@
 // as JSON lines on stdout:
 //   {"ev":"scan","found":[...],"complete":C}                 after a scan (C: false when stopped)
 //   {"ev":"step","address":A,"step":S,"done":D,"total":T}    progress
-//   {"ev":"backup","address":A,"what":W,"path":P,"errors":E} a backup file, once saved
-//                                                            (W: panel, gamma, modes; E: the checks
-//                                                            find errors in it)
-//   {"ev":"result","address":A,...}                          one per board (A null: the scan)
+//   {"ev":"backup","address":A,"what":W,"path":P,"errors":E,"sha256":H}
+//                                                            a backup file, once saved (W: panel,
+//                                                            gamma, modes; E: the checks find errors
+//                                                            in it; H: {block: SHA-256} as read)
+//   {"ev":"result","address":A,...,"start":T,"end":T}        one per board (A null: the scan)
 //   {"ev":"end"}                                             last line
 // A "stop" line on its standard input, or a Ctrl-C of its own, stops it after
 // the transaction on the wire (platform/worker_processes.h).
