@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build/fuzz
-all_targets=(fuzz_frame_parser fuzz_file_loaders fuzz_typed_numbers fuzz_json_reader fuzz_gamma_csv fuzz_edid)
+all_targets=(fuzz_frame_parser fuzz_telnet_decoder fuzz_file_loaders fuzz_typed_numbers fuzz_json_reader fuzz_gamma_csv fuzz_edid)
 # Targets may be named after the seconds: scripts/fuzz.sh 300 fuzz_json_reader
 targets=("${@:2}")
 [ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
@@ -52,7 +52,7 @@ for target in "${targets[@]}"; do
   printf '%-20s %12s %9s %s\n' "$target" "${runs:-?}" "$found" "$log"
   if [ "$found" -ne 0 ] || [ -z "$runs" ]; then
     status=1
-    grep -m5 -E 'ERROR|SUMMARY|differs|loader:|typed numbers:|json reader:|gamma csv:|edid:' "$log" || tail -20 "$log"
+    grep -m5 -E 'ERROR|SUMMARY|differs|loader:|typed numbers:|json reader:|gamma csv:|edid:|telnet decoder:' "$log" || tail -20 "$log"
   fi
 done
 exit $status

@@ -1,10 +1,11 @@
 #include "net_socket.h"
 
 #include <chrono>
+#include <ctime>
 
 #if defined(_WIN32)
 #ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
+#define _WIN32_WINNT 0x0602  // GetAddrInfoExCancel
 #endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -66,7 +67,8 @@ int Remaining(std::chrono::steady_clock::time_point deadline) {
 }
 
 // One address: non-blocking connect, then wait for its outcome.
-Socket ConnectOne(const addrinfo* a, std::chrono::steady_clock::time_point deadline, std::string& problem) {
+template <typename AddressInfo>
+Socket ConnectOne(const AddressInfo* a, std::chrono::steady_clock::time_point deadline, std::string& problem) {
     Socket s = static_cast<Socket>(socket(a->ai_family, a->ai_socktype, a->ai_protocol));
     if (s == kNoSocket) {
         problem = Describe(LastError());
@@ -112,6 +114,152 @@ Socket ConnectOne(const addrinfo* a, std::chrono::steady_clock::time_point deadl
     return s;
 }
 
+// The addresses of a host, given back to the system with the object.
+#if defined(_WIN32)
+using AddressInfo = ADDRINFOEXW;
+void FreeAddresses(AddressInfo* list) { FreeAddrInfoExW(list); }
+#else
+using AddressInfo = addrinfo;
+void FreeAddresses(AddressInfo* list) { freeaddrinfo(list); }
+#endif
+class Addresses {
+public:
+    Addresses() = default;
+    explicit Addresses(AddressInfo* list) : list_(list) {}
+    ~Addresses() {
+        if (list_ != nullptr) FreeAddresses(list_);
+    }
+    Addresses(Addresses&& other) noexcept : list_(other.list_) { other.list_ = nullptr; }
+    Addresses(const Addresses&) = delete;
+    Addresses& operator=(const Addresses&) = delete;
+    const AddressInfo* first() const { return list_; }
+
+private:
+    AddressInfo* list_ = nullptr;
+};
+
+constexpr const char* kLookupTimedOut = "timed out looking up the host name (is the name server reachable?)";
+
+// A name server that does not answer can hold a lookup for many seconds,
+// longer than the whole connect may take. Names are therefore looked up by
+// the system's own threads and given up at the deadline: what cannot be
+// cancelled then is left to finish by itself, with the request block it
+// writes into (a few hundred bytes, once per such lookup). Neither this
+// module's code nor its stack is involved any more, so the library may be
+// unloaded meanwhile. Numeric addresses need no lookup.
+#if defined(_WIN32)
+}  // namespace
+}  // namespace vantrel::net
+// Not declared by every MinGW's headers; in ws2_32 since Windows 8.
+extern "C" WINSOCK_API_LINKAGE INT WSAAPI GetAddrInfoExCancel(LPHANDLE lpHandle);
+extern "C" WINSOCK_API_LINKAGE INT WSAAPI GetAddrInfoExOverlappedResult(LPOVERLAPPED lpOverlapped);
+namespace vantrel::net {
+namespace {
+
+std::wstring Wide(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+Addresses Resolve(const std::string& host, const std::string& port, std::chrono::steady_clock::time_point deadline,
+                  std::string& problem) {
+    const std::wstring wideHost = Wide(host), widePort = Wide(port);
+    ADDRINFOEXW hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICHOST;
+    ADDRINFOEXW* list = nullptr;
+    if (GetAddrInfoExW(wideHost.c_str(), widePort.c_str(), NS_ALL, nullptr, &hints, &list, nullptr, nullptr, nullptr,
+                       nullptr) == 0)
+        return Addresses(list);
+    hints.ai_flags = 0;
+    struct Lookup {
+        OVERLAPPED overlapped{};
+        ADDRINFOEXW* result = nullptr;
+        HANDLE cancel = nullptr;
+    };
+    auto* lookup = new Lookup;
+    lookup->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int state = lookup->overlapped.hEvent == nullptr
+                    ? WSAEINVAL
+                    : GetAddrInfoExW(wideHost.c_str(), widePort.c_str(), NS_ALL, nullptr, &hints, &lookup->result,
+                                     nullptr, &lookup->overlapped, nullptr, &lookup->cancel);
+    if (state == WSA_IO_PENDING) {
+        if (WaitForSingleObject(lookup->overlapped.hEvent, static_cast<DWORD>(Remaining(deadline))) != WAIT_OBJECT_0 &&
+            (GetAddrInfoExCancel(&lookup->cancel) != 0 ||
+             WaitForSingleObject(lookup->overlapped.hEvent, 1000) != WAIT_OBJECT_0)) {
+            problem = kLookupTimedOut;
+            return {};
+        }
+        state = GetAddrInfoExOverlappedResult(&lookup->overlapped);
+    } else if (state != 0) {
+        // A system without asynchronous lookups (before Windows 8): the plain wait.
+        state = GetAddrInfoExW(wideHost.c_str(), widePort.c_str(), NS_ALL, nullptr, &hints, &lookup->result, nullptr,
+                               nullptr, nullptr, nullptr);
+    }
+    Addresses found(state == 0 ? lookup->result : nullptr);
+    if (lookup->overlapped.hEvent != nullptr) CloseHandle(lookup->overlapped.hEvent);
+    delete lookup;
+    if (state != 0) problem = state == WSA_E_CANCELLED ? kLookupTimedOut : "unknown host";
+    return found;
+}
+#else
+Addresses Resolve(const std::string& host, const std::string& port, std::chrono::steady_clock::time_point deadline,
+                  std::string& problem) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) == 0) return Addresses(list);
+    hints.ai_flags = 0;
+#if defined(__GLIBC__)
+    struct Lookup {
+        std::string host, port;
+        addrinfo hints;
+        gaicb request{};
+    };
+    auto* lookup = new Lookup{host, port, hints};
+    lookup->request.ar_name = lookup->host.c_str();
+    lookup->request.ar_service = lookup->port.c_str();
+    lookup->request.ar_request = &lookup->hints;
+    gaicb* requests[] = {&lookup->request};
+    if (getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0) {
+        delete lookup;
+        problem = "cannot look up the host name";
+        return {};
+    }
+    int state;
+    while ((state = gai_error(&lookup->request)) == EAI_INPROGRESS) {
+        const int left = Remaining(deadline);
+        if (left == 0) break;
+        const timespec wait{left / 1000, (left % 1000) * 1000000L};
+        gai_suspend(requests, 1, &wait);  // a signal ends it early: look again
+    }
+    if (state == EAI_INPROGRESS && gai_cancel(&lookup->request) == EAI_NOTCANCELED) {
+        problem = kLookupTimedOut;
+        return {};
+    }
+    state = gai_error(&lookup->request);
+    Addresses found(state == 0 ? lookup->request.ar_result : nullptr);
+    delete lookup;
+    if (state != 0) problem = state == EAI_CANCELED ? kLookupTimedOut : "unknown host";
+    return found;
+#else
+    (void)deadline;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0) {
+        problem = "unknown host";
+        return {};
+    }
+    return Addresses(list);
+#endif
+}
+#endif
+
 }  // namespace
 
 #if defined(_WIN32)
@@ -127,24 +275,16 @@ void Cleanup() {}
 
 Socket Connect(const std::string& host, const std::string& port, int timeoutMs, std::string& problem) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* list = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-    if (resolved != 0) {
-        problem = "unknown host";
-        return kNoSocket;
-    }
+    Addresses list = Resolve(host, port, deadline, problem);
+    if (list.first() == nullptr) return kNoSocket;
     Socket s = kNoSocket;
     problem = "no address";
-    for (const addrinfo* a = list; a != nullptr && s == kNoSocket; a = a->ai_next) {
+    // (MinGW names the type of ai_next by another tag: hence the cast.)
+    for (auto a = list.first(); a != nullptr && s == kNoSocket; a = reinterpret_cast<const AddressInfo*>(a->ai_next)) {
         problem.clear();
         s = ConnectOne(a, deadline, problem);
         if (Remaining(deadline) == 0) break;
     }
-    freeaddrinfo(list);
     return s;
 }
 

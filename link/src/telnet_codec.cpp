@@ -77,13 +77,19 @@ bool Negotiator::Theirs(std::uint8_t option) { return option == kBinary || optio
 
 Bytes Negotiator::Start() {
     Bytes out;
+    out.reserve(15);
+    auto offer = [&out](std::uint8_t verb, std::uint8_t option) {
+        out.push_back(kIac);
+        out.push_back(verb);
+        out.push_back(option);
+    };
     for (std::uint8_t option : {kBinary, kSuppressGoAhead, kComPort}) {
         us_[option].pending = true;
-        out.insert(out.end(), {kIac, kWill, option});
+        offer(kWill, option);
     }
     for (std::uint8_t option : {kBinary, kSuppressGoAhead}) {
         him_[option].pending = true;
-        out.insert(out.end(), {kIac, kDo, option});
+        offer(kDo, option);
     }
     return out;
 }

@@ -1,13 +1,16 @@
 // Boards behind a serial server: tolvane2-cli ports shows network devices
 // beside local ones, and a device that does not open says which server and
-// what happened.
+// what happened; scan through a server.
+#include "../link/ser2net_process.h"
 #include "cli_harness.h"
+#include "vantrel_board/board.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 
@@ -94,6 +97,39 @@ TEST_F(CliNetwork, AFailedOpenNamesTheServerAndWhatHappened) {
         EXPECT_NE(r.err.find("cannot open COM1 (" + c.device + "): "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
+}
+
+// A scan through ser2net finds the board as a local scan does, and an address
+// that does not answer costs about as much as on the local line: the probe's
+// time-out, not the network's.
+TEST_F(CliNetwork, ScanThroughAServerKeepsItsProbeTimeOut) {
+    if (!linktest::Ser2netInstalled()) GTEST_SKIP() << "ser2net is not installed (Debian package ser2net)";
+    vantrel_board::Options options;
+    options.address = 7;
+    vantrel_board::Board board(options);
+    ASSERT_TRUE(board.Start()) << board.LastError();
+    linktest::Ser2net server(board.SlavePath(), true);
+    ASSERT_TRUE(server.Ready()) << "ser2net did not start";
+
+    constexpr int kProbeMs = 10, kMissing = 254;
+    auto scan = [](const std::string& device, double& seconds) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Result r = Cli({"--device", device, "--json", "scan", "--timeout-ms", std::to_string(kProbeMs)});
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(r.code, 0) << device << ": " << r.err;
+        const auto j = nlohmann::json::parse(r.out, nullptr, false);
+        EXPECT_EQ(j["device"], device);
+        ASSERT_EQ(j["devices"].size(), 1u) << r.out;
+        EXPECT_EQ(j["devices"][0]["address"], 7);
+        EXPECT_EQ(j["devices"][0]["version"], nlohmann::json::array({2, 1}));
+    };
+    double local = 0, network = 0;
+    scan(board.SlavePath(), local);
+    scan(server.Name(), network);
+    const double localMs = local * 1000 / kMissing, networkMs = network * 1000 / kMissing;
+    std::printf("per missing address: local %.2f ms, through ser2net %.2f ms\n", localMs, networkMs);
+    EXPECT_GE(networkMs, kProbeMs);
+    EXPECT_LT(networkMs, localMs + 2.0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,7 @@ public:
                               << (rfc2217 ? "telnet(rfc2217),tcp(nodelay)," : "tcp(nodelay),") << "127.0.0.1," << port_
                               << "\n  connector: serialdev," << device << ",57600n81,local\n"
                               << "  options:\n    chardelay: false\n    kickolduser: true\n";
+        std::fflush(nullptr);  // the child would write out what the parent has buffered
         pid_ = fork();
         if (pid_ == 0) {
             std::freopen("/dev/null", "w", stdout);

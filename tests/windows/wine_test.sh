@@ -28,7 +28,9 @@ tmp=$(mktemp -d)
 board_pid=
 board2_pid=
 slow_pids=
+ser2net_pid=
 cleanup() {
+  [ -n "$ser2net_pid" ] && kill "$ser2net_pid" 2>/dev/null && wait "$ser2net_pid" 2>/dev/null
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
   [ -n "$board2_pid" ] && kill "$board2_pid" 2>/dev/null && wait "$board2_pid" 2>/dev/null
   for pid in $slow_pids; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
@@ -108,6 +110,26 @@ cli panel write "$name.PNL" 3 --verify --backup "old-3-$name.PNL" 2> err.txt || 
 [ "$(stat -c %s "old-3-$name.PNL")" = 512 ] || fail "no backup file"
 cli panel read 3 -o back.PNL 2>/dev/null || fail "panel read 3"
 cmp -s "$name.PNL" back.PNL || fail "Panel 3 does not hold what was written"
+
+# The same board behind Debian's ser2net on the loopback, named rfc2217://:
+# Winsock, the telnet layer and the COM-PORT settings of the Windows build.
+if command -v ser2net >/dev/null; then
+  net_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf '%%YAML 1.1\n---\nconnection: &board\n  accepter: telnet(rfc2217),tcp(nodelay),127.0.0.1,%s\n  connector: serialdev,%s,57600n81,local\n  options:\n    chardelay: false\n    kickolduser: true\n' \
+      "$net_port" "$(readlink -f "$tmp/COM1")" > "$tmp/ser2net.yaml"
+  ser2net -n -u -c "$tmp/ser2net.yaml" >/dev/null 2>&1 &
+  ser2net_pid=$!
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$net_port") 2>/dev/null && break; sleep 0.1; done
+  sleep 0.1
+  cli --device "rfc2217://127.0.0.1:$net_port" panel read 3 -o net.PNL 2> err.txt ||
+    fail "panel read through rfc2217://127.0.0.1:$net_port: $(cat err.txt)"
+  cmp -s "$name.PNL" net.PNL || fail "the panel read through ser2net differs from Panel 3"
+  kill "$ser2net_pid"
+  wait "$ser2net_pid" 2>/dev/null || true  # ended by the signal: not a failure
+  ser2net_pid=
+else
+  echo "ser2net is not installed: no panel read through the network under Wine"
+fi
 cli modes read -o "Mödes.MOD" 2>/dev/null || fail "modes read"
 
 # show and to-json on that file, the same as the Linux tool gives.

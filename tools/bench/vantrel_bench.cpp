@@ -4,10 +4,15 @@
 // the board after a write, close the port. The emulated board paces its line
 // at 57600 baud; the wire time of a run is all bytes it received and sent
 // (10 bits a byte), counted in that same run. Prints the median of several
-// runs beside its limit and as a ratio to the wire time.
+// runs beside its limit and as a ratio to the wire time. Then the same
+// commands through Debian's ser2net on the loopback, over RFC 2217 and raw
+// TCP, when ser2net is installed: there every block command of at least
+// 150 ms on the wire must stay within 1.10 x its wire time, connect and close
+// included, and a register round trip within the wire time + 5 ms.
 //   vantrel-bench [runs]
 // Exit status 0 when every case is within its limit, 3 when one is not, 1
 // when a transfer failed, 2 when the board or the port could not be set up.
+#include "ser2net_process.h"
 #include "vantrel.h"
 #include "vantrel_board/board.h"
 
@@ -43,7 +48,17 @@ struct Case {
     std::function<bool()> run;  // true: transferred (and verified)
     Limit limit;
     std::function<bool()> before = nullptr;  // not timed
+    bool block = false;                      // a block transfer: the network limit applies
 };
+
+// Through a serial server: block commands long enough for the connection's
+// own cost to be small, and the register round trip.
+constexpr double kNetworkBlockMinWireMs = 150.0;
+Limit NetworkLimit(const Case& c, double wireMs) {
+    if (c.block) return wireMs >= kNetworkBlockMinWireMs ? Limit{1.10, 0} : Limit{0, 0};
+    if (std::string(c.name) == "register round trip") return {0, 5.0};
+    return {0, 0};
+}
 
 bool OpenPort() { return OpenSerialCommunication(1, kBaud) == 1; }
 
@@ -67,6 +82,102 @@ Result Measure(vantrel_board::Board& board, const Case& c, int runs, bool& ok) {
     std::sort(times.begin(), times.end());
     std::sort(wires.begin(), wires.end());
     return {times[times.size() / 2], wires[wires.size() / 2]};
+}
+
+// Runs every case and prints it beside its limit; false when one is over.
+bool RunCases(vantrel_board::Board& board, const std::vector<Case>& cases, int runs, bool network, bool& allOk) {
+    std::printf("%-32s %10s %10s %8s  %-14s\n", "case", "measured", "wire", "ratio", "limit");
+    bool withinLimit = true;
+    for (const Case& c : cases) {
+        bool ok = true;
+        Result r = Measure(board, c, runs, ok);
+        char ratio[16] = "-";
+        if (r.wireMs > 0) std::snprintf(ratio, sizeof ratio, "%.3f", r.measuredMs / r.wireMs);
+        const Limit limit = network ? NetworkLimit(c, r.wireMs) : c.limit;
+        char text[32] = "-";
+        bool within = true;
+        if (limit.ratio > 0) {
+            std::snprintf(text, sizeof text, "%.2f x wire", limit.ratio);
+            within = r.measuredMs <= limit.ratio * r.wireMs;
+        } else if (limit.plusMs > 0) {
+            std::snprintf(text, sizeof text, "wire + %.1f ms", limit.plusMs);
+            within = r.measuredMs <= r.wireMs + limit.plusMs;
+        }
+        std::printf("%-32s %7.2f ms %7.2f ms %8s  %-14s %s%s\n", c.name, r.measuredMs, r.wireMs, ratio, text,
+                    within ? "ok" : "OVER", ok ? "" : " FAILED");
+        allOk = allOk && ok;
+        withinLimit = withinLimit && within;
+    }
+    return withinLimit;
+}
+
+std::vector<Case> Cases(Bytes& panel, Bytes& gamma, Bytes& modes, Bytes& back) {
+    const int slot = 1;
+    // Each case opens and closes the port itself, as one tool command does.
+    auto command = [](const std::function<bool()>& body) {
+        return [body] {
+            if (!OpenPort()) return false;
+            bool ok = body();
+            CloseSerialCommunication();
+            return ok;
+        };
+    };
+    auto same = [&back](const Bytes& written, std::size_t count) {
+        return std::equal(written.begin(), written.begin() + static_cast<long>(count), back.begin());
+    };
+    return {
+        {"open + close", command([] { return true; }), {0, 5.0}},
+        {"close of an idle open link",
+         [] {
+             CloseSerialCommunication();
+             return true;
+         },
+         {0, 2.0},
+         [] {
+             bool ok = OpenPort();
+             std::this_thread::sleep_for(
+                 std::chrono::milliseconds(23));  // the receive thread waits, mid-period for a poller
+             return ok;
+         }},
+        {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
+        {"panel write, no gamma, verify",
+         command([&panel, &back, same] {
+             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
+                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.15, 0},
+         nullptr,
+         true},
+        {"panel write, gamma, verify",
+         command([&panel, &gamma, &back, same] {
+             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
+                       Vantrel_WritePanelGamma(0, slot, gamma.data()) == 0 &&
+                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64) &&
+                       Vantrel_GetPanelGamma(0, slot, back.data()) == 0 && same(gamma, 256);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.05, 0},
+         nullptr,
+         true},
+        {"mode table write, verify",
+         command([&modes, &back, same] {
+             bool ok = Vantrel_WriteModeTable(0, modes.data()) == 0 && Vantrel_GetModeTable(0, back.data()) == 0 &&
+                       same(modes, 768);
+             Vantrel_Reset(0);
+             return ok;
+         }),
+         {1.05, 0},
+         nullptr,
+         true},
+        {"mode table read",
+         command([&back] { return Vantrel_GetModeTable(0, back.data()) == 0; }),
+         {1.05, 0},
+         nullptr,
+         true},
+    };
 }
 
 }  // namespace
@@ -94,86 +205,25 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < panel.size(); ++i) panel[i] = static_cast<std::uint8_t>(i * 5 + 1);
     for (std::size_t i = 0; i < gamma.size(); ++i) gamma[i] = static_cast<std::uint8_t>(255 - i);
     for (std::size_t i = 0; i < modes.size(); ++i) modes[i] = static_cast<std::uint8_t>(i * 3 + 7);
-    const int slot = 1;
-
-    // Each case opens and closes the port itself, as one tool command does.
-    auto command = [](const std::function<bool()>& body) {
-        return [body] {
-            if (!OpenPort()) return false;
-            bool ok = body();
-            CloseSerialCommunication();
-            return ok;
-        };
-    };
-    auto same = [&back](const Bytes& written, std::size_t count) {
-        return std::equal(written.begin(), written.begin() + static_cast<long>(count), back.begin());
-    };
-    const Case cases[] = {
-        {"open + close", command([] { return true; }), {0, 5.0}},
-        {"close of an idle open link",
-         [] {
-             CloseSerialCommunication();
-             return true;
-         },
-         {0, 2.0},
-         [] {
-             bool ok = OpenPort();
-             std::this_thread::sleep_for(
-                 std::chrono::milliseconds(23));  // the receive thread waits, mid-period for a poller
-             return ok;
-         }},
-        {"register round trip", command([] { return Vantrel_ReadRegister(0, 0x0010) >= 0; }), {0, 5.0}},
-        {"panel write, no gamma, verify",
-         command([&] {
-             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
-                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64);
-             Vantrel_Reset(0);
-             return ok;
-         }),
-         {1.15, 0}},
-        {"panel write, gamma, verify",
-         command([&] {
-             bool ok = Vantrel_WritePanelData(0, slot, panel.data()) == 0 &&
-                       Vantrel_WritePanelGamma(0, slot, gamma.data()) == 0 &&
-                       Vantrel_GetPanelData(0, slot, back.data()) == 0 && same(panel, 64) &&
-                       Vantrel_GetPanelGamma(0, slot, back.data()) == 0 && same(gamma, 256);
-             Vantrel_Reset(0);
-             return ok;
-         }),
-         {1.05, 0}},
-        {"mode table write, verify",
-         command([&] {
-             bool ok = Vantrel_WriteModeTable(0, modes.data()) == 0 && Vantrel_GetModeTable(0, back.data()) == 0 &&
-                       same(modes, 768);
-             Vantrel_Reset(0);
-             return ok;
-         }),
-         {1.05, 0}},
-        {"mode table read", command([&] { return Vantrel_GetModeTable(0, back.data()) == 0; }), {1.05, 0}},
-    };
+    const std::vector<Case> cases = Cases(panel, gamma, modes, back);
 
     std::printf("vantrel-bench: median of %d runs at %u baud; port opened and closed in every run\n", runs, kBaud);
-    std::printf("%-32s %10s %10s %8s  %-14s\n", "case", "measured", "wire", "ratio", "limit");
     bool allOk = true;
-    bool withinLimit = true;
-    for (const Case& c : cases) {
-        bool ok = true;
-        Result r = Measure(board, c, runs, ok);
-        char ratio[16] = "-";
-        if (r.wireMs > 0) std::snprintf(ratio, sizeof ratio, "%.3f", r.measuredMs / r.wireMs);
-        char limit[32];
-        bool within;
-        if (c.limit.ratio > 0) {
-            std::snprintf(limit, sizeof limit, "%.2f x wire", c.limit.ratio);
-            within = r.measuredMs <= c.limit.ratio * r.wireMs;
-        } else {
-            std::snprintf(limit, sizeof limit, "wire + %.1f ms", c.limit.plusMs);
-            within = r.measuredMs <= r.wireMs + c.limit.plusMs;
+    bool withinLimit = RunCases(board, cases, runs, false, allOk);
+    if (linktest::Ser2netInstalled()) {
+        for (bool rfc2217 : {true, false}) {
+            linktest::Ser2net server(board.SlavePath(), rfc2217);
+            if (!server.Ready()) {
+                std::fprintf(stderr, "vantrel-bench: ser2net did not start\n");
+                return 2;
+            }
+            setenv("VANTREL_COM1", server.Name().c_str(), 1);
+            std::printf("\nthrough ser2net on the loopback, %s (connect and close in every run)\n",
+                        server.Name().c_str());
+            withinLimit = RunCases(board, cases, runs, true, allOk) && withinLimit;
         }
-        std::printf("%-32s %7.2f ms %7.2f ms %8s  %-14s %s%s\n", c.name, r.measuredMs, r.wireMs, ratio, limit,
-                    within ? "ok" : "OVER", ok ? "" : " FAILED");
-        allOk = allOk && ok;
-        withinLimit = withinLimit && within;
+    } else {
+        std::printf("\nser2net is not installed: no figures through the network\n");
     }
     board.Stop();
     if (!allOk) return 1;

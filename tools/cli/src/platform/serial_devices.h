@@ -21,7 +21,8 @@ std::vector<SerialDeviceName> SerialDevices();
 bool DeviceExists(const std::string& path);
 
 // True when `name` is a device name of the system rather than a path
-// ("COM3", "\\.\COM12" on Windows; nothing elsewhere, where devices are files).
+// ("COM3", "\\.\COM12" on Windows) and a serial server's name
+// ("rfc2217://HOST:PORT", "tcp://HOST:PORT"); local devices elsewhere are files.
 bool IsDeviceName(const std::string& name);
 
 #ifdef _WIN32

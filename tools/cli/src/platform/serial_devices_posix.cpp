@@ -1,4 +1,5 @@
 #include "platform/serial_devices.h"
+#include "port_map.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -44,6 +45,7 @@ bool DeviceExists(const std::string& path) {
     return fs::exists(path, ec);
 }
 
-bool IsDeviceName(const std::string&) { return false; }
+// A serial server's name (rfc2217://, tcp://) is not a file.
+bool IsDeviceName(const std::string& name) { return vantrel::IsNetworkName(name); }
 
 }  // namespace cli::platform

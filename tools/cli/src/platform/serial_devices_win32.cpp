@@ -80,7 +80,7 @@ std::vector<SerialDeviceName> SerialDevices() {
 }
 
 bool IsDeviceName(const std::string& name) {
-    return name.rfind("\\\\.\\", 0) == 0 || ComNumber(WideFromUtf8(name)) > 0;
+    return name.rfind("\\\\.\\", 0) == 0 || ComNumber(WideFromUtf8(name)) > 0 || vantrel::IsNetworkName(name);
 }
 
 bool DeviceExists(const std::string& path) {
