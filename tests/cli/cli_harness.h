@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <cstdlib>
@@ -20,6 +21,19 @@
 #include "cli_app.h"
 
 namespace clitest {
+
+// `program` starts its workers as copies of the running executable. A test
+// that reaches that point in-process would start copies of the test binary,
+// each running every test again; such a copy stops here at once instead.
+inline const bool kNotStartedAsWorker = [] {
+    std::ifstream f("/proc/self/cmdline", std::ios::binary);
+    std::string program, first;
+    std::getline(f, program, '\0');
+    std::getline(f, first, '\0');
+    if (first != "_worker") return true;
+    std::fputs("a test ran program in-process: the test binary was started as its worker\n", stderr);
+    std::_Exit(97);
+}();
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;

@@ -7,7 +7,6 @@
 
 #include "file_policy.h"
 #include "platform/serial_devices.h"
-#include "port_map.h"
 #include "program/program_job.h"
 #include "text_out.h"
 #include "tolvane/file_io.h"
@@ -96,7 +95,7 @@ bool LineFromJson(const Json& j, const fs::path& base, ProgramLine& line, std::s
     // relative one (an emulated board's link) is beside the job file. A
     // Windows COM port is a name, not a path, and so is a network line
     // (rfc2217://HOST:PORT, tcp://HOST:PORT).
-    if (!platform::IsDeviceName(line.device) && !vantrel::IsNetworkName(line.device))
+    if (!platform::IsDeviceName(line.device))
         line.device = Resolve(base, line.device);
     const int given = j.contains("address") + j.contains("addresses") + j.contains("scan");
     if (given > 1) {

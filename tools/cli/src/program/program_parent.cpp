@@ -12,7 +12,6 @@
 #include "platform/serial_devices.h"
 #include "platform/terminal.h"
 #include "platform/worker_processes.h"
-#include "port_map.h"
 #include "program/program_retry.h"
 #include "program/program_rows.h"
 #include "program/program_worker.h"
@@ -29,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 // port names are names, not paths, and stay as given, as does a path that
 // does not lead anywhere now.
 std::string ResolvedDevice(const std::string& device) {
-    if (platform::IsDeviceName(device) || vantrel::IsNetworkName(device)) return device;
+    if (platform::IsDeviceName(device)) return device;
     std::error_code ec;
     const fs::path target = fs::canonical(PathFromUtf8(device), ec);
     return ec ? device : Utf8FromPath(target);
