@@ -114,6 +114,14 @@ int CmdPortsByPath(const std::string& serialDir, Output& o) {
         lines.push_back({{"position", position}, {"device", jobDevice}, {"addresses", Json::array({1})}});
     }
     const Json skeleton = lines.empty() ? Json() : Json{{"lines", lines}};
+    if (list.empty()) {
+#ifdef _WIN32
+        o.Note() << "no serial ports found";
+#else
+        o.Note() << "no serial devices with stable names: " << ShownPath(dir) << "/by-path and " << ShownPath(dir)
+                 << "/by-id hold no link to a device that is there";
+#endif
+    }
     if (o.json) {
         Json j;
         j["serialDir"] = ShownPath(dir);
@@ -126,16 +134,7 @@ int CmdPortsByPath(const std::string& serialDir, Output& o) {
         o.WriteJson(j);
         return 0;
     }
-    if (list.empty()) {
-#ifdef _WIN32
-        o.Note() << "no serial ports found";
-#else
-        o.Note() << "no serial devices with stable names: " << ShownPath(dir) << "/by-path and " << ShownPath(dir)
-                 << "/by-id hold no link to a device that is there";
-#endif
-        return 0;
-    }
-    PrintText(list, skeleton, o);
+    if (!list.empty()) PrintText(list, skeleton, o);
     return 0;
 }
 
