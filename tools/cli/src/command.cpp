@@ -5,6 +5,7 @@
 #include "board/board_commands.h"
 #include "board/link_session.h"
 #include "declared_files.h"
+#include "report/report_commands.h"
 
 namespace cli {
 
@@ -120,6 +121,7 @@ void RegisterAll(Registry& r) {
     RegisterTimingCommands(r);
     RegisterConsoleCommands(r);
     RegisterProgramCommands(r);
+    RegisterReportCommands(r);
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "board/board_commands.h"
+#include "board/ports_by_path.h"
 #include "command.h"
 
 namespace cli {
@@ -14,6 +15,8 @@ struct BoardArgs {
     std::string file, outFile;
     int panel = 0;
     int probeMs = 40;
+    bool byPath = false;
+    std::string serialDir;
     WriteOptions write;
 };
 
@@ -78,8 +81,16 @@ void RegisterBoardCommands(Registry& r) {
         ->check(CLI::Range(10, 500));
     scan.Board(BoardUse::Broadcast);
 
-    r.Add("ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present",
-          [](Context& c) { return CmdPorts(c.target, c.o); });
+    auto& ports =
+        r.Add("ports", "How COM1..COM4 map to devices (and where each comes from), and the serial devices present",
+              [a](Context& c) { return a->byPath ? CmdPortsByPath(a->serialDir, c.o) : CmdPorts(c.target, c.o); });
+    auto* byPath = ports.app->add_flag(
+        "--by-path", x.byPath,
+        "The stable names of each serial device and a job file skeleton with one fixture position per device");
+    ports.app
+        ->add_option("--serial-dir", x.serialDir,
+                     "The folder of the by-path and by-id links (default /dev/serial; Linux)")
+        ->needs(byPath);
 }
 
 }  // namespace cli

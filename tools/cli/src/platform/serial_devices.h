@@ -17,6 +17,33 @@ struct SerialDeviceName {
 // stable USB names, then ttyUSB, ttyACM, ttyS; Windows: COM1, COM2, ... by number).
 std::vector<SerialDeviceName> SerialDevices();
 
+// One serial device with the names that stay the same when adapters are
+// replugged or renumbered.
+struct StableDevice {
+    std::string device;                      // what the names lead to: /dev/ttyUSB3; COM3 on Windows
+    std::vector<std::string> byPath;         // links in DIR/by-path: the physical socket (Linux)
+    std::vector<std::string> byId;           // links in DIR/by-id: the adapter's serial number (Linux)
+    std::string location;                    // the port's location information (Windows), may be empty
+    std::vector<std::string> locationPaths;  // its location paths (Windows)
+};
+
+struct DanglingLink {
+    std::string link;    // the link's path
+    std::string target;  // what it names, which is not there
+};
+
+struct StableNames {
+    std::vector<StableDevice> devices;  // in no particular order
+    std::vector<DanglingLink> dangling;
+};
+
+// The stable names of the serial devices present. Linux: the links in
+// `serialDir`/by-path and `serialDir`/by-id, grouped by the device each
+// resolves to (a missing folder holds no links). Windows: the location
+// information of every port that SetupAPI lists, and every other COM port
+// by its name; `serialDir` is not used.
+StableNames StableSerialNames(const std::string& serialDir);
+
 // True when `path` names a device or file that is there.
 bool DeviceExists(const std::string& path);
 

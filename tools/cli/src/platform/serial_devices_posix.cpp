@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
 
 namespace cli::platform {
@@ -37,6 +38,34 @@ std::vector<SerialDeviceName> SerialDevices() {
         return a.second < b.second;
     });
     for (const auto& n : names) out.push_back({"/dev/" + n.first, std::string()});
+    return out;
+}
+
+StableNames StableSerialNames(const std::string& serialDir) {
+    StableNames out;
+    std::map<std::string, StableDevice> byDevice;
+    std::error_code ec;
+    // Absolute, so that the names work from any folder (a job file takes
+    // relative paths from its own folder).
+    const fs::path dir = fs::absolute(serialDir, ec).lexically_normal();
+    for (const char* kind : {"by-path", "by-id"}) {
+        std::vector<fs::path> links;
+        for (const auto& entry : fs::directory_iterator(dir / kind, ec)) links.push_back(entry.path());
+        std::sort(links.begin(), links.end());
+        for (const fs::path& link : links) {
+            std::error_code linkEc;
+            const fs::path device = fs::canonical(link, linkEc);
+            if (linkEc) {
+                std::error_code readEc;
+                out.dangling.push_back({link.string(), fs::read_symlink(link, readEc).string()});
+                continue;
+            }
+            StableDevice& d = byDevice[device.string()];
+            d.device = device.string();
+            (std::string(kind) == "by-path" ? d.byPath : d.byId).push_back(link.string());
+        }
+    }
+    for (auto& [path, device] : byDevice) out.devices.push_back(std::move(device));
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <setupapi.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -68,6 +70,43 @@ void FromDosDevices(std::map<int, std::wstring>& ports) {
 
 std::string ComPath(int n) { return "\\\\.\\COM" + std::to_string(n); }
 
+// The class of serial and parallel ports, {4D36E978-E325-11CE-BFC1-08002BE10318}
+// (defined here so that no GUID library is needed).
+const GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+// A text or list-of-texts property of a device; empty when it has none.
+std::vector<std::wstring> DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& info, DWORD property) {
+    DWORD type = 0, needed = 0;
+    SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, nullptr, 0, &needed);
+    if (needed == 0 || needed > (1u << 16)) return {};
+    std::vector<wchar_t> buffer(needed / sizeof(wchar_t) + 2, L'\0');
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, reinterpret_cast<BYTE*>(buffer.data()), needed,
+                                           nullptr) ||
+        (type != REG_SZ && type != REG_MULTI_SZ))
+        return {};
+    std::vector<std::wstring> texts;
+    for (const wchar_t* p = buffer.data(); *p != L'\0'; p += wcslen(p) + 1) {
+        texts.emplace_back(p);
+        if (type == REG_SZ) break;
+    }
+    return texts;
+}
+
+// The COM name a port device was given ("COM3"), from its device key.
+std::wstring PortName(HDEVINFO set, SP_DEVINFO_DATA& info) {
+    HKEY key = SetupDiOpenDevRegKey(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) return {};
+    wchar_t name[64] = {};
+    DWORD size = sizeof name - sizeof(wchar_t), type = 0;
+    const LONG rc = RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::wstring(name) : std::wstring();
+}
+
+// What a job names the port by: COM1..COM9 as they are, the others in the
+// device namespace, as the link library opens them.
+std::string JobName(int n) { return n < 10 ? "COM" + std::to_string(n) : ComPath(n); }
+
 }  // namespace
 
 std::vector<SerialDeviceName> SerialDevices() {
@@ -76,6 +115,35 @@ std::vector<SerialDeviceName> SerialDevices() {
     FromDosDevices(ports);
     std::vector<SerialDeviceName> out;
     for (const auto& [n, target] : ports) out.push_back({ComPath(n), Utf8FromWide(target)});
+    return out;
+}
+
+StableNames StableSerialNames(const std::string&) {
+    std::map<int, StableDevice> byNumber;
+    HDEVINFO set = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set != INVALID_HANDLE_VALUE) {
+        SP_DEVINFO_DATA info{};
+        info.cbSize = sizeof info;
+        for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
+            const int n = ComNumber(PortName(set, info));
+            if (n == 0) continue;  // a printer port
+            StableDevice& d = byNumber[n];
+            d.device = JobName(n);
+            const auto location = DeviceProperty(set, info, SPDRP_LOCATION_INFORMATION);
+            if (!location.empty()) d.location = Utf8FromWide(location.front());
+            for (const auto& p : DeviceProperty(set, info, SPDRP_LOCATION_PATHS))
+                d.locationPaths.push_back(Utf8FromWide(p));
+        }
+        SetupDiDestroyDeviceInfoList(set);
+    }
+    // Ports that SetupAPI does not list (some virtual ones) by their name alone.
+    std::map<int, std::wstring> ports;
+    FromSerialComm(ports);
+    FromDosDevices(ports);
+    for (const auto& [n, target] : ports)
+        if (byNumber.count(n) == 0) byNumber[n].device = JobName(n);
+    StableNames out;
+    for (auto& [n, d] : byNumber) out.devices.push_back(std::move(d));
     return out;
 }
 
