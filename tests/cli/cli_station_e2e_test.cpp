@@ -301,3 +301,33 @@ TEST(StationTime, IsoUtcKnownAnswers) {
 }
 
 }  // namespace
+
+// The yield over the job's report and its retry's: A2 failed verify and A3
+// failed write once each, then both were ok; A1 and A4 ran once.
+TEST_F(StationTest, ReportSummaryOfAJobAndItsRetryGivesTheYieldPerPosition) {
+    const Scenario s = FailThenRetry();
+    ASSERT_EQ(s.run.code, 1) << s.run.err;
+    ASSERT_EQ(s.retry.code, 0) << s.retry.err;
+    const ProcessResult r = RunProgram({"--json", "report", "summary", s.first, s.second}, dir_.string(), "", 30);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json j = Json::parse(r.out);
+    const std::vector<std::tuple<std::string, int, int, std::string>> want = {
+        {"A1", 1, 1, ""}, {"A2", 2, 1, "verify"}, {"A3", 2, 1, "write"}, {"A4", 1, 1, ""}};
+    ASSERT_EQ(j["positions"].size(), want.size()) << r.out;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const auto& [position, boards, ok, failedAt] = want[i];
+        const Json& p = j["positions"][i];
+        SCOPED_TRACE(p.dump());
+        EXPECT_EQ(p["position"], position);
+        EXPECT_EQ(p["boards"], boards);
+        EXPECT_EQ(p["ok"], ok);
+        for (const auto& [step, count] : p["failed"].items()) EXPECT_EQ(count, step == failedAt ? 1 : 0) << step;
+        EXPECT_GT(p["medianMs"].get<int>(), 0);
+    }
+    EXPECT_EQ(j["total"]["boards"], 6);
+    EXPECT_EQ(j["total"]["ok"], 4);
+    EXPECT_EQ(j["total"]["failed"]["verify"], 1);
+    EXPECT_EQ(j["total"]["failed"]["write"], 1);
+    EXPECT_EQ(j["reports"], 2);
+    EXPECT_EQ(j["unreadable"], 0);
+}

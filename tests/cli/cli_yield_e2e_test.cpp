@@ -91,8 +91,7 @@ TEST_F(PortsByPath, ListsEachDeviceOnceWithItsLinksAndAJobWithOnePositionPerSock
     ASSERT_NE(brace, std::string::npos) << r.out;
     Json skeleton = Json::parse(r.out.substr(brace));
     EXPECT_EQ(skeleton, j["skeleton"]);
-    // Without the positions it is a job of the form program has always read.
-    for (Json& line : skeleton["lines"]) line.erase("position");
+    // program reads the skeleton as it is, positions included.
     WriteText(dir_ / "job.json", skeleton.dump());
     cli::ProgramJob job;
     std::string error;
@@ -100,6 +99,7 @@ TEST_F(PortsByPath, ListsEachDeviceOnceWithItsLinksAndAJobWithOnePositionPerSock
     ASSERT_EQ(job.lines.size(), expected.size());
     EXPECT_EQ(job.lines[2].device, ByPath("10"));
     EXPECT_EQ(job.lines[2].addresses, std::vector<int>{1});
+    for (std::size_t i = 0; i < job.lines.size(); ++i) EXPECT_EQ(job.lines[i].position, "A" + std::to_string(i + 1));
 }
 
 TEST_F(PortsByPath, FoldersWithoutDevicesAndWrongOptions) {
