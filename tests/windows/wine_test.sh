@@ -203,7 +203,7 @@ grep -q '"port":"COM4".*"result":"failed".*"step":"open"' r-missing.jsonl || fai
 grep -q 'COM4.*does not exist' err.txt || fail "program: the missing port is not named: $(cat err.txt)"
 # The report's restore line, run by cmd, puts COM1's panel back. (Wine's cmd
 # reads a batch file in the OEM code page: the backup folder's name is ASCII.)
-restore=$(grep -F '"port":"COM1"' r-missing.jsonl | sed -n 's/.*"restore":"\(.*\)"}$/\1/p' |
+restore=$(grep -F '"port":"COM1"' r-missing.jsonl | sed -n 's/.*"restore":"\(\([^"\\]\|\\.\)*\)".*/\1/p' |
           sed 's/\\\\/\x01/g; s/\\"/"/g; s/\x01/\\/g')
 case $restore in *'"'*'Backups here'*'"'*) ;; *) fail "program: no quoted restore line for COM1: $(cat r-missing.jsonl)" ;; esac
 printf '@echo off\r\n%s\r\n' "$restore" > restore.bat
