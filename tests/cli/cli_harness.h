@@ -65,6 +65,15 @@ inline std::string ReadText(const fs::path& p) {
     Bytes b = ReadBytes(p);
     return std::string(b.begin(), b.end());
 }
+
+// The records of a JSON Lines file (a program report), one per line.
+template <class Json>
+std::vector<Json> ReadJsonLines(const fs::path& p) {
+    std::vector<Json> lines;
+    std::istringstream in(ReadText(p));
+    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+    return lines;
+}
 inline void WriteText(const fs::path& p, const std::string& s) { WriteBytes(p, Bytes(s.begin(), s.end())); }
 
 // Removes a folder a test made, also when the test took a permission away

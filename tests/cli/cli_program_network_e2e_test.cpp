@@ -22,12 +22,7 @@ namespace {
 constexpr int kBoards = 4;
 constexpr uint32_t kSlot2Image = 0xFB40, kSlot3Image = 0xFB80;
 
-std::vector<Json> ReadReport(const fs::path& p) {
-    std::vector<Json> lines;
-    std::istringstream in(ReadText(p));
-    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
-    return lines;
-}
+constexpr auto ReadReport = &ReadJsonLines<Json>;
 
 class ProgramOverNetwork : public TempDirTest {
 protected:

@@ -72,12 +72,7 @@ Child Start(const std::vector<std::string>& args, const fs::path& out, const fs:
     return c;
 }
 
-std::vector<Json> ReadReport(const fs::path& p) {
-    std::vector<Json> lines;
-    std::istringstream in(ReadText(p));
-    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
-    return lines;
-}
+constexpr auto ReadReport = &ReadJsonLines<Json>;
 
 std::string Sha(const Bytes& b) { return cli::Sha256Hex(b.data(), b.size()); }
 

@@ -26,12 +26,7 @@ namespace {
 constexpr uint32_t kSlot2Image = VANTREL_PANEL_IMAGE_BASE + VANTREL_PANEL_IMAGE_SIZE;
 constexpr uint32_t kSlot2Gamma = VANTREL_GAMMA_BASE + VANTREL_GAMMA_SIZE;
 
-std::vector<Json> ReadReport(const std::string& path) {
-    std::vector<Json> lines;
-    std::istringstream in(ReadText(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
-    return lines;
-}
+constexpr auto ReadReport = &ReadJsonLines<Json>;
 
 std::string Sha(const Bytes& b) { return cli::Sha256Hex(b.data(), b.size()); }
 
